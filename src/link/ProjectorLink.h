@@ -1,0 +1,144 @@
+#pragma once
+
+#include "link/SerialPort.h"
+#include "model/ModelFile.h"
+#include "support/Clock.h"
+#include "support/TextString.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace tonedesk {
+
+class Notifier;
+class Settings;
+
+// What kind of answer a command expects.
+enum AnswerKind : std::int32_t {
+    Plain = 0,    // "OK" or "ERR"
+    Value = 1,    // a number, stored in the status table under the command's code
+    Text = 2,     // lines, the last ended by EOT, collected in the port's text answer
+    Identify = 4, // the projector's name
+    Transfer = 8, // "OK" or "ERR"; RETRY rejections drop the queue with message 4105
+};
+
+// What one pump of a port reports.
+enum class ExchangeResult : std::int32_t {
+    None = 0,
+    Ok = 1,
+    Error = 2,
+    Data = 3,
+    TimedOut = -1,
+};
+
+struct QueuedCommand {
+    std::int32_t offset = 0; // start of its bytes in the send buffer
+    std::int32_t sent = 0;   // bytes already written
+    std::int32_t length = 0;
+    std::int32_t kind = Plain;
+    std::int32_t pause = 0; // 1: not sooner than 50 ms after the previous answer
+};
+
+// The baud rates a port is tried at, in order.
+inline constexpr std::array<std::int32_t, 3> kBaudRates{9600, 38400, 115200};
+// Longest projector name kept.
+inline constexpr std::size_t kMaxProjectorName = 32;
+// Pause before a command with the pause flag, after the previous answer.
+inline constexpr Tick kPauseMs = 50;
+
+struct PortEntry {
+    std::int32_t portIndex = 0;         // 0-based: COM(portIndex + 1)
+    std::unique_ptr<SerialPort> handle; // null while closed
+    std::int32_t probing = 0;
+    std::int32_t baudIndex = 0;
+    std::int32_t receiveFill = 0;
+    std::int32_t receivePosition = 0;
+    std::int32_t pendingKind = -1; // AnswerKind awaited, -1 none
+    Tick answerDeadline = 0;
+    Tick answerTimeout = 0;
+    Tick earliestSend = 0;
+    ByteBuffer receiveBuffer;
+    ByteBuffer sendBuffer;
+    ByteBuffer textAnswer; // lines joined by CR LF, a 0 byte after the last; empty when none
+    std::vector<QueuedCommand> commandQueue;
+    std::size_t cursor = 0;
+    std::int32_t retryCount = 0;
+    std::int32_t powerOnRetryCount = 0;
+    std::int32_t baudRate = 0; // 0: the scan gave this port up
+    std::string projectorName;  // at most kMaxProjectorName characters
+
+    bool IsOpen() const { return handle != nullptr; }
+    int ComNumber() const { return portIndex + 1; }
+};
+
+// The link to the projectors: the port table, the link settings, the command queues and the
+// exchange engine, and the model definition of the connected projector.
+class CProjectorLink {
+public:
+    CProjectorLink(const Settings& settings, const Clock& clock, SerialPortFactory& ports,
+                   Notifier& notifier);
+    virtual ~CProjectorLink();
+
+    CProjectorLink(const CProjectorLink&) = delete;
+    CProjectorLink& operator=(const CProjectorLink&) = delete;
+
+    // Opens the port if it is closed, (re)configures it at its baud rate and resets its
+    // exchange state; on success it becomes the current port.
+    bool OpenPort(PortEntry& port);
+    // Closes every port but the one with this port index; the entries stay in the table.
+    void CloseOtherPorts(std::int32_t keepPortIndex);
+
+    // Appends a command to a port's queue (null: the current port). False when there is no
+    // port.
+    bool QueueCommand(const void* bytes, std::int32_t length, std::int32_t kind,
+                      std::int32_t pause, PortEntry* port = nullptr);
+    // Queues code + "%4d\r" (or "????\r" for kNoValue) as a Value command on the current port.
+    bool SendValue(const char* code, std::int32_t value, std::int32_t pause);
+    // An answer is awaited or commands are left (null: the current port).
+    bool IsBusy(const PortEntry* port = nullptr) const;
+    // One pump of every open port; true when some port's queue was dropped after RETRY missing
+    // answers (the caller shows message 4102).
+    bool Service();
+    // Starts a new scan of COM1..COM255.
+    void ScanPorts();
+
+    PortEntry* CurrentPort() const { return currentPort_; }
+    std::vector<PortEntry>& Ports() { return ports_; }
+    const std::vector<PortEntry>& Ports() const { return ports_; }
+    CModelFile& Model() { return model_; }
+    const CModelFile& Model() const { return model_; }
+    StatusTable& Status() { return model_.statusTable; }
+
+    // Link settings, as read at construction.
+    std::int32_t retry = 3;
+    std::int32_t retry2 = 2;
+    std::int32_t powerOnRetry = 6;
+    Tick recTimeoutOn = 10000;
+    Tick recTimeoutOff = 10000;
+    Tick recTimeoutErr = 250;
+    Tick powerOnTime = 4800;
+    Tick powerOnWait = 30000;
+
+    Tick powerCommandTime = 0; // tick of the last "POWR" Plain command; 0 none
+    std::int32_t scanning = 1;
+    std::int32_t portsFound = 0;
+
+private:
+    ExchangeResult PumpPort(PortEntry& port);
+
+    const Clock& clock_;
+    SerialPortFactory& portFactory_;
+    Notifier& notifier_;
+    PortEntry* currentPort_ = nullptr;
+    std::mutex linkLock_; // taken around CloseOtherPorts only
+    std::vector<PortEntry> ports_;
+    CModelFile model_;
+    std::uint32_t lastStatusKey_ = 0; // code of the last Plain or Value command written
+    bool haveLastStatusKey_ = false;
+};
+
+} // namespace tonedesk

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+namespace tonedesk {
+
+// Line error flags reported by SerialPort::Status.
+enum PortErrorFlag : std::uint32_t {
+    kPortBreak = 0x01,
+    kPortFraming = 0x02,
+    kPortIoError = 0x04,
+    kPortOverrun = 0x08,
+    kPortRxOverflow = 0x10,
+    kPortParity = 0x20,
+};
+
+struct PortStatus {
+    std::uint32_t errors = 0; // PortErrorFlag bits since the last call
+    std::uint32_t waiting = 0; // bytes received and not yet read
+    bool xoffHold = false;     // output held by a received XOFF
+};
+
+// One open serial device. Nothing here blocks: reads take what the driver holds, writes may
+// take only part of the data.
+class SerialPort {
+public:
+    virtual ~SerialPort() = default;
+    // Raw 8N1 at the given rate, no flow control, DTR and RTS asserted. False when the driver
+    // refused some of it (callers may ignore that).
+    virtual bool Configure(int baudRate) = 0;
+    virtual PortStatus Status() = 0;
+    // Up to `size` bytes that are already waiting; the count read, 0 when none or on error.
+    virtual int Read(std::uint8_t* data, int size) = 0;
+    // Writes what the driver takes now; the count written, 0 on error.
+    virtual int Write(const std::uint8_t* data, int size) = 0;
+    // Drops everything queued in both directions.
+    virtual void Purge() = 0;
+};
+
+// Opens COM ports by number (COM1 is 1).
+class SerialPortFactory {
+public:
+    virtual ~SerialPortFactory() = default;
+    // The open port, or null when the port does not exist or cannot be opened.
+    virtual std::unique_ptr<SerialPort> Open(int comNumber) = 0;
+};
+
+} // namespace tonedesk

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace tonedesk {
+
+// The per-user profile. Every read falls back to its default on any failure; a write's
+// failure is ignored.
+class Settings {
+public:
+    virtual ~Settings() = default;
+    virtual std::int32_t GetInt(std::string_view section, std::string_view key,
+                                std::int32_t defaultValue) const = 0;
+    virtual std::string GetText(std::string_view section, std::string_view key,
+                                std::string_view defaultValue) const = 0;
+    virtual void WriteText(std::string_view section, std::string_view key,
+                           std::string_view value) = 0;
+};
+
+// The section of every tuning value and remembered folder.
+inline constexpr std::string_view kEnvSection = "ENV";
+// The section that maps COM numbers to device paths.
+inline constexpr std::string_view kPortsSection = "PORTS";
+
+// One key of section "ENV" with its default.
+struct SettingKey {
+    std::string_view name;
+    bool isText;
+    std::int32_t intDefault;
+    std::string_view textDefault;
+};
+
+// Every key of section "ENV" that the program reads, with its default.
+std::span<const SettingKey> EnvKeys();
+// The key of that name, or null.
+const SettingKey* FindEnvKey(std::string_view name);
+
+// Reads of section "ENV" with the defaults of the table (the key must be in it).
+std::int32_t EnvInt(const Settings& settings, std::string_view key);
+std::string EnvText(const Settings& settings, std::string_view key);
+
+// A profile held in memory, for tests and for tools that must not touch the user's profile.
+class MemorySettings final : public Settings {
+public:
+    std::int32_t GetInt(std::string_view section, std::string_view key,
+                        std::int32_t defaultValue) const override;
+    std::string GetText(std::string_view section, std::string_view key,
+                        std::string_view defaultValue) const override;
+    void WriteText(std::string_view section, std::string_view key,
+                   std::string_view value) override;
+
+    void SetInt(std::string_view section, std::string_view key, std::int32_t value);
+    // The stored text, or nothing when the key is absent.
+    std::optional<std::string> Find(std::string_view section, std::string_view key) const;
+
+private:
+    std::map<std::string, std::string, std::less<>> values_; // "section/key" -> text
+};
+
+} // namespace tonedesk

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "support/Notifier.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace tonedesk::test {
+
+// Records what the core tells the user.
+class RecordingNotifier final : public Notifier {
+public:
+    struct FileErrorCall {
+        std::string fileName;
+        std::string reason;
+    };
+    void Message(int stringId, const std::string& argument) override {
+        messages.push_back(stringId);
+        arguments.push_back(argument);
+    }
+    void FileError(const std::string& fileName, const std::string& reason) override {
+        fileErrors.push_back({fileName, reason});
+    }
+    void SetCursorShape(CursorShape shape) override { cursors.push_back(shape); }
+
+    std::vector<int> messages;
+    std::vector<std::string> arguments;
+    std::vector<FileErrorCall> fileErrors;
+    std::vector<CursorShape> cursors;
+};
+
+// A fresh folder below the system's temporary folder, removed with the object.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& Path() const { return path_; }
+    // Writes a file below the folder and returns its full path.
+    std::filesystem::path Write(const std::string& name, const std::string& content) const;
+    // The whole content of a file.
+    static std::string Read(const std::filesystem::path& file);
+
+private:
+    std::filesystem::path path_;
+};
+
+} // namespace tonedesk::test
