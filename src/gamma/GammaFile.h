@@ -7,6 +7,7 @@
 namespace tonedesk {
 
 class Notifier;
+struct GammaTable;
 
 // A value at or above this marks a control point; its level is value - kControlPointMark.
 inline constexpr std::uint32_t kControlPointMark = 10000000;
@@ -23,7 +24,23 @@ struct GammaFileTable {
 };
 
 // Reads a gamma file of either layout into `table`. Returns 0, or -1 after telling the user
-// through `notifier` why the file could not be read (the table is then unchanged).
+// through `notifier` why the file could not be read (the table is then unchanged). Values a
+// short or malformed file does not supply read as 0.
 int ReadGammaFile(const std::string& path, GammaFileTable& table, Notifier& notifier);
+
+// Line lengths of the two layouts (CR LF included).
+inline constexpr int kFourColumnLineLength = 37;
+inline constexpr int kThreeColumnLineLength = 28;
+
+// The text of a gamma file for the three channels of `table`: each value is the level plus
+// the mark when a control point of that channel lies on the line (x / 4). Four columns add
+// the input position 4 x i.
+std::string FormatGammaFile(const GammaTable& table, bool fourColumns);
+
+// Writes the three channels of `table` as a gamma file. The text goes to a temporary file in
+// the same folder that replaces `path` only once it is complete, so a failed write leaves an
+// existing file as it was. Returns 0, or -1 after telling the user why.
+int WriteGammaFile(const std::string& path, const GammaTable& table, bool fourColumns,
+                   Notifier& notifier);
 
 } // namespace tonedesk

@@ -1,0 +1,222 @@
+#include "gamma/GammaFile.h"
+#include "common/TestKit.h"
+#include "gamma/GammaTable.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/stat.h>
+
+namespace tonedesk {
+namespace {
+
+using test::RecordingNotifier;
+using test::TempDir;
+
+std::string Lines(int count, const std::string& ending, bool fourColumns) {
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        char line[64];
+        if (fourColumns) {
+            std::snprintf(line, sizeof line, "%08d,%08d,%08d,%08d", i, 1000 - i, 2 * i, 4 * i);
+        } else {
+            std::snprintf(line, sizeof line, "%08d,%08d,%08d", i, 1000 - i, 2 * i);
+        }
+        text += line + ending;
+    }
+    return text;
+}
+
+TEST(GammaFileTable, IdentityIsTheRampOnEveryChannel) {
+    const GammaFileTable t = GammaFileTable::Identity();
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(t.At(c, 0), 0u);
+        EXPECT_EQ(t.At(c, 1), 4u);
+        EXPECT_EQ(t.At(c, 255), 1020u);
+    }
+    EXPECT_EQ(t.values[256 + 7], 28u); // channel-major
+}
+
+TEST(ReadGammaFile, LayoutsAndLineEndsReadAlike) {
+    TempDir dir;
+    struct Case {
+        const char* name;
+        std::string text;
+    } cases[] = {
+        {"three-crlf.gam", Lines(256, "\r\n", false)},
+        {"four-crlf.gam", Lines(256, "\r\n", true)},
+        {"three-lf.gam", Lines(256, "\n", false)},
+        {"three-lfcr.gam", Lines(256, "\n\r", false)},
+        {"three-cr.gam", Lines(256, "\r", false)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingNotifier notifier;
+        GammaFileTable table = GammaFileTable::Identity();
+        ASSERT_EQ(ReadGammaFile(dir.Write(c.name, c.text).string(), table, notifier), 0);
+        EXPECT_TRUE(notifier.fileErrors.empty());
+        for (int i = 0; i < 256; ++i) {
+            ASSERT_EQ(table.At(0, i), static_cast<std::uint32_t>(i)) << i;
+            ASSERT_EQ(table.At(1, i), static_cast<std::uint32_t>(1000 - i)) << i;
+            ASSERT_EQ(table.At(2, i), static_cast<std::uint32_t>(2 * i)) << i;
+        }
+    }
+}
+
+TEST(ReadGammaFile, ShortAndOddContentStartsFromZeros) {
+    TempDir dir;
+    // Line 0: hex, binary and 0x numbers; line 1 stops after red (no comma); line 2 is empty and
+    // must not borrow the numbers of line 3; line 3 has blanks and a sign; then the end mark.
+    const std::string text = "$10,%101,0x20\r\n"
+                             "7;8,9\r\n"
+                             "\r\n"
+                             " \t5 , -1,3\r\n"
+                             "\x1a"
+                             "99,99,99\r\n";
+    RecordingNotifier notifier;
+    GammaFileTable table = GammaFileTable::Identity();
+    ASSERT_EQ(ReadGammaFile(dir.Write("odd.gam", text).string(), table, notifier), 0);
+    EXPECT_EQ(table.At(0, 0), 16u);
+    EXPECT_EQ(table.At(1, 0), 5u);
+    EXPECT_EQ(table.At(2, 0), 32u);
+    EXPECT_EQ(table.At(0, 1), 7u);
+    EXPECT_EQ(table.At(1, 1), 0u);
+    EXPECT_EQ(table.At(0, 2), 0u);
+    EXPECT_EQ(table.At(1, 2), 0u);
+    EXPECT_EQ(table.At(0, 3), 5u);
+    EXPECT_EQ(table.At(1, 3), 0u); // " -1" follows "5 " : the blank after 5 ends the line
+    for (int i = 4; i < 256; ++i) {
+        ASSERT_EQ(table.At(0, i), 0u) << i;
+    }
+}
+
+TEST(ReadGammaFile, NegativeNumbersKeepTheirBitPattern) {
+    TempDir dir;
+    RecordingNotifier notifier;
+    GammaFileTable table;
+    ASSERT_EQ(ReadGammaFile(dir.Write("neg.gam", "-1,2,3\r\n").string(), table, notifier), 0);
+    EXPECT_EQ(table.At(0, 0), 0xFFFFFFFFu);
+}
+
+TEST(ReadGammaFile, UnreadableFileReportsAndKeepsTheTable) {
+    TempDir dir;
+    const std::string missing = (dir.Path() / "missing.gam").string();
+    const std::string folder = dir.Path().string();
+    for (const auto& [path, reason] : {std::pair{missing, std::string("No such file or directory")},
+                                       std::pair{folder, std::string("Is a directory")}}) {
+        RecordingNotifier notifier;
+        GammaFileTable table = GammaFileTable::Identity();
+        EXPECT_EQ(ReadGammaFile(path, table, notifier), -1);
+        EXPECT_EQ(table.values, GammaFileTable::Identity().values);
+        ASSERT_EQ(notifier.fileErrors.size(), 1u);
+        EXPECT_EQ(notifier.fileErrors[0].fileName, path);
+        EXPECT_EQ(notifier.fileErrors[0].reason, reason);
+    }
+}
+
+GammaTable TableWithMarks() {
+    GammaTable t;
+    t.levels[0][255] = 1023;
+    t.points[0].count = 3;
+    t.points[0].points[0] = {0, 0};
+    t.points[0].points[1] = {512, 700}; // stored with the table's level, not its own y
+    t.points[0].points[2] = {1023, 1023};
+    t.points[2].count = 2;
+    t.points[2].points[0] = {20, 5};
+    t.points[2].points[1] = {23, 9}; // same line as the one before: one mark
+    return t;
+}
+
+TEST(WriteGammaFile, FourColumnLayoutByteForByte) {
+    TempDir dir;
+    RecordingNotifier notifier;
+    const std::string path = (dir.Path() / "out.gam").string();
+    ASSERT_EQ(WriteGammaFile(path, TableWithMarks(), true, notifier), 0);
+    const std::string text = TempDir::Read(path);
+    ASSERT_EQ(text.size(), 9472u);
+    EXPECT_EQ(text.substr(0, 37), "10000000,00000000,00000000,00000000\r\n");
+    EXPECT_EQ(text.substr(5 * 37, 37), "00000020,00000020,10000020,00000020\r\n");
+    EXPECT_EQ(text.substr(128 * 37, 37), "10000512,00000512,00000512,00000512\r\n");
+    EXPECT_EQ(text.substr(255 * 37, 37), "10001023,00001020,00001020,00001020\r\n");
+    // Every other line is the plain ramp.
+    for (int i = 0; i < 256; ++i) {
+        if (i == 0 || i == 5 || i == 128 || i == 255) {
+            continue;
+        }
+        char line[40];
+        std::snprintf(line, sizeof line, "%08d,%08d,%08d,%08d\r\n", 4 * i, 4 * i, 4 * i, 4 * i);
+        ASSERT_EQ(text.substr(i * 37, 37), line) << i;
+    }
+}
+
+TEST(WriteGammaFile, ThreeColumnLayoutByteForByte) {
+    TempDir dir;
+    RecordingNotifier notifier;
+    const std::string path = (dir.Path() / "out.gam").string();
+    ASSERT_EQ(WriteGammaFile(path, TableWithMarks(), false, notifier), 0);
+    const std::string text = TempDir::Read(path);
+    ASSERT_EQ(text.size(), 7168u);
+    EXPECT_EQ(text.substr(0, 28), "10000000,00000000,00000000\r\n");
+    EXPECT_EQ(text.substr(1 * 28, 28), "00000004,00000004,00000004\r\n");
+    EXPECT_EQ(text.substr(5 * 28, 28), "00000020,00000020,10000020\r\n");
+    EXPECT_EQ(text.substr(255 * 28, 28), "10001023,00001020,00001020\r\n");
+}
+
+TEST(WriteGammaFile, MarksReadBackAsWritten) {
+    TempDir dir;
+    RecordingNotifier notifier;
+    const std::string path = (dir.Path() / "round.gam").string();
+    ASSERT_EQ(WriteGammaFile(path, TableWithMarks(), true, notifier), 0);
+    GammaFileTable read;
+    ASSERT_EQ(ReadGammaFile(path, read, notifier), 0);
+    EXPECT_EQ(read.At(0, 0), kControlPointMark);
+    EXPECT_EQ(read.At(0, 128), kControlPointMark + 512);
+    EXPECT_EQ(read.At(0, 255), kControlPointMark + 1023);
+    EXPECT_EQ(read.At(2, 5), kControlPointMark + 20);
+    int marks = 0;
+    for (std::uint32_t v : read.values) {
+        marks += v >= kControlPointMark;
+    }
+    EXPECT_EQ(marks, 4);
+}
+
+TEST(WriteGammaFile, FailedWriteKeepsTheOldFile) {
+    TempDir dir;
+    const auto target = dir.Write("keep.gam", "old content");
+    // A folder in the way of the rename: the write must fail and leave nothing behind.
+    const auto blocked = dir.Path() / "blocked.gam";
+    std::filesystem::create_directory(blocked);
+    dir.Write("blocked.gam/inner", "x");
+    RecordingNotifier notifier;
+    EXPECT_EQ(WriteGammaFile(blocked.string(), GammaTable{}, true, notifier), -1);
+    ASSERT_EQ(notifier.fileErrors.size(), 1u);
+    EXPECT_EQ(notifier.fileErrors[0].fileName, blocked.string());
+    EXPECT_FALSE(notifier.fileErrors[0].reason.empty());
+    EXPECT_EQ(TempDir::Read(target), "old content");
+    int entries = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Path())) {
+        ++entries;
+    }
+    EXPECT_EQ(entries, 2); // no temporary file left behind
+
+    // A missing folder.
+    RecordingNotifier n2;
+    EXPECT_EQ(WriteGammaFile((dir.Path() / "no/such.gam").string(), GammaTable{}, true, n2), -1);
+    ASSERT_EQ(n2.fileErrors.size(), 1u);
+    EXPECT_EQ(n2.fileErrors[0].reason, "No such file or directory");
+}
+
+TEST(WriteGammaFile, ReplacesAnExistingFileKeepingItsPermissions) {
+    TempDir dir;
+    const auto target = dir.Write("old.gam", "old content");
+    ::chmod(target.c_str(), 0640);
+    RecordingNotifier notifier;
+    ASSERT_EQ(WriteGammaFile(target.string(), GammaTable{}, false, notifier), 0);
+    EXPECT_EQ(TempDir::Read(target).size(), 7168u);
+    struct stat st {};
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+} // namespace
+} // namespace tonedesk
