@@ -12,8 +12,9 @@ inline constexpr std::uint32_t kAttrDirectory = 0x10;
 inline constexpr std::uint32_t kAttrNormal = 0x80;
 
 struct FolderEntry {
-    std::string name;        // the entry's name within the folder
-    std::uint32_t attributes; // kAttr* bits
+    std::string name;         // the entry's name within the folder
+    std::uint32_t attributes; // kAttr* bits: kAttrDirectory for a folder, kAttrReadOnly when the
+                              // owner may not write it, kAttrNormal when neither applies
 };
 
 // Appends to `entries` the entries of `folder` whose names match the wildcard `pattern`
