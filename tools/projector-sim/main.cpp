@@ -1,0 +1,438 @@
+// projector-sim: a projector on a pseudo-terminal, for trying the program without hardware
+// and for its whole-program tests. See Usage() for what it does.
+
+#include "ProjectorSimulator.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <string>
+#include <string_view>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+#include <vector>
+
+using namespace tonedesk::sim;
+
+namespace {
+
+constexpr const char* kUsage = R"(Usage: projector-sim [OPTION]...
+A projector on a pseudo-terminal. Prints the path of the terminal (for example /dev/pts/7) as
+the first line of its output and answers the projector protocol there until it is stopped
+(SIGTERM, SIGINT, SIGHUP, or the end of its input with --stdin-exit).
+
+Commands are 8 characters and CR: a code and a parameter ("%4d" or "????"). Answers end
+with CR.
+  TNAM....          the name (--name)
+  <text command>    the text lines joined by CR, the last one ended by EOT (byte 4)
+  GAMM%4d (0..11)   OK, then a 257-byte block is awaited: 256 data bytes and their sum
+                    modulo 256; a good block is stored and answered OK, a bad one ERR (and the
+                    block of the same table is awaited again). A block that stops arriving for
+                    --block-timeout is abandoned.
+  CODE????          the stored value in decimal; ERR for a code that was never set
+  CODE%4d           stores the value and answers OK. POWR is the power (POWR    0 also
+                    closes the menu), MOUT the menu, which cannot be shown while the power is
+                    off (ERR); POWR    1 from off starts the warm-up (--warm-up).
+  anything else     ERR
+The projector answers only while the line is set to its rate (--baud): bytes received at any
+other rate are dropped, as a real projector sees only noise then.
+
+Projector:
+  --name TEXT           name answered to TNAM (default DEMO-100)
+  --baud N              the projector's rate in bit/s (default 38400)
+  --power N             start value of POWR (default 1)
+  --menu N              start value of MOUT (default 0)
+  --value CODE=N        a further status value (repeatable)
+  --warm-up MS          nothing is answered for MS ms after POWR    1 from off (default 0)
+  --text-command CODE   the code answered with text lines (default TLOG)
+  --text-line TEXT      a line of the text answer (repeatable; replaces the default lines)
+  --wire-time           every byte takes 10 bits at the rate, in both directions
+  --block-timeout MS    gamma block abandoned after MS ms without a byte (default 1000)
+
+Faults:
+  --silent              never answer anything
+  --err-every N         answer ERR to every Nth command (gamma blocks count as commands)
+  --err CODE[:COUNT]    answer ERR to the first COUNT commands with that code (default: to
+                        all of them); CODE BLOCK means the gamma data blocks (repeatable)
+  --delay MS            start every answer MS ms late
+  --split MS            send every answer in two halves, the second MS ms after the first
+  --garbage-every N     send a garbage line before every Nth answer
+  --long-every N        replace every Nth answer by a line of 3000 characters
+  --noise               mix control bytes (NUL, LF, BEL) into every answer
+  --hang-up-after N     hang up (close the terminal) and end after answering N commands
+
+Running:
+  --link PATH           also make PATH a symbolic link to the terminal (removed at the end)
+  --dump-gamma FILE     keep FILE up to date with the good gamma blocks received: one line
+                        per table, "<table> <514 hex digits>" (the 257 bytes of the block,
+                        checksum last), in table order; written at start, after every block
+                        and at the end, each time as a whole (write and rename)
+  --stdin-exit          end when standard input reaches its end (the starter went away)
+  --verbose             log every command and answer on standard error
+  --help                show this text
+
+Exit status: 0 when stopped, 1 when the terminal could not be set up, 2 for bad usage.
+)";
+
+volatile std::sig_atomic_t gStop = 0;
+int gWakeWrite = -1;
+
+void OnSignal(int) {
+    gStop = 1;
+    if (gWakeWrite >= 0) {
+        const char c = 1;
+        [[maybe_unused]] const auto n = write(gWakeWrite, &c, 1);
+    }
+}
+
+Nanos NowNanos() {
+    return static_cast<Nanos>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                  std::chrono::steady_clock::now().time_since_epoch())
+                                  .count());
+}
+
+int SpeedToBaud(speed_t speed) {
+    static constexpr struct {
+        speed_t speed;
+        int baud;
+    } kRates[] = {
+        {B0, 0},         {B50, 50},       {B75, 75},         {B110, 110},       {B134, 134},
+        {B150, 150},     {B200, 200},     {B300, 300},       {B600, 600},       {B1200, 1200},
+        {B1800, 1800},   {B2400, 2400},   {B4800, 4800},     {B9600, 9600},     {B19200, 19200},
+        {B38400, 38400}, {B57600, 57600}, {B115200, 115200}, {B230400, 230400}, {B460800, 460800},
+    };
+    for (const auto& r : kRates) {
+        if (r.speed == speed) {
+            return r.baud;
+        }
+    }
+    return -1;
+}
+
+struct Program {
+    SimulatorOptions sim;
+    std::string link;
+    std::string dumpFile;
+    bool stdinExit = false;
+    bool verbose = false;
+};
+
+[[noreturn]] void BadUsage(const std::string& what) {
+    std::fprintf(stderr, "projector-sim: %s\nTry 'projector-sim --help'.\n", what.c_str());
+    std::exit(2);
+}
+
+int ToInt(const std::string& option, const char* text, int min) {
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end != 0 || v < min || v > 100000000) {
+        BadUsage("bad number for " + option + ": '" + text + "'");
+    }
+    return static_cast<int>(v);
+}
+
+Nanos ToMs(const std::string& option, const char* text) {
+    return static_cast<Nanos>(ToInt(option, text, 0)) * kNanosPerMs;
+}
+
+std::string ToCode(const std::string& option, const std::string& text) {
+    if (text.size() != 4 && !(option == "--err" && text == kBlockErrCode)) {
+        BadUsage(option + " needs a four-character code, not '" + text + "'");
+    }
+    return text;
+}
+
+Program ParseArguments(int argc, char** argv) {
+    Program p;
+    bool textLinesGiven = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string option = argv[i];
+        auto value = [&]() -> const char* {
+            if (i + 1 >= argc) {
+                BadUsage(option + " needs a value");
+            }
+            return argv[++i];
+        };
+        if (option == "--help" || option == "-h") {
+            std::fputs(kUsage, stdout);
+            std::exit(0);
+        } else if (option == "--name") {
+            p.sim.name = value();
+        } else if (option == "--baud") {
+            p.sim.baud = ToInt(option, value(), 1);
+        } else if (option == "--power") {
+            p.sim.power = ToInt(option, value(), -999);
+        } else if (option == "--menu") {
+            p.sim.menu = ToInt(option, value(), -999);
+        } else if (option == "--value") {
+            const std::string v = value();
+            const auto eq = v.find('=');
+            if (eq == std::string::npos) {
+                BadUsage("--value needs CODE=N");
+            }
+            p.sim.values[ToCode(option, v.substr(0, eq))] = ToInt(option, v.c_str() + eq + 1, -999);
+        } else if (option == "--warm-up") {
+            p.sim.warmUp = ToMs(option, value());
+        } else if (option == "--text-command") {
+            p.sim.textCommand = ToCode(option, value());
+        } else if (option == "--text-line") {
+            if (!textLinesGiven) {
+                p.sim.textLines.clear();
+                textLinesGiven = true;
+            }
+            p.sim.textLines.emplace_back(value());
+        } else if (option == "--wire-time") {
+            p.sim.wireTime = true;
+        } else if (option == "--block-timeout") {
+            p.sim.blockTimeout = ToMs(option, value());
+        } else if (option == "--silent") {
+            p.sim.silent = true;
+        } else if (option == "--err-every") {
+            p.sim.errEvery = ToInt(option, value(), 1);
+        } else if (option == "--err") {
+            const std::string v = value();
+            const auto colon = v.find(':');
+            const std::string code = ToCode(option, v.substr(0, colon));
+            p.sim.errCodes[code] =
+                colon == std::string::npos ? -1 : ToInt(option, v.c_str() + colon + 1, 1);
+        } else if (option == "--delay") {
+            p.sim.delay = ToMs(option, value());
+        } else if (option == "--split") {
+            p.sim.splitGap = ToMs(option, value());
+        } else if (option == "--garbage-every") {
+            p.sim.garbageEvery = ToInt(option, value(), 1);
+        } else if (option == "--long-every") {
+            p.sim.longEvery = ToInt(option, value(), 1);
+        } else if (option == "--noise") {
+            p.sim.noise = true;
+        } else if (option == "--hang-up-after") {
+            p.sim.hangUpAfter = ToInt(option, value(), 1);
+        } else if (option == "--link") {
+            p.link = value();
+        } else if (option == "--dump-gamma") {
+            p.dumpFile = value();
+        } else if (option == "--stdin-exit") {
+            p.stdinExit = true;
+        } else if (option == "--verbose") {
+            p.verbose = true;
+        } else {
+            BadUsage("unknown option '" + option + "'");
+        }
+    }
+    return p;
+}
+
+// Writes the whole file under a temporary name and renames it, so that a reader never sees
+// half of it.
+void WriteWholeFile(const std::string& file, const std::string& content) {
+    const std::string temporary = file + ".tmp";
+    FILE* f = std::fopen(temporary.c_str(), "wb");
+    if (!f) {
+        std::fprintf(stderr, "projector-sim: cannot write %s: %s\n", temporary.c_str(),
+                     std::strerror(errno));
+        return;
+    }
+    const bool ok = std::fwrite(content.data(), 1, content.size(), f) == content.size();
+    if (std::fclose(f) != 0 || !ok || std::rename(temporary.c_str(), file.c_str()) != 0) {
+        std::fprintf(stderr, "projector-sim: cannot write %s: %s\n", file.c_str(),
+                     std::strerror(errno));
+    }
+}
+
+// The pseudo-terminal. The simulator keeps a descriptor of the terminal side open itself, so
+// that the line keeps its settings and the master never reports a hang-up while the program
+// under test closes and reopens the port.
+struct Terminal {
+    int master = -1;
+    int slave = -1;
+    std::string path;
+
+    bool Open() {
+        master = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+            return false;
+        }
+        const char* name = ptsname(master);
+        if (!name) {
+            return false;
+        }
+        path = name;
+        slave = open(path.c_str(), O_RDWR | O_NOCTTY);
+        if (slave < 0) {
+            return false;
+        }
+        // Raw until the program configures the line: no echo of what it sends, no CR/LF
+        // translation of the answers.
+        termios t{};
+        if (tcgetattr(slave, &t) == 0) {
+            cfmakeraw(&t);
+            tcsetattr(slave, TCSANOW, &t);
+        }
+        const int flags = fcntl(master, F_GETFL);
+        return flags >= 0 && fcntl(master, F_SETFL, flags | O_NONBLOCK) == 0;
+    }
+    int LineBaud() const {
+        termios t{};
+        if (tcgetattr(master, &t) != 0) {
+            return -1;
+        }
+        return SpeedToBaud(cfgetospeed(&t));
+    }
+    void Close() {
+        if (slave >= 0) {
+            close(slave);
+        }
+        if (master >= 0) {
+            close(master);
+        }
+        slave = master = -1;
+    }
+};
+
+void RemoveLinkIfOurs(const std::string& link, const std::string& target) {
+    char buffer[4096];
+    const ssize_t n = readlink(link.c_str(), buffer, sizeof buffer - 1);
+    if (n > 0 && std::string_view(buffer, static_cast<std::size_t>(n)) == target) {
+        unlink(link.c_str());
+    }
+}
+
+int Run(Program& program) {
+    Terminal terminal;
+    if (!terminal.Open()) {
+        std::fprintf(stderr, "projector-sim: cannot open a pseudo-terminal: %s\n",
+                     std::strerror(errno));
+        return 1;
+    }
+    if (!program.link.empty()) {
+        struct stat st {};
+        if (lstat(program.link.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+            unlink(program.link.c_str());
+        }
+        if (symlink(terminal.path.c_str(), program.link.c_str()) != 0) {
+            std::fprintf(stderr, "projector-sim: cannot make the link %s: %s\n",
+                         program.link.c_str(), std::strerror(errno));
+            terminal.Close();
+            return 1;
+        }
+    }
+
+    int wake[2];
+    if (pipe(wake) != 0) {
+        return 1;
+    }
+    fcntl(wake[0], F_SETFL, O_NONBLOCK);
+    fcntl(wake[1], F_SETFL, O_NONBLOCK);
+    gWakeWrite = wake[1];
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    ProjectorSimulator simulator(program.sim);
+    if (program.verbose) {
+        simulator.onLog = [](const std::string& line) {
+            std::fprintf(stderr, "projector-sim: %s\n", line.c_str());
+        };
+    }
+    auto dump = [&]() {
+        if (!program.dumpFile.empty()) {
+            WriteWholeFile(program.dumpFile, FormatGammaDump(simulator.GammaBlocks()));
+        }
+    };
+    simulator.onGammaBlock = [&](int) { dump(); };
+    dump();
+
+    std::printf("%s\n", terminal.path.c_str());
+    std::fflush(stdout);
+
+    std::vector<std::uint8_t> output; // answer bytes due and not yet taken by the terminal
+    bool stdinOpen = program.stdinExit;
+    while (!gStop) {
+        const Nanos now = NowNanos();
+        const auto due = simulator.Transmit(now);
+        output.insert(output.end(), due.begin(), due.end());
+        if (!output.empty()) {
+            const ssize_t n = write(terminal.master, output.data(), output.size());
+            if (n > 0) {
+                output.erase(output.begin(), output.begin() + n);
+            }
+        }
+        if (output.empty() && simulator.HungUp()) {
+            if (program.verbose) {
+                std::fprintf(stderr, "projector-sim: hanging up\n");
+            }
+            break;
+        }
+
+        pollfd fds[3] = {{terminal.master, POLLIN, 0}, {wake[0], POLLIN, 0}, {-1, 0, 0}};
+        if (!output.empty()) {
+            fds[0].events |= POLLOUT;
+        }
+        if (stdinOpen) {
+            fds[2] = {STDIN_FILENO, POLLIN, 0};
+        }
+        timespec timeout{};
+        timespec* timeoutPointer = nullptr;
+        if (const auto next = simulator.NextEvent()) {
+            const Nanos wait = *next > now ? *next - now : 0;
+            timeout.tv_sec = static_cast<time_t>(wait / 1000000000ULL);
+            timeout.tv_nsec = static_cast<long>(wait % 1000000000ULL);
+            timeoutPointer = &timeout;
+        }
+        if (ppoll(fds, 3, timeoutPointer, nullptr) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            std::fprintf(stderr, "projector-sim: poll: %s\n", std::strerror(errno));
+            break;
+        }
+        if (fds[0].revents & POLLIN) {
+            std::uint8_t buffer[4096];
+            const ssize_t n = read(terminal.master, buffer, sizeof buffer);
+            if (n > 0) {
+                simulator.Receive(buffer, static_cast<std::size_t>(n), terminal.LineBaud(),
+                                  NowNanos());
+            }
+        }
+        if (fds[2].revents & (POLLIN | POLLHUP | POLLERR)) {
+            char buffer[256];
+            const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
+            if (n <= 0) {
+                break; // the starter went away
+            }
+        }
+        if (fds[1].revents & POLLIN) {
+            char buffer[16];
+            while (read(wake[0], buffer, sizeof buffer) > 0) {
+            }
+        }
+    }
+
+    dump();
+    terminal.Close();
+    if (!program.link.empty()) {
+        RemoveLinkIfOurs(program.link, terminal.path);
+    }
+    close(wake[0]);
+    close(wake[1]);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Program program = ParseArguments(argc, argv);
+    return Run(program);
+}
