@@ -1,13 +1,151 @@
 #pragma once
 
+#include "gamma/GammaFile.h"
 #include "link/StatusTable.h"
+#include "support/KeyValueTable.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace tonedesk {
 
-// The parsed model file of the connected projector.
+class Notifier;
+
+// One command of a command list: a four-byte projector command code and its parameter.
+struct CommandItem {
+    std::array<char, 4> code{};    // the raw bytes, for example "POWR"
+    std::int32_t value = kNoValue; // the parameter, or kNoValue when the file gave none
+
+    std::uint32_t Key() const { return CodeKey(Code()); }
+    std::string_view Code() const { return {code.data(), code.size()}; }
+};
+
+// A sequence of commands in file order, with a read position for code that walks through it.
+struct CommandList {
+    std::vector<CommandItem> items;
+    std::size_t readPosition = 0;
+
+    std::size_t size() const { return items.size(); }
+    bool empty() const { return items.empty(); }
+    CommandItem& operator[](std::size_t i) { return items[i]; }
+    const CommandItem& operator[](std::size_t i) const { return items[i]; }
+    auto begin() { return items.begin(); }
+    auto end() { return items.end(); }
+    auto begin() const { return items.begin(); }
+    auto end() const { return items.end(); }
+};
+
+// Section indices of a model file; the control kinds are kButton .. kSpinButton.
+enum ModelSection : std::int32_t {
+    kProperty = 0,
+    kSave = 1,
+    kTab = 2,
+    kButton = 3,
+    kRadio = 4,
+    kCheck = 5,
+    kComboBox = 6,
+    kSliderBar = 7,
+    kStatus = 8,
+    kStatusButton = 9,
+    kEdit = 10,
+    kSpinButton = 11,
+};
+
+// Most command lists a control has (keys COMMAND, COMMAND2 .. COMMAND5).
+inline constexpr std::size_t kMaxCommandLists = 5;
+// Longest file name kept from a model file (RESOURCEFILE, GAMMAFILEn and their paths).
+inline constexpr std::size_t kMaxPathLength = 259;
+// Number of preset gamma tables (keys GAMMAFILE1 .. GAMMAFILE5).
+inline constexpr std::size_t kPresetGammaCount = 5;
+// autoReceiveElapse of a new model: 180 s.
+inline constexpr std::int32_t kDefaultAutoReceiveElapse = 180000;
+
+// One control section of a tab.
+struct ModelControl {
+    std::int32_t kind = kButton; // kButton .. kSpinButton
+    std::int32_t id = -1;
+    std::int32_t max = 1;
+    std::int32_t min = 0;
+    std::int32_t freq = 1;
+    std::int32_t defaultValue = 0;
+    // Parallel lists (COMMAND .. COMMAND5); their number is the count given by the highest
+    // COMMANDn key seen last, at most kMaxCommandLists.
+    std::vector<CommandList> commandLists;
+    std::vector<std::int32_t> relatedIds;
+    std::int32_t mode = 0;
+    std::int32_t elapse = 0; // ms
+    std::int32_t increment = 1;
+    CommandList reloadCodes; // values all 0
+    CommandList disableList;
+};
+
+// One [TAB] section.
+struct ModelTab {
+    std::int32_t id = -1;     // also the id of the tab page's form in its resource bundle
+    std::string resourceFile; // at most kMaxPathLength characters
+    std::int32_t modeControlId = -1;
+    std::int32_t statusControlId = -1;
+    std::vector<ModelControl> controls;
+    CommandList leaveCommands; // put back when the page is left
+    CommandList enterCommands; // set and read back when the page is first polled
+};
+
+// The model file of the connected projector: its polling interval, preset gamma tables, control
+// panel and the status values the projector answered.
 class CModelFile {
 public:
-    StatusTable statusTable;
+    // File errors go to `notifier`; model files are looked for in `folder` (the folder of the
+    // running program when empty).
+    explicit CModelFile(Notifier& notifier, std::string folder = {});
+
+    // Finds the first "*.ini" file of the folder, in name order without case, whose
+    // PROJECTOR_NAME is a leading part of `projectorName`, and parses it. Returns 0 when one
+    // was found; -1 when none matched or a candidate could not be read (reported through the
+    // notifier); -2 when a candidate repeats an identifier.
+    int ReadModelFile(std::string_view projectorName);
+
+    // One candidate's text (up to its NUL, Ctrl-Z or end), parsed into a model that starts from
+    // its defaults. Returns 1 when its PROJECTOR_NAME matches, 0 when it does not (parsing
+    // stopped there, or the text has no PROJECTOR_NAME), -2 on a repeated identifier.
+    int ParseModelText(std::string_view text, std::string_view projectorName);
+
+    // Back to the state of a new object (the folder and notifier stay).
+    void Reset();
+
+    // The folder searched, ending in a separator.
+    const std::string& Folder() const { return folder_; }
+    void SetFolder(std::string folder);
+    // Name of the file that matched (or was being read when the search failed), within Folder().
+    const std::string& FileName() const { return fileName_; }
+    // The GAMMAFILEn values of the matched file, in file order: preset index and full path. They
+    // are read into presetGamma after the file has matched.
+    struct GammaReference {
+        std::size_t preset;
+        std::string path;
+    };
+    const std::vector<GammaReference>& GammaReferences() const { return gammaReferences_; }
+
+    // The folder of the running program, ending in a separator.
+    static std::string ProgramFolder();
+
+    std::int32_t autoReceiveElapse = kDefaultAutoReceiveElapse; // ms; 0: no automatic polling
+    std::vector<ModelTab> tabs;
+    KeyValueTable disableCodes; // every code of any DISABLE list (a set)
+    StatusTable statusTable;    // code -> last answered value, kNoValue when none yet
+    KeyValueTable idIndex;      // tab id -> 1-based tab position; control id -> position in tab
+    CommandList saveCommands;
+    CommandList saveCommands2;
+    std::array<GammaFileTable, kPresetGammaCount> presetGamma;
+
+private:
+    Notifier& notifier_;
+    std::string folder_;
+    std::string fileName_;
+    std::vector<GammaReference> gammaReferences_;
 };
 
 } // namespace tonedesk

@@ -1,0 +1,222 @@
+#include "model/ModelFile.h"
+
+#include "model/ModelSyntax.h"
+
+#include <filesystem>
+#include <limits>
+
+namespace tonedesk {
+
+namespace {
+
+// seconds x 1000, held at the ends of the 32-bit range.
+std::int32_t SecondsToMs(std::int32_t seconds) {
+    const std::int64_t ms = static_cast<std::int64_t>(seconds) * 1000;
+    if (ms > std::numeric_limits<std::int32_t>::max()) {
+        return std::numeric_limits<std::int32_t>::max();
+    }
+    if (ms < std::numeric_limits<std::int32_t>::min()) {
+        return std::numeric_limits<std::int32_t>::min();
+    }
+    return static_cast<std::int32_t>(ms);
+}
+
+// Appends a list value and gives every new code an entry in `table` with kNoValue.
+void AddCommands(const std::string& value, CommandList& list, KeyValueTable& table) {
+    const std::size_t first = list.size();
+    ParseCommandList(value, list);
+    for (std::size_t i = first; i < list.size(); ++i) {
+        table.FindOrAdd(list[i].Key()).value = kNoValue;
+    }
+}
+
+// The preset of a model without gamma files: every channel the ramp 4 x i.
+GammaFileTable IdentityRamp() {
+    GammaFileTable table;
+    for (int channel = 0; channel < 3; ++channel) {
+        for (int line = 0; line < 256; ++line) {
+            table.At(channel, line) = static_cast<std::uint32_t>(4 * line);
+        }
+    }
+    return table;
+}
+
+// A name as the projector gave it: it ends at its first NUL.
+std::string_view CutAtNul(std::string_view name) {
+    return name.substr(0, name.find('\0'));
+}
+
+} // namespace
+
+CModelFile::CModelFile(Notifier& notifier, std::string folder) : notifier_(notifier) {
+    SetFolder(std::move(folder));
+    Reset();
+}
+
+void CModelFile::Reset() {
+    autoReceiveElapse = kDefaultAutoReceiveElapse;
+    tabs.clear();
+    disableCodes.Clear();
+    statusTable.Clear();
+    idIndex.Clear();
+    saveCommands = {};
+    saveCommands2 = {};
+    presetGamma.fill(IdentityRamp());
+    gammaReferences_.clear();
+}
+
+void CModelFile::SetFolder(std::string folder) {
+    folder_ = folder.empty() ? ProgramFolder() : std::move(folder);
+    if (folder_.back() != '/') {
+        folder_ += '/';
+    }
+}
+
+std::string CModelFile::ProgramFolder() {
+    std::error_code ec;
+    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    std::filesystem::path folder = ec ? std::filesystem::current_path(ec) : exe.parent_path();
+    std::string text = folder.string();
+    if (text.empty() || text.back() != '/') {
+        text += '/';
+    }
+    return text;
+}
+
+int CModelFile::ParseModelText(std::string_view text, std::string_view projectorName) {
+    Reset();
+    projectorName = CutAtNul(projectorName);
+    bool matched = false;
+    bool haveControl = false; // the current control section has a control to fill
+
+    ModelLineReader reader(text);
+    ModelLine line;
+    while (reader.Next(line)) {
+        if (line.header >= 0) {
+            haveControl = false;
+            if (line.header == kTab) {
+                tabs.emplace_back();
+            } else if (IsControlSection(line.header) && !tabs.empty()) {
+                // A control section before the first [TAB] has no tab to join: it is skipped
+                // with its keys.
+                tabs.back().controls.emplace_back().kind = line.header;
+                haveControl = true;
+            }
+            continue;
+        }
+        if (line.key < 0 || !KeyCountsIn(line.key, line.section)) {
+            continue;
+        }
+        const std::int32_t key = line.key;
+        const std::string& value = line.value;
+
+        if (line.section == kProperty) {
+            if (key == kKeyProjectorName) {
+                if (!projectorName.starts_with(value)) {
+                    return 0;
+                }
+                matched = true;
+            } else if (key == kKeyAutoRecvElapse) {
+                autoReceiveElapse = SecondsToMs(ParseValueNumber(value));
+            } else if (key >= kKeyGammaFile1) {
+                gammaReferences_.push_back({static_cast<std::size_t>(key - kKeyGammaFile1),
+                                            CutPath(folder_ + CutPath(value))});
+            }
+            continue;
+        }
+        if (line.section == kSave) {
+            if (key == kKeyCommand || key == kKeyCommand2) {
+                AddCommands(value, key == kKeyCommand ? saveCommands : saveCommands2, statusTable);
+            }
+            continue;
+        }
+
+        ModelTab& tab = tabs.back(); // [TAB] and control sections always follow a [TAB] here
+        if (line.section == kTab) {
+            if (key == kKeyResourceFile) {
+                tab.resourceFile = CutPath(value);
+            } else if (key == kKeyId) {
+                tab.id = ParseValueNumber(value);
+                KeyValueTable::Entry& entry = idIndex.FindOrAdd(static_cast<std::uint32_t>(tab.id));
+                if (entry.value != 0) {
+                    return -2;
+                }
+                entry.value = static_cast<std::int32_t>(tabs.size());
+            } else if (key == kKeyCommand || key == kKeyCommand2) {
+                AddCommands(value, key == kKeyCommand ? tab.leaveCommands : tab.enterCommands,
+                            statusTable);
+            }
+            continue;
+        }
+        if (!haveControl) {
+            continue;
+        }
+
+        ModelControl& control = tab.controls.back();
+        switch (key) {
+        case kKeyId: {
+            control.id = ParseValueNumber(value);
+            KeyValueTable::Entry& entry = idIndex.FindOrAdd(static_cast<std::uint32_t>(control.id));
+            if (entry.value != 0) {
+                return -2;
+            }
+            entry.value = static_cast<std::int32_t>(tab.controls.size());
+            if (control.kind == kStatus) {
+                tab.statusControlId = control.id;
+            }
+            break;
+        }
+        case kKeyMax:
+            control.max = ParseValueNumber(value);
+            break;
+        case kKeyMin:
+            control.min = ParseValueNumber(value);
+            break;
+        case kKeyFreq:
+            control.freq = ParseValueNumber(value);
+            break;
+        case kKeyDefault:
+            control.defaultValue = ParseValueNumber(value);
+            break;
+        case kKeyCommand:
+        case kKeyCommand2:
+        case kKeyCommand3:
+        case kKeyCommand4:
+        case kKeyCommand5: {
+            const auto n = static_cast<std::size_t>(key - kKeyCommand + 1);
+            control.commandLists.resize(n);
+            AddCommands(value, control.commandLists[n - 1], statusTable);
+            break;
+        }
+        case kKeyRelate:
+            ParseIdList(value, control.relatedIds);
+            if (control.relatedIds.size() == 1 && control.relatedIds[0] == control.id) {
+                control.relatedIds.clear(); // related only to itself: unrelated
+            }
+            break;
+        case kKeyMode:
+            control.mode = ParseValueNumber(value);
+            if (control.mode == 1) {
+                tab.modeControlId = control.id;
+            }
+            break;
+        case kKeyElapse:
+            control.elapse = ParseValueNumber(value);
+            break;
+        case kKeyIncrement:
+            control.increment = ParseValueNumber(value);
+            break;
+        case kKeyDisable:
+            AddCommands(value, control.disableList, disableCodes);
+            break;
+        case kKeyReload:
+            ParseCodeList(value, control.reloadCodes);
+            break;
+        default:
+            break;
+        }
+    }
+    return matched ? 1 : 0;
+}
+
+} // namespace tonedesk
