@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -47,8 +48,17 @@ struct QueuedCommand {
 inline constexpr std::array<std::int32_t, 3> kBaudRates{9600, 38400, 115200};
 // Longest projector name kept.
 inline constexpr std::size_t kMaxProjectorName = 32;
+// Longest answer line kept; the rest of a longer line is dropped.
+inline constexpr std::size_t kMaxAnswerLine = 2047;
 // Pause before a command with the pause flag, after the previous answer.
 inline constexpr Tick kPauseMs = 50;
+// Highest COM number the scan tries.
+inline constexpr std::int32_t kMaxComPorts = 255;
+// Most bytes taken from the driver in one pump (the size of its receive queue).
+inline constexpr std::uint32_t kMaxReadPerPump = 4096;
+// Message ids of the string table.
+inline constexpr int kMessageQueueDropped = 4102;
+inline constexpr int kMessageTransferRejected = 4105;
 
 struct PortEntry {
     std::int32_t portIndex = 0;         // 0-based: COM(portIndex + 1)
@@ -69,7 +79,14 @@ struct PortEntry {
     std::int32_t retryCount = 0;
     std::int32_t powerOnRetryCount = 0;
     std::int32_t baudRate = 0; // 0: the scan gave this port up
-    std::string projectorName;  // at most kMaxProjectorName characters
+    std::string projectorName; // at most kMaxProjectorName characters
+
+    // The answer line read so far (bytes before its end that were already taken from the
+    // receive buffer), at most kMaxAnswerLine characters.
+    std::string partialLine;
+    // 1 while the command at the cursor is being written; its write must finish before the
+    // answer deadline.
+    std::int32_t writing = 0;
 
     bool IsOpen() const { return handle != nullptr; }
     int ComNumber() const { return portIndex + 1; }
@@ -77,8 +94,15 @@ struct PortEntry {
 
 // The link to the projectors: the port table, the link settings, the command queues and the
 // exchange engine, and the model definition of the connected projector.
+//
+// Everything runs on one thread: callers queue commands and look at IsBusy, the status table
+// or a port's text answer later; Service pumps every open port once and is called from a
+// timer. Nothing blocks.
 class CProjectorLink {
 public:
+    // Receives the diagnostic texts of the link ("COM%d ,%d\n", "Recv:%s\n", line errors).
+    using TraceSink = std::function<void(const std::string& text)>;
+
     CProjectorLink(const Settings& settings, const Clock& clock, SerialPortFactory& ports,
                    Notifier& notifier);
     virtual ~CProjectorLink();
@@ -91,17 +115,24 @@ public:
     bool OpenPort(PortEntry& port);
     // Closes every port but the one with this port index; the entries stay in the table.
     void CloseOtherPorts(std::int32_t keepPortIndex);
+    // Opens one port outside a scan (adding it to the table when it is not there yet) and makes
+    // it the current port; null when it cannot be opened.
+    PortEntry* UsePort(std::int32_t comNumber);
 
     // Appends a command to a port's queue (null: the current port). False when there is no
-    // port.
-    bool QueueCommand(const void* bytes, std::int32_t length, std::int32_t kind,
-                      std::int32_t pause, PortEntry* port = nullptr);
-    // Queues code + "%4d\r" (or "????\r" for kNoValue) as a Value command on the current port.
+    // port or the port is closed.
+    bool QueueCommand(const void* bytes, std::int32_t length, std::int32_t kind, std::int32_t pause,
+                      PortEntry* port = nullptr);
+    // Queues the first four characters of code + "%4d\r" (or "????\r" for kNoValue) as a
+    // Value command on the current port. False, and nothing queued, when there is no port,
+    // the code has fewer than four characters or the value does not fit in four columns
+    // (-999..9999).
     bool SendValue(const char* code, std::int32_t value, std::int32_t pause);
-    // An answer is awaited or commands are left (null: the current port).
+    // An answer is awaited or commands are left (null: the current port). False when there is
+    // no port or it is closed.
     bool IsBusy(const PortEntry* port = nullptr) const;
     // One pump of every open port; true when some port's queue was dropped after RETRY missing
-    // answers (the caller shows message 4102).
+    // answers (the caller shows message 4102). While scanning, drives the scan instead.
     bool Service();
     // Starts a new scan of COM1..COM255.
     void ScanPorts();
@@ -112,8 +143,13 @@ public:
     CModelFile& Model() { return model_; }
     const CModelFile& Model() const { return model_; }
     StatusTable& Status() { return model_.statusTable; }
+    const StatusTable& Status() const { return model_.statusTable; }
 
-    // Link settings, as read at construction.
+    // The diagnostic trace is off until a sink is set; an empty sink turns it off again.
+    void SetTraceSink(TraceSink sink) { traceSink_ = std::move(sink); }
+    void TraceOut(const char* format, ...) const __attribute__((format(printf, 2, 3)));
+
+    // Link settings, as read at construction. The three counts are at least 1.
     std::int32_t retry = 3;
     std::int32_t retry2 = 2;
     std::int32_t powerOnRetry = 6;
@@ -129,16 +165,26 @@ public:
 
 private:
     ExchangeResult PumpPort(PortEntry& port);
+    bool ServiceScan();
+    void FailedProbe(PortEntry& port, bool& goesOn);
+    void HandleLine(PortEntry& port, ExchangeResult result, const std::string& line,
+                    bool endedByEot);
+    ExchangeResult SendNext(PortEntry& port, ExchangeResult result);
+    void MoveOn(PortEntry& port);
+    void DropQueue(PortEntry& port);
+    void SetLastStatus(std::int32_t value);
+    Tick ProbeTimeout() const;
 
     const Clock& clock_;
     SerialPortFactory& portFactory_;
     Notifier& notifier_;
     PortEntry* currentPort_ = nullptr;
-    std::mutex linkLock_; // taken around CloseOtherPorts only
-    std::vector<PortEntry> ports_;
+    std::mutex linkLock_;          // taken around CloseOtherPorts only
+    std::vector<PortEntry> ports_; // capacity for every COM port: entries never move
     CModelFile model_;
     std::uint32_t lastStatusKey_ = 0; // code of the last Plain or Value command written
     bool haveLastStatusKey_ = false;
+    TraceSink traceSink_;
 };
 
 } // namespace tonedesk

@@ -1,0 +1,594 @@
+#include "link/ProjectorLink.h"
+
+#include "support/Notifier.h"
+#include "support/Settings.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+namespace tonedesk {
+
+namespace {
+
+// Longest time setting taken: deadlines stay comparable across the wrap of the tick count.
+constexpr std::int32_t kMaxTimeSetting = 0x3FFFFFFF;
+
+std::int32_t CountSetting(const Settings& settings, std::string_view key) {
+    // A count below 1 would never be reached by a counter that starts at 1: retry forever.
+    return std::max<std::int32_t>(1, EnvInt(settings, key));
+}
+
+Tick TimeSetting(const Settings& settings, std::string_view key) {
+    return static_cast<Tick>(std::clamp<std::int32_t>(EnvInt(settings, key), 0, kMaxTimeSetting));
+}
+
+// a is later than b, also when the tick count wrapped between them.
+bool After(Tick a, Tick b) {
+    return static_cast<std::int32_t>(a - b) > 0;
+}
+
+bool StartsWithPowr(const std::uint8_t* bytes, std::int32_t length) {
+    return length >= 4 && std::memcmp(bytes, "POWR", 4) == 0;
+}
+
+std::uint32_t KeyOf(const std::uint8_t* bytes, std::int32_t length) {
+    return CodeKey(std::string_view(reinterpret_cast<const char*>(bytes),
+                                    static_cast<std::size_t>(std::min<std::int32_t>(length, 4))));
+}
+
+// The line as a decimal integer: leading blanks and a sign allowed, no digits gives 0, a value
+// beyond the 32-bit range is held at its limit.
+std::int32_t DecimalValue(const std::string& line) {
+    std::size_t i = 0;
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < line.size() && (line[i] == '+' || line[i] == '-')) {
+        negative = line[i] == '-';
+        ++i;
+    }
+    std::int64_t value = 0;
+    for (; i < line.size() && line[i] >= '0' && line[i] <= '9'; ++i) {
+        value = std::min<std::int64_t>(value * 10 + (line[i] - '0'), std::int64_t{1} << 32);
+    }
+    value = negative ? -value : value;
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+}
+
+ExchangeResult Classify(const std::string& line) {
+    if (line == "OK") {
+        return ExchangeResult::Ok;
+    }
+    if (line == "ERR") {
+        return ExchangeResult::Error;
+    }
+    return ExchangeResult::Data;
+}
+
+constexpr char kProbe[] = "TNAM   1\r";
+constexpr std::int32_t kProbeLength = 9;
+
+} // namespace
+
+CProjectorLink::CProjectorLink(const Settings& settings, const Clock& clock,
+                               SerialPortFactory& ports, Notifier& notifier)
+    : clock_(clock), portFactory_(ports), notifier_(notifier) {
+    ports_.reserve(kMaxComPorts);
+    recTimeoutOn = TimeSetting(settings, "REC_TIMEOUT_ON");
+    recTimeoutOff = TimeSetting(settings, "REC_TIMEOUT_OFF");
+    recTimeoutErr = TimeSetting(settings, "REC_TIMEOUT_ERR");
+    powerOnTime = TimeSetting(settings, "POWERON_TIME");
+    powerOnWait = TimeSetting(settings, "POWERON_WAIT");
+    retry = CountSetting(settings, "RETRY");
+    retry2 = CountSetting(settings, "RETRY2");
+    powerOnRetry = CountSetting(settings, "POWERON_RETRY");
+}
+
+CProjectorLink::~CProjectorLink() = default;
+
+void CProjectorLink::TraceOut(const char* format, ...) const {
+    if (!traceSink_) {
+        return;
+    }
+    char text[2200];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    traceSink_(text);
+}
+
+Tick CProjectorLink::ProbeTimeout() const {
+    return powerOnTime / (static_cast<Tick>(retry2) * 3);
+}
+
+bool CProjectorLink::OpenPort(PortEntry& port) {
+    currentPort_ = nullptr;
+    if (!port.IsOpen()) {
+        port.handle = portFactory_.Open(port.ComNumber());
+        if (!port.handle) {
+            return false;
+        }
+        port.baudIndex = 0;
+        port.projectorName.clear();
+        port.baudRate = kBaudRates[0];
+    }
+    currentPort_ = &port;
+
+    port.receiveFill = 0;
+    port.receivePosition = 0;
+    port.partialLine.clear();
+    port.pendingKind = -1;
+    port.retryCount = 0;
+    port.commandQueue.clear();
+    port.cursor = 0;
+    port.sendBuffer.clear();
+    port.writing = 0;
+    port.answerTimeout = port.probing ? ProbeTimeout() : recTimeoutOff;
+
+    // Configuration failures show up later as line errors or missing answers.
+    port.handle->Configure(port.baudRate);
+    port.handle->Purge();
+    TraceOut("COM%d ,%d\n", port.ComNumber(), port.baudRate);
+
+    const Tick now = clock_.Now();
+    port.answerDeadline = now + port.answerTimeout;
+    port.earliestSend = now;
+    return true;
+}
+
+void CProjectorLink::CloseOtherPorts(std::int32_t keepPortIndex) {
+    std::lock_guard<std::mutex> lock(linkLock_);
+    for (PortEntry& port : ports_) {
+        if (port.portIndex != keepPortIndex) {
+            port.handle.reset();
+        }
+    }
+}
+
+PortEntry* CProjectorLink::UsePort(std::int32_t comNumber) {
+    if (comNumber < 1 || comNumber > kMaxComPorts) {
+        return nullptr;
+    }
+    const std::int32_t index = comNumber - 1;
+    auto it = std::find_if(ports_.begin(), ports_.end(),
+                           [index](const PortEntry& p) { return p.portIndex == index; });
+    const bool added = it == ports_.end();
+    if (added) {
+        // Appended, so that no other entry moves; the table has room for every COM port.
+        it = ports_.insert(ports_.end(), PortEntry{});
+        it->portIndex = index;
+    }
+    it->probing = 0;
+    if (!OpenPort(*it)) {
+        if (added) {
+            ports_.pop_back();
+        }
+        return nullptr;
+    }
+    return &*it;
+}
+
+bool CProjectorLink::QueueCommand(const void* bytes, std::int32_t length, std::int32_t kind,
+                                  std::int32_t pause, PortEntry* port) {
+    if (!port) {
+        port = currentPort_;
+    }
+    if (!port || !port->IsOpen() || length < 0 || (length > 0 && !bytes)) {
+        return false;
+    }
+    QueuedCommand command;
+    command.offset = static_cast<std::int32_t>(port->sendBuffer.size());
+    command.length = length;
+    command.kind = kind;
+    command.pause = pause;
+    const auto* data = static_cast<const std::uint8_t*>(bytes);
+    port->sendBuffer.insert(port->sendBuffer.end(), data, data + length);
+    port->commandQueue.push_back(command);
+    notifier_.SetCursorShape(CursorShape::AppStarting);
+    return true;
+}
+
+bool CProjectorLink::SendValue(const char* code, std::int32_t value, std::int32_t pause) {
+    if (!code || std::strlen(code) < 4) {
+        return false;
+    }
+    // "%4d" of anything outside -999..9999 would be longer than four columns.
+    if (value != kNoValue && (value < -999 || value > 9999)) {
+        return false;
+    }
+    char command[16];
+    if (value == kNoValue) {
+        std::snprintf(command, sizeof command, "%.4s????\r", code);
+    } else {
+        std::snprintf(command, sizeof command, "%.4s%4d\r", code, static_cast<int>(value));
+    }
+    return QueueCommand(command, 9, Value, pause);
+}
+
+bool CProjectorLink::IsBusy(const PortEntry* port) const {
+    if (!port) {
+        port = currentPort_;
+    }
+    if (!port || !port->IsOpen()) {
+        return false;
+    }
+    return port->pendingKind != -1 || port->cursor < port->commandQueue.size();
+}
+
+void CProjectorLink::SetLastStatus(std::int32_t value) {
+    if (haveLastStatusKey_) {
+        Status().FindOrAdd(lastStatusKey_).value = value;
+    }
+}
+
+void CProjectorLink::MoveOn(PortEntry& port) {
+    ++port.cursor;
+    port.retryCount = 0;
+}
+
+void CProjectorLink::DropQueue(PortEntry& port) {
+    port.commandQueue.clear();
+    port.sendBuffer.clear();
+    port.cursor = 0;
+    port.writing = 0;
+}
+
+void CProjectorLink::HandleLine(PortEntry& port, ExchangeResult result, const std::string& line,
+                                bool endedByEot) {
+    const bool isError = result == ExchangeResult::Error;
+    const bool isOk = result == ExchangeResult::Ok;
+    const QueuedCommand* command =
+        port.cursor < port.commandQueue.size() ? &port.commandQueue[port.cursor] : nullptr;
+    const bool isPowr =
+        command && StartsWithPowr(port.sendBuffer.data() + command->offset, command->length);
+    const auto countError = [&] {
+        if (++port.retryCount == retry) {
+            MoveOn(port);
+        }
+    };
+
+    switch (port.pendingKind) {
+    case Plain:
+        if (isError) {
+            countError();
+            SetLastStatus(kNoValue);
+        } else {
+            MoveOn(port);
+        }
+        break;
+    case Value:
+        if (isOk) {
+            if (!isPowr) {
+                MoveOn(port);
+            }
+            SetLastStatus(kNoValue);
+        } else if (isError) {
+            countError();
+            SetLastStatus(kNoValue);
+        } else {
+            const std::int32_t value = DecimalValue(line);
+            if (isPowr) {
+                port.answerTimeout = value == 1 ? recTimeoutOn : recTimeoutOff;
+            }
+            SetLastStatus(value);
+            MoveOn(port);
+        }
+        break;
+    case Text:
+        if (!port.textAnswer.empty()) {
+            port.textAnswer.back() = '\r';
+            port.textAnswer.push_back('\n');
+        }
+        port.textAnswer.insert(port.textAnswer.end(), line.begin(), line.end());
+        port.textAnswer.push_back(0);
+        if (endedByEot) {
+            MoveOn(port);
+        }
+        break;
+    case Identify:
+        if (result == ExchangeResult::Data) {
+            port.projectorName = line.substr(0, kMaxProjectorName);
+            MoveOn(port);
+        }
+        break;
+    case Transfer:
+        if (isError) {
+            if (++port.retryCount == retry) {
+                port.retryCount = 0;
+                DropQueue(port);
+                notifier_.Message(kMessageTransferRejected);
+            }
+        } else {
+            MoveOn(port);
+        }
+        break;
+    default:
+        MoveOn(port);
+        break;
+    }
+    if (port.pendingKind != Text || endedByEot) {
+        port.pendingKind = -1;
+    }
+}
+
+ExchangeResult CProjectorLink::PumpPort(PortEntry& port) {
+    ExchangeResult result = ExchangeResult::None;
+    SerialPort& device = *port.handle;
+
+    // Receive.
+    const PortStatus status = device.Status();
+    const std::uint32_t waiting = std::min(status.waiting, kMaxReadPerPump);
+    std::int32_t bytesRead = 0;
+    if (waiting > 0) {
+        const std::size_t need = static_cast<std::size_t>(port.receiveFill) + waiting;
+        if (port.receiveBuffer.size() < need) {
+            port.receiveBuffer.resize(need);
+        }
+        const int got =
+            device.Read(port.receiveBuffer.data() + port.receiveFill, static_cast<int>(waiting));
+        bytesRead = std::clamp<int>(got, 0, static_cast<int>(waiting));
+        // Every byte that arrives extends the wait for the rest of the answer; a port that
+        // claims bytes but delivers none does not.
+        if (status.errors == 0 && bytesRead > 0) {
+            port.answerDeadline = clock_.Now() + port.answerTimeout;
+        }
+    }
+    if (status.errors != 0) {
+        static constexpr std::pair<std::uint32_t, const char*> kFlagTexts[] = {
+            {kPortBreak, " Detect Break\n"},         {kPortFraming, " Framing\n"},
+            {kPortIoError, " I/O Error\n"},          {kPortOverrun, " Over Run\n"},
+            {kPortRxOverflow, " Buffer Overflow\n"}, {kPortParity, " Parity Error\n"},
+        };
+        for (const auto& [flag, text] : kFlagTexts) {
+            if (status.errors & flag) {
+                TraceOut("%s", text);
+            }
+        }
+        bytesRead = 0;
+    }
+
+    // Answer.
+    if (port.pendingKind != -1) {
+        if (bytesRead == 0 && port.receivePosition == port.receiveFill) {
+            port.receivePosition = 0;
+            port.receiveFill = 0;
+        } else {
+            port.receiveFill += bytesRead;
+            bool ended = false;
+            bool endedByEot = false;
+            std::int32_t i = port.receivePosition;
+            for (; i < port.receiveFill; ++i) {
+                const std::uint8_t b = port.receiveBuffer[static_cast<std::size_t>(i)];
+                if (b == 13 || b == 4) {
+                    ended = true;
+                    endedByEot = b == 4;
+                    ++i;
+                    break;
+                }
+                if (b >= 32 && port.partialLine.size() < kMaxAnswerLine) {
+                    port.partialLine.push_back(static_cast<char>(b));
+                }
+            }
+            // The bytes scanned are held in the partial line: the receive buffer never keeps
+            // more than what arrived after the line end.
+            port.receivePosition = i;
+            if (ended) {
+                const std::string line = std::move(port.partialLine);
+                port.partialLine.clear();
+                TraceOut("Recv:%s\n", line.c_str());
+                result = Classify(line);
+                const Tick now = clock_.Now();
+                if (result == ExchangeResult::Error) {
+                    port.earliestSend = now + recTimeoutErr;
+                }
+                HandleLine(port, result, line, endedByEot);
+                if (port.pendingKind == -1 && port.cursor < port.commandQueue.size() &&
+                    port.commandQueue[port.cursor].pause) {
+                    port.earliestSend = now + kPauseMs;
+                }
+            }
+            if (port.receivePosition == port.receiveFill) {
+                port.receivePosition = 0;
+                port.receiveFill = 0;
+            }
+        }
+    }
+
+    // Time-out.
+    if (port.pendingKind != -1) {
+        const Tick now = clock_.Now();
+        if (After(now, port.answerDeadline)) {
+            const bool inGrace = powerCommandTime != 0 && now - powerCommandTime <= powerOnWait;
+            if (port.pendingKind == Text) {
+                // The end of a text answer that has no EOT.
+                if (port.textAnswer.empty() || port.textAnswer.back() != 0) {
+                    port.textAnswer.push_back(0);
+                }
+                result = ExchangeResult::TimedOut;
+            } else if (!inGrace) {
+                result = ExchangeResult::TimedOut;
+            }
+            if (result == ExchangeResult::TimedOut) {
+                port.receiveFill = 0;
+                port.receivePosition = 0;
+                port.partialLine.clear();
+            }
+        }
+    }
+
+    return SendNext(port, result);
+}
+
+ExchangeResult CProjectorLink::SendNext(PortEntry& port, ExchangeResult result) {
+    const Tick now = clock_.Now();
+    // A pause never lasts longer than this; an earliest-send tick further ahead is left over
+    // from before a wrap of the tick count.
+    const Tick longestPause = std::max(recTimeoutErr, kPauseMs);
+    const bool sendDue = !After(port.earliestSend, now) || port.earliestSend - now > longestPause;
+    if (port.pendingKind == -1 && port.cursor < port.commandQueue.size() && sendDue) {
+        QueuedCommand& command = port.commandQueue[port.cursor];
+        if (!port.writing) {
+            // A write that cannot finish (output held, device gone) times out like an answer.
+            port.writing = 1;
+            port.answerDeadline = now + port.answerTimeout;
+        }
+        const PortStatus status = port.handle->Status();
+        std::int32_t written = 0;
+        if (!status.xoffHold) {
+            const std::int32_t rest = command.length - command.sent;
+            written = std::clamp<std::int32_t>(
+                port.handle->Write(port.sendBuffer.data() + command.offset + command.sent, rest), 0,
+                rest);
+            command.sent += written;
+        }
+        if (command.sent < command.length) {
+            if (After(now, port.answerDeadline)) {
+                command.sent = 0;
+                port.writing = 0;
+                return ExchangeResult::TimedOut;
+            }
+            return result;
+        }
+        port.writing = 0;
+        port.pendingKind = command.kind;
+        command.sent = 0;
+        const std::uint8_t* bytes = port.sendBuffer.data() + command.offset;
+        switch (command.kind) {
+        case Plain:
+            if (StartsWithPowr(bytes, command.length)) {
+                port.answerTimeout = recTimeoutOff;
+                powerCommandTime = now;
+            }
+            [[fallthrough]];
+        case Value:
+            lastStatusKey_ = KeyOf(bytes, command.length);
+            haveLastStatusKey_ = true;
+            Status().FindOrAdd(lastStatusKey_);
+            break;
+        case Text:
+            port.textAnswer.clear();
+            break;
+        default:
+            break;
+        }
+        port.answerDeadline = now + port.answerTimeout;
+        return result;
+    }
+
+    // Queue end.
+    if (port.cursor >= port.commandQueue.size() && !port.commandQueue.empty()) {
+        DropQueue(port);
+    }
+    return result;
+}
+
+bool CProjectorLink::Service() {
+    if (scanning) {
+        return ServiceScan();
+    }
+    bool dropped = false;
+    for (PortEntry& port : ports_) {
+        if (!port.IsOpen()) {
+            continue;
+        }
+        if (PumpPort(port) != ExchangeResult::TimedOut) {
+            continue;
+        }
+        if (port.pendingKind == Text) {
+            MoveOn(port);
+        } else if (++port.retryCount != retry) {
+            port.pendingKind = -1;
+            continue;
+        } else {
+            ++port.cursor;
+            DropQueue(port);
+            dropped = true;
+        }
+        port.retryCount = 0;
+        port.pendingKind = -1;
+    }
+    return dropped;
+}
+
+void CProjectorLink::ScanPorts() {
+    currentPort_ = nullptr;
+    for (PortEntry& port : ports_) {
+        port.handle.reset();
+    }
+    scanning = 1;
+    portsFound = 0;
+    ports_.clear();
+    for (std::int32_t index = 0; index < kMaxComPorts; ++index) {
+        PortEntry& port = ports_.emplace_back();
+        port.portIndex = index;
+        port.probing = scanning;
+        port.baudIndex = 0;
+        port.baudRate = 0;
+        port.powerOnRetryCount = 0;
+        if (OpenPort(port)) {
+            ++portsFound;
+            QueueCommand(kProbe, kProbeLength, Identify, 0, &port);
+        } else {
+            ports_.pop_back();
+        }
+    }
+}
+
+void CProjectorLink::FailedProbe(PortEntry& port, bool& goesOn) {
+    if (++port.retryCount != retry2) {
+        goesOn = true;
+        return;
+    }
+    ++port.baudIndex;
+    if (port.baudIndex == static_cast<std::int32_t>(kBaudRates.size())) {
+        if (++port.powerOnRetryCount == powerOnRetry) {
+            port.handle.reset();
+            port.probing = 0;
+            port.baudRate = 0;
+        } else {
+            port.baudIndex = 0;
+            port.baudRate = kBaudRates[0];
+        }
+    } else {
+        port.baudRate = kBaudRates[static_cast<std::size_t>(port.baudIndex)];
+    }
+    if (port.baudRate != 0) {
+        OpenPort(port);
+        QueueCommand(kProbe, kProbeLength, Identify, 0, &port);
+        goesOn = true;
+    }
+}
+
+bool CProjectorLink::ServiceScan() {
+    bool goesOn = false;
+    for (PortEntry& port : ports_) {
+        if (!port.IsOpen()) {
+            continue;
+        }
+        switch (PumpPort(port)) {
+        case ExchangeResult::None:
+            if (port.probing) {
+                goesOn = true;
+            }
+            break;
+        case ExchangeResult::Data:
+            port.probing = 0;
+            break;
+        default:
+            FailedProbe(port, goesOn);
+            break;
+        }
+    }
+    if (!goesOn) {
+        scanning = 0;
+    }
+    return false;
+}
+
+} // namespace tonedesk

@@ -1,0 +1,127 @@
+#include "common/FakeSerialPort.h"
+
+#include <algorithm>
+
+namespace tonedesk::test {
+
+void FakeLine::Feed(std::string_view bytes) {
+    incoming.insert(incoming.end(), bytes.begin(), bytes.end());
+}
+
+void FakeLine::Feed(const ByteBuffer& bytes) {
+    incoming.insert(incoming.end(), bytes.begin(), bytes.end());
+}
+
+void FakeLine::Reply(std::string command, std::string answer, int atBaudRate, int times) {
+    rules.push_back({std::move(command), std::move(answer), atBaudRate, times});
+}
+
+std::string FakeLine::WrittenText() const {
+    return std::string(written.begin(), written.end());
+}
+
+void FakeLine::ClearWritten() {
+    written.clear();
+    writeSizes.clear();
+}
+
+FakeSerialPort::FakeSerialPort(std::shared_ptr<FakeLine> line) : line_(std::move(line)) {
+    line_->open = true;
+    ++line_->openCount;
+}
+
+FakeSerialPort::~FakeSerialPort() {
+    line_->open = false;
+}
+
+bool FakeSerialPort::Configure(int baudRate) {
+    line_->baudRate = baudRate;
+    line_->configured.push_back(baudRate);
+    return true;
+}
+
+PortStatus FakeSerialPort::Status() {
+    PortStatus status;
+    status.errors = line_->errors;
+    line_->errors = 0;
+    status.xoffHold = line_->xoffHold;
+    if (line_->hungUp) {
+        status.errors |= kPortIoError;
+        status.waiting = line_->claimsWaiting;
+    } else {
+        status.waiting = static_cast<std::uint32_t>(line_->incoming.size());
+    }
+    return status;
+}
+
+int FakeSerialPort::Read(std::uint8_t* data, int size) {
+    if (line_->hungUp || size <= 0) {
+        return 0;
+    }
+    const int n = std::min<int>(size, static_cast<int>(line_->incoming.size()));
+    std::copy_n(line_->incoming.begin(), n, data);
+    line_->incoming.erase(line_->incoming.begin(), line_->incoming.begin() + n);
+    return n;
+}
+
+int FakeSerialPort::Write(const std::uint8_t* data, int size) {
+    int n = std::max(size, 0);
+    if (line_->hungUp || line_->xoffHold) {
+        n = 0;
+    } else if (line_->writeLimit >= 0) {
+        n = std::min(n, line_->writeLimit);
+    }
+    line_->writeSizes.push_back(n);
+    line_->written.insert(line_->written.end(), data, data + n);
+    line_->pendingCommand.append(reinterpret_cast<const char*>(data), static_cast<std::size_t>(n));
+    for (FakeLine::Rule& rule : line_->rules) {
+        const std::string& pending = line_->pendingCommand;
+        const bool matches = rule.remaining != 0 && pending.size() >= rule.command.size() &&
+                             pending.compare(pending.size() - rule.command.size(),
+                                             rule.command.size(), rule.command) == 0;
+        if (!matches) {
+            continue;
+        }
+        line_->pendingCommand.clear();
+        if (rule.baudRate != 0 && rule.baudRate != line_->baudRate) {
+            break; // heard as noise at the wrong rate: no answer
+        }
+        if (rule.remaining > 0) {
+            --rule.remaining;
+        }
+        line_->Feed(rule.answer);
+        break;
+    }
+    return n;
+}
+
+void FakeSerialPort::Purge() {
+    ++line_->purgeCount;
+    line_->incoming.clear();
+    line_->pendingCommand.clear();
+}
+
+std::shared_ptr<FakeLine> FakeSerialPortFactory::AddLine(int comNumber) {
+    auto& line = lines_[comNumber];
+    if (!line) {
+        line = std::make_shared<FakeLine>();
+        line->comNumber = comNumber;
+    }
+    return line;
+}
+
+std::shared_ptr<FakeLine> FakeSerialPortFactory::Line(int comNumber) const {
+    const auto it = lines_.find(comNumber);
+    return it == lines_.end() ? nullptr : it->second;
+}
+
+std::unique_ptr<SerialPort> FakeSerialPortFactory::Open(int comNumber) {
+    openAttempts.push_back(comNumber);
+    const auto line = Line(comNumber);
+    if (!line || line->refuseOpen || line->open) {
+        return nullptr;
+    }
+    return std::make_unique<FakeSerialPort>(line);
+}
+
+} // namespace tonedesk::test

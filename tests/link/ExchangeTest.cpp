@@ -1,0 +1,475 @@
+#include "link/LinkFixture.h"
+
+#include <climits>
+#include <optional>
+
+namespace tonedesk::test {
+namespace {
+
+std::string TextOf(const ByteBuffer& bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// ---------------------------------------------------------------------------------------------
+// One row per command kind and answer: what one answer line does to the command in flight.
+
+struct AnswerCase {
+    const char* name;
+    std::int32_t kind;
+    std::string command;
+    std::string answer;
+    bool busyAfter;       // the command stays (or, for Text, is still collecting)
+    std::int32_t retries; // retry count after the answer
+    int writes;           // times the command was written after the pump that took the answer
+    std::optional<std::int32_t> status; // status entry of the command's code
+    std::string name_;                  // projector name of the port
+    std::string text;                   // text answer of the port
+};
+
+class AnswerTable : public LinkFixture, public ::testing::WithParamInterface<AnswerCase> {};
+
+TEST_P(AnswerTable, OneAnswerLine) {
+    const AnswerCase& c = GetParam();
+    Connect();
+    ASSERT_TRUE(Queue(c.command, c.kind));
+    Step();
+    ASSERT_EQ(line->WrittenText(), c.command);
+    ASSERT_TRUE(link->IsBusy());
+
+    line->Feed(c.answer);
+    Step();
+
+    EXPECT_EQ(link->IsBusy(), c.busyAfter);
+    EXPECT_EQ(port->retryCount, c.retries);
+    EXPECT_EQ(Count(line->WrittenText(), c.command), c.writes);
+    if (c.status) {
+        EXPECT_EQ(StatusOf(c.command.substr(0, 4)), *c.status);
+    }
+    EXPECT_EQ(port->projectorName, c.name_);
+    EXPECT_EQ(TextOf(port->textAnswer), c.text);
+    EXPECT_TRUE(notifier.messages.empty());
+}
+
+using namespace std::string_literals;
+const std::string kNul("\0", 1);
+
+INSTANTIATE_TEST_SUITE_P(
+    KindByAnswer, AnswerTable,
+    ::testing::Values(
+        AnswerCase{"PlainOk", Plain, "MOUT   1\r", "OK\r", false, 0, 1, 0, "", ""},
+        AnswerCase{"PlainErr", Plain, "MOUT   1\r", "ERR\r", true, 1, 1, kNoValue, "", ""},
+        AnswerCase{"PlainData", Plain, "MOUT   1\r", "7\r", false, 0, 1, 0, "", ""},
+        AnswerCase{"PlainEmptyLine", Plain, "MOUT   1\r", "\r", false, 0, 1, 0, "", ""},
+        AnswerCase{"ValueOk", Value, "MOUT????\r", "OK\r", false, 0, 1, kNoValue, "", ""},
+        AnswerCase{"ValueErr", Value, "MOUT????\r", "ERR\r", true, 1, 1, kNoValue, "", ""},
+        AnswerCase{"ValueNumber", Value, "MOUT????\r", "  -12\r", false, 0, 1, -12, "", ""},
+        AnswerCase{"ValueNoDigits", Value, "MOUT????\r", "abc\r", false, 0, 1, 0, "", ""},
+        AnswerCase{"ValueHuge", Value, "MOUT????\r", "99999999999\r", false, 0, 1, INT_MAX, "", ""},
+        AnswerCase{"PowrOkStaysUncounted", Value, "POWR????\r", "OK\r", true, 0, 2, kNoValue, "",
+                   ""},
+        AnswerCase{"PowrValueLfIgnored", Value, "POWR????\r", "1\r\n", false, 0, 1, 1, "", ""},
+        AnswerCase{"TextOk", Text, "STAT????\r", "OK\r", true, 0, 1, std::nullopt, "", "OK" + kNul},
+        AnswerCase{"TextErr", Text, "STAT????\r", "ERR\r", true, 0, 1, std::nullopt, "",
+                   "ERR" + kNul},
+        AnswerCase{"TextEot", Text, "STAT????\r", "X\x04", false, 0, 1, std::nullopt, "",
+                   "X" + kNul},
+        AnswerCase{"IdentifyOk", Identify, "TNAM   1\r", "OK\r", true, 0, 2, std::nullopt, "", ""},
+        AnswerCase{"IdentifyErr", Identify, "TNAM   1\r", "ERR\r", true, 0, 1, std::nullopt, "",
+                   ""},
+        AnswerCase{"IdentifyName", Identify, "TNAM   1\r", "PJ-100\r", false, 0, 1, std::nullopt,
+                   "PJ-100", ""},
+        AnswerCase{"TransferOk", Transfer, "GAMM   1\r", "OK\r", false, 0, 1, std::nullopt, "", ""},
+        AnswerCase{"TransferErr", Transfer, "GAMM   1\r", "ERR\r", true, 1, 1, std::nullopt, "",
+                   ""},
+        AnswerCase{"TransferData", Transfer, "GAMM   1\r", "x\r", false, 0, 1, std::nullopt, "",
+                   ""}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// ---------------------------------------------------------------------------------------------
+
+using ExchangeTest = LinkFixture;
+
+TEST_F(ExchangeTest, OkSplitAcrossPumpsCompletesInTheSecond) {
+    Connect();
+    Queue("MOUT   1\r", Plain);
+    Step();
+    line->Feed("O");
+    Step();
+    EXPECT_TRUE(link->IsBusy());
+    line->Feed("K\r");
+    Step();
+    EXPECT_FALSE(link->IsBusy());
+}
+
+TEST_F(ExchangeTest, PowerAnswerSwitchesTheAnswerTimeout) {
+    SetEnv("REC_TIMEOUT_ON", 20000);
+    SetEnv("REC_TIMEOUT_OFF", 7000);
+    Connect();
+    EXPECT_EQ(port->answerTimeout, 7000u);
+    line->Reply("POWR????\r", "1\r\n", 0, 1);
+    line->Reply("POWR????\r", "0\r", 0, 1);
+
+    link->SendValue("POWR", kNoValue, 0);
+    Step();
+    Step();
+    EXPECT_EQ(StatusOf("POWR"), 1);
+    EXPECT_EQ(port->answerTimeout, 20000u);
+
+    link->SendValue("POWR", kNoValue, 0);
+    Step();
+    Step();
+    EXPECT_EQ(StatusOf("POWR"), 0);
+    EXPECT_EQ(port->answerTimeout, 7000u);
+}
+
+TEST_F(ExchangeTest, ErrThreeTimesOnValueResendsAfterThePauseThenMovesOn) {
+    Connect();
+    line->Reply("MOUT????\r", "ERR\r");
+    link->SendValue("MOUT", kNoValue, 0);
+    Step(); // written, answered at once
+    Step(); // first ERR
+    for (int resend = 2; resend <= 3; ++resend) {
+        RunFor(249);
+        EXPECT_EQ(Count(line->WrittenText(), "MOUT????\r"), resend - 1);
+        Step(); // 250 ms after the ERR
+        EXPECT_EQ(Count(line->WrittenText(), "MOUT????\r"), resend);
+        Step(); // the next ERR
+    }
+    EXPECT_FALSE(link->IsBusy());
+    EXPECT_EQ(StatusOf("MOUT"), kNoValue);
+    EXPECT_FALSE(RunFor(1000));
+    EXPECT_EQ(Count(line->WrittenText(), "MOUT????\r"), 3);
+}
+
+TEST_F(ExchangeTest, TextLinesAreJoinedUntilEot) {
+    Connect();
+    Queue("STAT????\r", Text);
+    Step();
+    line->Feed("A\rB\r\nC\x04");
+    Step();
+    EXPECT_EQ(TextOf(port->textAnswer), "A" + kNul);
+    Step();
+    Step();
+    EXPECT_EQ(TextOf(port->textAnswer), "A\r\nB\r\nC" + kNul);
+    EXPECT_FALSE(link->IsBusy());
+}
+
+TEST_F(ExchangeTest, TextWithoutEotEndsAtTheTimeoutWithoutRetry) {
+    Connect();
+    Queue("STAT????\r", Text);
+    Step();
+    line->Feed("A\rB\r");
+    Step();
+    Step();
+    EXPECT_TRUE(link->IsBusy());
+    EXPECT_FALSE(RunFor(10001));
+    EXPECT_FALSE(link->IsBusy());
+    EXPECT_EQ(TextOf(port->textAnswer), "A\r\nB" + kNul);
+    EXPECT_EQ(Count(line->WrittenText(), "STAT????\r"), 1);
+}
+
+TEST_F(ExchangeTest, SilentTextAnswerEndsAsAnEmptyText) {
+    Connect();
+    Queue("STAT????\r", Text);
+    RunFor(10002);
+    EXPECT_FALSE(link->IsBusy());
+    EXPECT_EQ(TextOf(port->textAnswer), kNul);
+}
+
+TEST_F(ExchangeTest, ALineLeftInTheBufferAnswersTheNextCommand) {
+    Connect();
+    Queue("MOUT   1\r", Plain);
+    Queue("MOUT   2\r", Plain);
+    Step();
+    line->Feed("OK\rOK\r");
+    Step(); // first OK; the second command goes out in the same pass
+    EXPECT_EQ(line->WrittenText(), "MOUT   1\rMOUT   2\r");
+    EXPECT_TRUE(link->IsBusy());
+    Step(); // the second OK, already in the buffer
+    EXPECT_FALSE(link->IsBusy());
+}
+
+TEST_F(ExchangeTest, BytesArrivingWhileIdleAreLost) {
+    Connect();
+    line->Feed("OK\r");
+    Step();
+    Queue("MOUT   1\r", Plain);
+    Step();
+    Step();
+    Step();
+    EXPECT_TRUE(link->IsBusy());
+}
+
+TEST_F(ExchangeTest, PowerCommandStartsAGracePeriodForMissingAnswers) {
+    Connect();
+    line->Reply("POWR   1\r", "OK\r");
+    Queue("POWR   1\r", Plain);
+    Step();
+    const Tick powerWritten = clock.Now();
+    EXPECT_EQ(link->powerCommandTime, powerWritten);
+    Step();
+    EXPECT_FALSE(link->IsBusy());
+
+    Queue("POWR????\r", Value);
+    RunFor(powerWritten + 30000 - clock.Now());
+    EXPECT_EQ(port->retryCount, 0);
+    EXPECT_EQ(Count(line->WrittenText(), "POWR????\r"), 1);
+    Step(); // the grace period is over: reported at once
+    EXPECT_EQ(port->retryCount, 1);
+    Step();
+    EXPECT_EQ(Count(line->WrittenText(), "POWR????\r"), 2);
+}
+
+TEST_F(ExchangeTest, MissingAnswersDropTheQueueAfterRetryAttempts) {
+    Connect();
+    Queue("MOUT   1\r", Plain);
+    Queue("MOUT   2\r", Plain);
+    int drops = 0;
+    for (int i = 0; i < 3 * 10002 + 10; ++i) {
+        drops += Step() ? 1 : 0;
+    }
+    EXPECT_EQ(drops, 1);
+    EXPECT_EQ(line->WrittenText(), "MOUT   1\rMOUT   1\rMOUT   1\r");
+    EXPECT_FALSE(link->IsBusy());
+    EXPECT_TRUE(port->commandQueue.empty());
+    EXPECT_TRUE(port->sendBuffer.empty());
+    EXPECT_TRUE(notifier.messages.empty());
+}
+
+TEST_F(ExchangeTest, RejectedTransferDropsTheQueueWithMessage4105) {
+    Connect();
+    line->Reply("GAMM   1\r", "ERR\r");
+    const ByteBuffer block(257, 0x5A);
+    Queue("GAMM   1\r", Transfer, 1);
+    link->QueueCommand(block.data(), 257, Transfer, 1);
+    Step();
+    Step(); // first ERR: the pause of a paused command is 50 ms
+    RunFor(49);
+    EXPECT_EQ(Count(line->WrittenText(), "GAMM   1\r"), 1);
+    Step();
+    EXPECT_EQ(Count(line->WrittenText(), "GAMM   1\r"), 2);
+    EXPECT_FALSE(RunFor(500));
+    EXPECT_EQ(notifier.messages, std::vector<int>{4105});
+    EXPECT_EQ(line->WrittenText(), "GAMM   1\rGAMM   1\rGAMM   1\r");
+    EXPECT_FALSE(link->IsBusy());
+}
+
+TEST_F(ExchangeTest, PausedCommandWaitsFiftyMsAfterThePreviousAnswer) {
+    Connect();
+    line->Reply("GAMM   1\r", "OK\r");
+    Queue("GAMM   1\r", Transfer, 1);
+    Queue("GAMM   2\r", Transfer, 1);
+    Step(); // the first goes out at once: no answer came before it
+    EXPECT_EQ(line->WrittenText(), "GAMM   1\r");
+    Step(); // its OK
+    RunFor(49);
+    EXPECT_EQ(line->WrittenText(), "GAMM   1\r");
+    Step();
+    EXPECT_EQ(line->WrittenText(), "GAMM   1\rGAMM   2\r");
+}
+
+TEST_F(ExchangeTest, PartialWritesContinueAtTheNextPumps) {
+    Connect();
+    line->writeLimit = 4;
+    ByteBuffer block(257);
+    for (std::size_t i = 0; i < block.size(); ++i) {
+        block[i] = static_cast<std::uint8_t>(i * 7);
+    }
+    link->QueueCommand(block.data(), 257, Transfer, 1);
+    for (int i = 0; i < 64; ++i) {
+        Step();
+    }
+    EXPECT_EQ(port->pendingKind, -1);
+    Step();
+    EXPECT_EQ(line->written, block);
+    EXPECT_EQ(port->pendingKind, Transfer);
+    EXPECT_EQ(port->commandQueue[0].sent, 0);
+}
+
+TEST_F(ExchangeTest, WriteThatCannotFinishTimesOutAndStartsAgainFromItsFirstByte) {
+    Connect();
+    line->writeLimit = 4;
+    Queue("MOUT   1\r", Plain);
+    Step();
+    line->writeLimit = 0;
+    RunFor(10000);
+    EXPECT_EQ(port->retryCount, 0);
+    Step();
+    EXPECT_EQ(port->retryCount, 1);
+    line->writeLimit = -1;
+    Step();
+    EXPECT_EQ(line->WrittenText(), "MOUTMOUT   1\r");
+    EXPECT_EQ(port->pendingKind, Plain);
+}
+
+TEST_F(ExchangeTest, LineErrorsLoseTheBytesOfThatRead) {
+    Connect();
+    std::vector<std::string> trace;
+    link->SetTraceSink([&](const std::string& t) { trace.push_back(t); });
+    Queue("MOUT   1\r", Plain);
+    Step();
+    line->Feed("OK\r");
+    line->errors = kPortParity | kPortBreak;
+    Step();
+    EXPECT_TRUE(link->IsBusy());
+    EXPECT_EQ(trace, (std::vector<std::string>{" Detect Break\n", " Parity Error\n"}));
+    line->Feed("OK\r");
+    Step();
+    EXPECT_FALSE(link->IsBusy());
+    EXPECT_EQ(trace.back(), "Recv:OK\n");
+}
+
+TEST_F(ExchangeTest, StatusEntryIsFoundByItsCodeAfterOtherEntriesWereAdded) {
+    Connect();
+    link->SendValue("MOUT", kNoValue, 0);
+    Step();
+    for (const char* code : {"AAAA", "ZZZZ", "BBBB", "MMMM", "CCCC"}) {
+        link->Status().FindOrAdd(CodeKey(code));
+    }
+    line->Feed("42\r");
+    Step();
+    EXPECT_EQ(StatusOf("MOUT"), 42);
+    EXPECT_EQ(StatusOf("AAAA"), 0);
+    EXPECT_EQ(StatusOf("MMMM"), 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+struct SendValueCase {
+    std::int32_t value;
+    const char* code;
+    const char* queued; // null: refused, nothing queued
+};
+
+class SendValueTable : public LinkFixture, public ::testing::WithParamInterface<SendValueCase> {};
+
+TEST_P(SendValueTable, QueuesNineBytesOrNothing) {
+    const SendValueCase& c = GetParam();
+    Connect();
+    const bool queued = link->SendValue(c.code, c.value, 1);
+    if (!c.queued) {
+        EXPECT_FALSE(queued);
+        EXPECT_TRUE(port->commandQueue.empty());
+        EXPECT_TRUE(port->sendBuffer.empty());
+        return;
+    }
+    ASSERT_TRUE(queued);
+    ASSERT_EQ(port->commandQueue.size(), 1u);
+    EXPECT_EQ(port->commandQueue[0].length, 9);
+    EXPECT_EQ(port->commandQueue[0].kind, Value);
+    EXPECT_EQ(port->commandQueue[0].pause, 1);
+    EXPECT_EQ(TextOf(port->sendBuffer), c.queued);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, SendValueTable,
+                         ::testing::Values(SendValueCase{5, "MOUT", "MOUT   5\r"},
+                                           SendValueCase{kNoValue, "MOUT", "MOUT????\r"},
+                                           SendValueCase{-999, "GAIN", "GAIN-999\r"},
+                                           SendValueCase{9999, "GAIN", "GAIN9999\r"},
+                                           SendValueCase{0, "GAINXYZ", "GAIN   0\r"},
+                                           SendValueCase{10000, "GAIN", nullptr},
+                                           SendValueCase{-1000, "GAIN", nullptr},
+                                           SendValueCase{INT_MIN, "GAIN", nullptr},
+                                           SendValueCase{1, "GA", nullptr}));
+
+// ---------------------------------------------------------------------------------------------
+// Faults of the line itself.
+
+TEST_F(ExchangeTest, AnswerLineLongerThanTheLineBufferIsCut) {
+    Connect();
+    Queue("STAT????\r", Text);
+    Step();
+    // In pieces, so the line is assembled over several pumps.
+    for (int i = 0; i < 5; ++i) {
+        line->Feed(std::string(1000, static_cast<char>('a' + i)));
+        Step();
+    }
+    line->Feed("\x04");
+    Step();
+    EXPECT_FALSE(link->IsBusy());
+    ASSERT_EQ(port->textAnswer.size(), kMaxAnswerLine + 1);
+    EXPECT_EQ(port->textAnswer[999], 'a');
+    EXPECT_EQ(port->textAnswer[1000], 'b');
+    EXPECT_EQ(port->textAnswer[2046], 'c');
+    EXPECT_EQ(port->textAnswer.back(), 0);
+    EXPECT_LE(port->receiveBuffer.size(), 1001u);
+}
+
+struct HangUpCase {
+    const char* name;
+    bool afterWrite;
+    std::uint32_t claimsWaiting;
+};
+
+class HangUpTable : public LinkFixture, public ::testing::WithParamInterface<HangUpCase> {};
+
+TEST_P(HangUpTable, CommandTimesOutAndTheQueueIsDropped) {
+    const HangUpCase& c = GetParam();
+    Connect();
+    Queue("MOUT????\r", Value);
+    if (c.afterWrite) {
+        Step();
+        ASSERT_EQ(line->WrittenText(), "MOUT????\r");
+    }
+    line->hungUp = true;
+    line->claimsWaiting = c.claimsWaiting;
+    int drops = 0;
+    Tick droppedAt = 0;
+    const Tick start = clock.Now();
+    for (int i = 0; i < 40000; ++i) {
+        if (Step()) {
+            ++drops;
+            droppedAt = clock.Now() - start;
+        }
+    }
+    EXPECT_EQ(drops, 1);
+    // Three attempts, each waiting for the whole answer time-out.
+    EXPECT_GE(droppedAt, 30000u);
+    EXPECT_FALSE(link->IsBusy());
+}
+
+INSTANTIATE_TEST_SUITE_P(Variants, HangUpTable,
+                         ::testing::Values(HangUpCase{"BeforeWrite", false, 0},
+                                           HangUpCase{"AfterWrite", true, 0},
+                                           HangUpCase{"DriverClaimsBytes", true, 64}),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(ExchangeTest, OutputHeldForeverTimesOutLikeAMissingAnswer) {
+    Connect();
+    line->xoffHold = true;
+    Queue("MOUT   1\r", Plain);
+    EXPECT_FALSE(RunFor(3 * 10001));
+    EXPECT_TRUE(RunFor(10));
+    EXPECT_TRUE(line->written.empty());
+    EXPECT_FALSE(link->IsBusy());
+}
+
+TEST_F(ExchangeTest, DeadlinesSurviveTheWrapOfTheTickCount) {
+    clock.Set(0xFFFFFFFFu - 100);
+    Connect();
+    link->SendValue("MOUT", kNoValue, 0);
+    Step();
+    RunFor(300); // the tick count wraps meanwhile
+    EXPECT_EQ(port->retryCount, 0);
+    line->Feed("5\r");
+    Step();
+    EXPECT_EQ(StatusOf("MOUT"), 5);
+
+    link->SendValue("MOUT", kNoValue, 0);
+    Step();
+    RunFor(10000);
+    EXPECT_EQ(port->retryCount, 0);
+    Step();
+    EXPECT_EQ(port->retryCount, 1);
+}
+
+TEST_F(ExchangeTest, LongIdlePortSendsAtOnce) {
+    Connect();
+    clock.Advance(0x90000000u);
+    Queue("MOUT   1\r", Plain);
+    Step();
+    EXPECT_EQ(line->WrittenText(), "MOUT   1\r");
+}
+
+} // namespace
+} // namespace tonedesk::test

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "common/FakeSerialPort.h"
+#include "common/TestKit.h"
+#include "link/ProjectorLink.h"
+#include "support/Settings.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace tonedesk::test {
+
+// A link on virtual time with scripted ports. Settings are applied by MakeLink, so a test
+// sets them first.
+class LinkFixture : public ::testing::Test {
+protected:
+    void SetEnv(std::string_view key, std::int32_t value) {
+        settings.SetInt(kEnvSection, key, value);
+    }
+
+    CProjectorLink& MakeLink() {
+        link = std::make_unique<CProjectorLink>(settings, clock, ports, notifier);
+        return *link;
+    }
+
+    // A link outside the scanning mode with COM<com> open as its current port.
+    PortEntry& Connect(int com = 1) {
+        line = ports.AddLine(com);
+        if (!link) {
+            MakeLink();
+        }
+        link->scanning = 0;
+        PortEntry* p = link->UsePort(com);
+        EXPECT_NE(p, nullptr);
+        port = p;
+        return *p;
+    }
+
+    bool Queue(std::string_view bytes, std::int32_t kind, std::int32_t pause = 0) {
+        return link->QueueCommand(bytes.data(), static_cast<std::int32_t>(bytes.size()), kind,
+                                  pause);
+    }
+
+    // One Service call after the clock moved on by `ms`.
+    bool Step(Tick ms = 1) {
+        clock.Advance(ms);
+        return link->Service();
+    }
+
+    // Service calls, one per virtual millisecond, for `ms` milliseconds; true when any of them
+    // reported a dropped queue.
+    bool RunFor(Tick ms) {
+        bool dropped = false;
+        for (Tick t = 0; t < ms; ++t) {
+            dropped = Step() || dropped;
+        }
+        return dropped;
+    }
+
+    std::int32_t StatusOf(std::string_view code) const {
+        const auto* e = link->Status().Find(CodeKey(code));
+        return e ? e->value : -12345;
+    }
+
+    static int Count(const std::string& text, const std::string& what) {
+        int n = 0;
+        for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
+            ++n;
+        }
+        return n;
+    }
+
+    MemorySettings settings;
+    ManualClock clock{1000};
+    FakeSerialPortFactory ports;
+    RecordingNotifier notifier;
+    std::unique_ptr<CProjectorLink> link;
+    std::shared_ptr<FakeLine> line;
+    PortEntry* port = nullptr;
+};
+
+} // namespace tonedesk::test

@@ -1,0 +1,144 @@
+#include "link/LinkFixture.h"
+
+namespace tonedesk::test {
+namespace {
+
+using PortTest = LinkFixture;
+
+TEST_F(PortTest, EmptyProfileGivesTheDefaults) {
+    MakeLink();
+    EXPECT_EQ(link->retry, 3);
+    EXPECT_EQ(link->retry2, 2);
+    EXPECT_EQ(link->powerOnRetry, 6);
+    EXPECT_EQ(link->recTimeoutOn, 10000u);
+    EXPECT_EQ(link->recTimeoutOff, 10000u);
+    EXPECT_EQ(link->recTimeoutErr, 250u);
+    EXPECT_EQ(link->powerOnTime, 4800u);
+    EXPECT_EQ(link->powerOnWait, 30000u);
+    EXPECT_EQ(link->scanning, 1);
+    EXPECT_EQ(link->portsFound, 0);
+    EXPECT_EQ(link->powerCommandTime, 0u);
+    EXPECT_EQ(link->CurrentPort(), nullptr);
+}
+
+TEST_F(PortTest, CountsBelowOneAreTakenAsOne) {
+    SetEnv("RETRY", 0);
+    SetEnv("RETRY2", -4);
+    SetEnv("POWERON_RETRY", 0);
+    SetEnv("REC_TIMEOUT_ERR", -1);
+    Connect();
+    EXPECT_EQ(link->retry, 1);
+    EXPECT_EQ(link->retry2, 1);
+    EXPECT_EQ(link->powerOnRetry, 1);
+    EXPECT_EQ(link->recTimeoutErr, 0u);
+
+    // One rejection and one missing answer are all a command gets.
+    line->Reply("MOUT   1\r", "ERR\r");
+    Queue("MOUT   1\r", Plain);
+    Queue("MOUT   2\r", Plain);
+    Step();
+    Step(); // the ERR ends the first command; the second goes out
+    EXPECT_EQ(line->WrittenText(), "MOUT   1\rMOUT   2\r");
+    EXPECT_FALSE(RunFor(10000));
+    EXPECT_TRUE(Step());
+    EXPECT_FALSE(link->IsBusy());
+}
+
+TEST_F(PortTest, OpenUsesTheComNumberAndConfiguresTheLine) {
+    std::vector<std::string> trace;
+    MakeLink();
+    link->SetTraceSink([&](const std::string& t) { trace.push_back(t); });
+    Connect(10);
+    EXPECT_EQ(port->portIndex, 9);
+    EXPECT_EQ(ports.openAttempts, std::vector<int>{10});
+    EXPECT_EQ(line->configured, std::vector<int>{9600});
+    EXPECT_EQ(line->purgeCount, 1);
+    EXPECT_EQ(port->baudRate, 9600);
+    EXPECT_EQ(port->answerTimeout, 10000u);
+    EXPECT_EQ(link->CurrentPort(), port);
+    EXPECT_EQ(trace, std::vector<std::string>{"COM10 ,9600\n"});
+}
+
+TEST_F(PortTest, ReopeningAnOpenPortAppliesItsRateAndEmptiesItsQueue) {
+    Connect();
+    Queue("MOUT   1\r", Plain);
+    Queue("MOUT   2\r", Plain);
+    Step();
+    line->Feed("E");
+    Step();
+    port->baudRate = 38400;
+    port->projectorName = "PJ";
+    ASSERT_TRUE(link->OpenPort(*port));
+    EXPECT_EQ(line->openCount, 1);
+    EXPECT_EQ(line->configured, (std::vector<int>{9600, 38400}));
+    EXPECT_EQ(line->purgeCount, 2);
+    EXPECT_FALSE(link->IsBusy());
+    EXPECT_TRUE(port->sendBuffer.empty());
+    EXPECT_EQ(port->receiveFill, 0);
+    EXPECT_TRUE(port->partialLine.empty());
+    EXPECT_EQ(port->projectorName, "PJ");
+    // The half line from before is not part of the next answer: "RR" is data, not "ERR".
+    Queue("MOUT   3\r", Plain);
+    Step();
+    line->Feed("RR\r");
+    Step();
+    EXPECT_FALSE(link->IsBusy());
+    EXPECT_EQ(port->retryCount, 0);
+}
+
+TEST_F(PortTest, PortThatDoesNotOpenLeavesNoCurrentPort) {
+    Connect(1);
+    ports.AddLine(2)->refuseOpen = true;
+    EXPECT_EQ(link->UsePort(2), nullptr);
+    EXPECT_EQ(link->UsePort(300), nullptr);
+    EXPECT_EQ(link->CurrentPort(), nullptr);
+    EXPECT_EQ(link->Ports().size(), 1u);
+    EXPECT_FALSE(Queue("MOUT   1\r", Plain));
+    EXPECT_FALSE(link->IsBusy());
+    EXPECT_FALSE(link->SendValue("MOUT", 1, 0));
+}
+
+TEST_F(PortTest, CloseOtherPortsKeepsOnlyTheNamedPort) {
+    MakeLink();
+    for (int com : {3, 1, 2}) {
+        ports.AddLine(com);
+    }
+    link->scanning = 0;
+    for (int com : {3, 1, 2}) {
+        ASSERT_NE(link->UsePort(com), nullptr);
+    }
+    link->CloseOtherPorts(0);
+    EXPECT_TRUE(ports.Line(1)->open);
+    EXPECT_FALSE(ports.Line(2)->open);
+    EXPECT_FALSE(ports.Line(3)->open);
+    EXPECT_EQ(link->Ports().size(), 3u);
+    for (const PortEntry& p : link->Ports()) {
+        EXPECT_EQ(p.IsOpen(), p.portIndex == 0);
+    }
+}
+
+TEST_F(PortTest, QueueingSetsTheWorkingCursorAndWritesTheBytesAsQueued) {
+    Connect();
+    const std::uint8_t raw[] = {0, 13, 4, 255, 'O', 'K'};
+    ASSERT_TRUE(link->QueueCommand(raw, sizeof raw, Transfer, 0));
+    EXPECT_EQ(notifier.cursors, std::vector<CursorShape>{CursorShape::AppStarting});
+    EXPECT_TRUE(link->IsBusy());
+    Step();
+    EXPECT_EQ(line->written, ByteBuffer(std::begin(raw), std::end(raw)));
+}
+
+TEST_F(PortTest, ClosedCurrentPortIsNeitherBusyNorQueuedTo) {
+    Connect(1);
+    ports.AddLine(2);
+    PortEntry* second = link->UsePort(2);
+    ASSERT_NE(second, nullptr);
+    Queue("MOUT   1\r", Plain);
+    EXPECT_TRUE(link->IsBusy());
+    link->CloseOtherPorts(0);
+    EXPECT_EQ(link->CurrentPort(), second);
+    EXPECT_FALSE(link->IsBusy());
+    EXPECT_FALSE(Queue("MOUT   2\r", Plain));
+}
+
+} // namespace
+} // namespace tonedesk::test
