@@ -77,7 +77,7 @@ constexpr std::int32_t kProbeLength = 9;
 
 CProjectorLink::CProjectorLink(const Settings& settings, const Clock& clock,
                                SerialPortFactory& ports, Notifier& notifier)
-    : clock_(clock), portFactory_(ports), notifier_(notifier) {
+    : clock_(clock), portFactory_(ports), notifier_(notifier), model_(notifier) {
     ports_.reserve(kMaxComPorts);
     recTimeoutOn = TimeSetting(settings, "REC_TIMEOUT_ON");
     recTimeoutOff = TimeSetting(settings, "REC_TIMEOUT_OFF");
