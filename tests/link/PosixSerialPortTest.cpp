@@ -1,0 +1,369 @@
+#include "link/PosixSerialPort.h"
+
+#include "common/TestKit.h"
+#include "support/Settings.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <string>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+#include <vector>
+
+using namespace tonedesk;
+
+namespace {
+
+// A pseudo-terminal: the test holds the master side and plays the projector; the port under
+// test opens the slave side by its path.
+class PtyPair {
+public:
+    PtyPair() {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0) {
+            const char* name = ::ptsname(master_);
+            slavePath_ = name ? name : "";
+        }
+    }
+    ~PtyPair() { CloseMaster(); }
+    PtyPair(const PtyPair&) = delete;
+    PtyPair& operator=(const PtyPair&) = delete;
+
+    bool Ok() const { return master_ >= 0 && !slavePath_.empty(); }
+    int Master() const { return master_; }
+    const std::string& SlavePath() const { return slavePath_; }
+    void CloseMaster() {
+        if (master_ >= 0) {
+            ::close(master_);
+            master_ = -1;
+        }
+    }
+
+    void Send(const std::string& text) const {
+        ASSERT_EQ(::write(master_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    }
+    // What arrives at the master, up to `count` bytes, until nothing came for `quietMs`.
+    std::string Receive(std::size_t count, int quietMs = 1000) const {
+        std::string got;
+        while (got.size() < count && WaitReadable(master_, quietMs)) {
+            char buf[4096];
+            const ssize_t n = ::read(
+                master_, buf, sizeof buf < count - got.size() ? sizeof buf : count - got.size());
+            if (n <= 0) {
+                break;
+            }
+            got.append(buf, static_cast<std::size_t>(n));
+        }
+        return got;
+    }
+    int MasterWaiting() const {
+        int n = -1;
+        ::ioctl(master_, FIONREAD, &n);
+        return n;
+    }
+
+    static bool WaitReadable(int fd, int timeoutMs = 1000) {
+        pollfd p{fd, POLLIN, 0};
+        return ::poll(&p, 1, timeoutMs) > 0 && (p.revents & POLLIN) != 0;
+    }
+
+private:
+    int master_ = -1;
+    std::string slavePath_;
+};
+
+class PosixSerialPortTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(pty_.Ok()) << "no pseudo-terminal: " << std::strerror(errno);
+        settings_.SetInt(kPortsSection, "SYSTEM", 0);
+        settings_.WriteText(kPortsSection, "COM5", pty_.SlavePath());
+        auto opened = factory_.Open(5);
+        ASSERT_NE(opened, nullptr);
+        port_.reset(static_cast<PosixSerialPort*>(opened.release()));
+    }
+
+    // Waits until the port holds `count` bytes (or a second passed); the status seen last.
+    PortStatus WaitForBytes(std::uint32_t count) {
+        PortStatus s = port_->Status();
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+        while (s.waiting < count && std::chrono::steady_clock::now() < until) {
+            PtyPair::WaitReadable(port_->Descriptor(), 50);
+            s = port_->Status();
+        }
+        return s;
+    }
+
+    PtyPair pty_;
+    MemorySettings settings_;
+    PosixSerialPortFactory factory_{settings_};
+    std::unique_ptr<PosixSerialPort> port_;
+};
+
+TEST_F(PosixSerialPortTest, ConfiguresARawLineAtTheRate) {
+    // Whatever the line's last user left behind: parity, 7 bits, two stop bits, handshakes,
+    // line editing, output processing.
+    termios dirty{};
+    ASSERT_EQ(::tcgetattr(pty_.Master(), &dirty), 0);
+    dirty.c_cflag = (dirty.c_cflag & ~static_cast<tcflag_t>(CSIZE | CLOCAL)) | CS7 | PARENB |
+                    PARODD | CSTOPB | CRTSCTS;
+    dirty.c_iflag |= IXON | IXOFF | IXANY | ICRNL | INPCK;
+    dirty.c_lflag |= ICANON | ECHO | ISIG;
+    dirty.c_oflag |= OPOST | ONLCR;
+    dirty.c_cc[VMIN] = 5;
+    dirty.c_cc[VTIME] = 3;
+    ASSERT_EQ(::tcsetattr(pty_.Master(), TCSANOW, &dirty), 0);
+
+    const struct {
+        int rate;
+        speed_t code;
+    } rates[] = {{9600, B9600},     {38400, B38400},   {115200, B115200},
+                 {1200, B1200},     {19200, B19200},   {57600, B57600},
+                 {230400, B230400}, {921600, B921600}, {9600, B9600}};
+    for (const auto& r : rates) {
+        SCOPED_TRACE(r.rate);
+        ASSERT_TRUE(port_->Configure(r.rate));
+        termios t{};
+        ASSERT_EQ(::tcgetattr(pty_.Master(), &t), 0);
+        EXPECT_EQ(::cfgetospeed(&t), r.code);
+        EXPECT_EQ(::cfgetispeed(&t), r.code);
+        EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+        EXPECT_EQ(t.c_cflag & (PARENB | PARODD | CSTOPB | CRTSCTS), 0u);
+        EXPECT_EQ(t.c_cflag & (CLOCAL | CREAD), static_cast<tcflag_t>(CLOCAL | CREAD));
+        EXPECT_EQ(t.c_iflag & (IXON | IXOFF | IXANY | ICRNL | INLCR | IGNCR | ISTRIP | INPCK), 0u);
+        EXPECT_EQ(t.c_oflag & OPOST, 0u);
+        EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
+        EXPECT_EQ(t.c_cc[VMIN], 0);
+        EXPECT_EQ(t.c_cc[VTIME], 0);
+    }
+    // A rate the system does not know is refused and the line keeps its rate.
+    EXPECT_FALSE(port_->Configure(12345));
+    termios t{};
+    ASSERT_EQ(::tcgetattr(pty_.Master(), &t), 0);
+    EXPECT_EQ(::cfgetospeed(&t), static_cast<speed_t>(B9600));
+}
+
+TEST_F(PosixSerialPortTest, BytesFlowBothWaysAndReadsNeverWait) {
+    ASSERT_TRUE(port_->Configure(38400));
+    const std::string command = "POWR????\r";
+    EXPECT_EQ(port_->Write(reinterpret_cast<const std::uint8_t*>(command.data()),
+                           static_cast<int>(command.size())),
+              static_cast<int>(command.size()));
+    EXPECT_EQ(pty_.Receive(command.size()), command); // no CR translation on the way out
+
+    std::uint8_t buf[16] = {};
+    EXPECT_EQ(port_->Read(buf, sizeof buf), 0); // nothing there: at once, no error
+    EXPECT_EQ(port_->Status().errors, 0u);
+
+    pty_.Send("1\r\nOK\r");
+    PortStatus s = WaitForBytes(6);
+    EXPECT_EQ(s.waiting, 6u);
+    EXPECT_EQ(s.errors, 0u);
+    EXPECT_FALSE(s.xoffHold);
+    ASSERT_EQ(port_->Read(buf, 4), 4);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), 4), "1\r\nO"); // CR and LF kept
+    EXPECT_EQ(port_->Status().waiting, 2u);
+    ASSERT_EQ(port_->Read(buf, sizeof buf), 2);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), 2), "K\r");
+    EXPECT_EQ(port_->Read(buf, sizeof buf), 0);
+    EXPECT_EQ(port_->Status().waiting, 0u);
+
+    // XON, XOFF and the interrupt character are data on a raw line.
+    pty_.Send(std::string("\x13\x11\x03\x1a", 4));
+    ASSERT_EQ(WaitForBytes(4).waiting, 4u);
+    ASSERT_EQ(port_->Read(buf, sizeof buf), 4);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), 4), std::string("\x13\x11\x03\x1a", 4));
+}
+
+TEST_F(PosixSerialPortTest, WritesArePartialWhenTheDriverIsFull) {
+    ASSERT_TRUE(port_->Configure(115200));
+    // Nobody reads the master: the driver takes a limited amount, then nothing, never waiting.
+    std::vector<std::uint8_t> block(4096);
+    for (std::size_t i = 0; i < block.size(); ++i) {
+        block[i] = static_cast<std::uint8_t>(i * 7);
+    }
+    std::size_t total = 0;
+    int last = 1;
+    bool partial = false;
+    while (total < (8u << 20)) {
+        last = port_->Write(block.data(), static_cast<int>(block.size()));
+        if (last == 0) {
+            break;
+        }
+        partial = partial || last < static_cast<int>(block.size());
+        total += static_cast<std::size_t>(last);
+    }
+    EXPECT_EQ(last, 0);
+    EXPECT_GT(total, 0u);
+    EXPECT_LT(total, 8u << 20);
+    EXPECT_EQ(port_->Status().errors, 0u); // a full driver is no error
+    // Everything the port took arrives, in order.
+    const std::string got = pty_.Receive(total);
+    ASSERT_EQ(got.size(), total);
+    std::size_t wrong = 0;
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        wrong += static_cast<std::uint8_t>(got[i]) != block[i % block.size()] ? 1 : 0;
+    }
+    EXPECT_EQ(wrong, 0u);
+    (void)partial; // whether a block was cut depends on the driver's buffer sizes
+}
+
+TEST_F(PosixSerialPortTest, PurgeDropsBothDirections) {
+    ASSERT_TRUE(port_->Configure(9600));
+    pty_.Send("stale answer\r");
+    ASSERT_EQ(WaitForBytes(13).waiting, 13u);
+    // Fill the way out until the driver takes nothing more.
+    const std::vector<std::uint8_t> block(4096, 'x');
+    std::size_t queued = 0;
+    for (int n = 1; n > 0 && queued < (8u << 20); queued += static_cast<std::size_t>(n)) {
+        n = port_->Write(block.data(), static_cast<int>(block.size()));
+    }
+    ASSERT_EQ(port_->Write(block.data(), 1), 0);
+
+    port_->Purge();
+    EXPECT_EQ(port_->Status().waiting, 0u);
+    std::uint8_t buf[32];
+    EXPECT_EQ(port_->Read(buf, sizeof buf), 0);
+    // The output that had not gone out is dropped: the driver takes data again, and the other
+    // side sees only what had reached it before the purge.
+    EXPECT_EQ(port_->Write(block.data(), 1), 1);
+    EXPECT_LT(pty_.Receive(queued + 1, 100).size(), queued / 2);
+
+    // The line still works afterwards.
+    pty_.Send("OK\r");
+    ASSERT_EQ(WaitForBytes(3).waiting, 3u);
+    EXPECT_EQ(port_->Read(buf, sizeof buf), 3);
+}
+
+TEST_F(PosixSerialPortTest, HangUpIsAnErrorNotData) {
+    ASSERT_TRUE(port_->Configure(9600));
+    pty_.CloseMaster();
+    const auto start = std::chrono::steady_clock::now();
+    std::uint8_t buf[16];
+    for (int i = 0; i < 3; ++i) { // it stays reported, and no call waits
+        const PortStatus s = port_->Status();
+        EXPECT_NE(s.errors & kPortIoError, 0u);
+        EXPECT_EQ(s.waiting, 0u);
+        EXPECT_EQ(port_->Read(buf, sizeof buf), 0);
+        EXPECT_EQ(port_->Write(buf, 4), 0);
+        port_->Purge();
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+}
+
+TEST_F(PosixSerialPortTest, ClosingThePortLetsOthersOpenTheLine) {
+    // Another program's open of the line fails while the port holds it. The super-user is
+    // exempt from that rule, so the other program runs as an ordinary user.
+    ASSERT_EQ(::chmod(pty_.SlavePath().c_str(), 0666), 0);
+    const auto otherOpen = [&]() {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+                ::_exit(2);
+            }
+            const int fd = ::open(pty_.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+            ::_exit(fd >= 0 ? 0 : (errno == EBUSY ? 1 : 3));
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    const int whileHeld = otherOpen();
+    if (whileHeld == 2) {
+        GTEST_SKIP() << "cannot run a process as an ordinary user here";
+    }
+    EXPECT_EQ(whileHeld, 1);
+    port_.reset();
+    EXPECT_EQ(otherOpen(), 0);
+}
+
+TEST(PosixSerialPortFactoryTest, OpensOnlyTerminalsItCanResolve) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.Ok());
+    test::TempDir dir;
+    const auto plainFile = dir.Write("not-a-line", "x");
+    MemorySettings settings;
+    settings.SetInt(kPortsSection, "SYSTEM", 0);
+    settings.WriteText(kPortsSection, "COM5", pty.SlavePath());
+    settings.WriteText(kPortsSection, "COM6", (dir.Path() / "missing").string());
+    settings.WriteText(kPortsSection, "COM7", plainFile.string());
+    PosixSerialPortFactory factory(settings);
+    EXPECT_NE(factory.Open(5), nullptr);
+    EXPECT_EQ(factory.Open(6), nullptr); // no such device
+    EXPECT_EQ(factory.Open(7), nullptr); // not a terminal
+    EXPECT_EQ(factory.Open(1), nullptr); // default devices turned off
+    EXPECT_EQ(factory.Open(0), nullptr);
+    // The port is free again once closed: a second open after the first one ended works.
+    EXPECT_NE(factory.Open(5), nullptr);
+}
+
+TEST(ResolveComDeviceTest, MapsComNumbersToDevices) {
+    MemorySettings defaults;
+    MemorySettings listed;
+    listed.WriteText(kPortsSection, "COM3", "/dev/pts/9");
+    listed.WriteText(kPortsSection, "COM200", "/tmp/sim-line");
+    MemorySettings listedOnly = listed;
+    listedOnly.SetInt(kPortsSection, "SYSTEM", 0);
+    MemorySettings systemOn;
+    systemOn.SetInt(kPortsSection, "SYSTEM", 1);
+
+    const struct {
+        const MemorySettings* settings;
+        int com;
+        const char* device;
+    } cases[] = {
+        {&defaults, 1, "/dev/ttyS0"},
+        {&defaults, 32, "/dev/ttyS31"},
+        {&defaults, 33, "/dev/ttyUSB0"},
+        {&defaults, 64, "/dev/ttyUSB31"},
+        {&defaults, 65, "/dev/ttyACM0"},
+        {&defaults, 96, "/dev/ttyACM31"},
+        {&defaults, 97, ""},
+        {&defaults, 255, ""},
+        {&defaults, 0, ""},
+        {&defaults, -1, ""},
+        {&systemOn, 2, "/dev/ttyS1"},
+        {&listed, 3, "/dev/pts/9"},
+        {&listed, 4, "/dev/ttyS3"},
+        {&listed, 200, "/tmp/sim-line"},
+        {&listedOnly, 3, "/dev/pts/9"},
+        {&listedOnly, 200, "/tmp/sim-line"},
+        {&listedOnly, 1, ""},
+        {&listedOnly, 40, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.com);
+        EXPECT_EQ(ResolveComDevice(*c.settings, c.com), c.device);
+    }
+}
+
+TEST(GrownErrorFlagsTest, FlagsTheCountersThatMoved) {
+    const LineErrorCounters base{1, 2, 3, 4, 5};
+    const struct {
+        LineErrorCounters after;
+        std::uint32_t flags;
+    } cases[] = {
+        {{1, 2, 3, 4, 5}, 0},
+        {{2, 2, 3, 4, 5}, kPortBreak},
+        {{1, 3, 3, 4, 5}, kPortFraming},
+        {{1, 2, 9, 4, 5}, kPortOverrun},
+        {{1, 2, 3, 5, 5}, kPortRxOverflow},
+        {{1, 2, 3, 4, 6}, kPortParity},
+        {{1, 9, 3, 4, 7}, kPortFraming | kPortParity},
+        {{0, 2, 3, 4, 5}, kPortBreak}, // a counter that wrapped round
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(GrownErrorFlags(base, c.after), c.flags);
+    }
+}
+
+} // namespace
