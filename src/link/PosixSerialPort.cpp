@@ -180,21 +180,17 @@ int PosixSerialPort::Read(std::uint8_t* data, int size) {
     if (data == nullptr || size <= 0) {
         return 0;
     }
-    const ssize_t n = ::read(fd_, data, static_cast<std::size_t>(size));
-    if (n > 0) {
-        return static_cast<int>(n);
-    }
-    if (n < 0 && !WouldBlock(errno)) {
-        pendingErrors_ |= kPortIoError;
-    }
-    return 0;
+    return Transferred(::read(fd_, data, static_cast<std::size_t>(size)));
 }
 
 int PosixSerialPort::Write(const std::uint8_t* data, int size) {
     if (data == nullptr || size <= 0) {
         return 0;
     }
-    const ssize_t n = ::write(fd_, data, static_cast<std::size_t>(size));
+    return Transferred(::write(fd_, data, static_cast<std::size_t>(size)));
+}
+
+int PosixSerialPort::Transferred(long n) {
     if (n > 0) {
         return static_cast<int>(n);
     }

@@ -49,6 +49,9 @@ public:
 private:
     explicit PosixSerialPort(int fd);
     bool ReadCounters(LineErrorCounters& counters) const;
+    // The byte count of a read or write result; a failure other than a full or empty driver
+    // is kept for the next Status.
+    int Transferred(long n);
 
     int fd_;
     std::uint32_t pendingErrors_ = 0; // failures of reads and writes since the last Status
