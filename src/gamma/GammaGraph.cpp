@@ -1,0 +1,279 @@
+#include "gamma/GammaGraph.h"
+
+#include "gamma/CurveMath.h"
+#include "support/Settings.h"
+
+#include <cstdlib>
+
+namespace tonedesk {
+
+GraphColor ChannelColor(int channel) {
+    switch (channel) {
+    case 0:
+        return GraphColor::Rgb(255, 0, 0);
+    case 1:
+        return GraphColor::Rgb(0, 255, 0);
+    case 2:
+        return GraphColor::Rgb(0, 0, 255);
+    default:
+        return GraphColor::Rgb(0, 0, 0);
+    }
+}
+
+CGammaGraph::CGammaGraph(const Settings& settings, GraphHost* host)
+    : CCurveGraph(host), minDiff_(EnvInt(settings, "GAMMA_MIN_DIFF")),
+      minPoints_(EnvInt(settings, "GAMMA_MIN_POINTS")),
+      retryCount_(EnvInt(settings, "GAMMA_RETRYCNT")) {
+    // The point limit divides by the spacing.
+    if (minPoints_ < 1) {
+        minPoints_ = 1;
+    }
+    banks_[0] = active_;
+    banks_[1] = active_;
+    SetDisplayed(nullptr, &active_.levels[active_.displayChannel]);
+}
+
+ControlPointList& CGammaGraph::Points(int channel) {
+    return active_.points[channel < 0 ? active_.displayChannel : channel];
+}
+
+LevelTable& CGammaGraph::Levels(int channel) {
+    return active_.levels[channel < 0 ? active_.displayChannel : channel];
+}
+
+void CGammaGraph::SelectChannel(int channel) {
+    if (channel < kAllChannels || channel >= kChannelCount) {
+        return;
+    }
+    active_.selectedChannel = channel;
+    active_.displayChannel = channel < 0 ? 0 : channel;
+    SetCurveColor(ChannelColor(channel));
+    SetDisplayed(nullptr, &active_.levels[active_.displayChannel]);
+}
+
+void CGammaGraph::SetFormulaMode(bool on) {
+    active_.formulaMode = on ? 1 : 0;
+}
+
+void CGammaGraph::SetParameter(std::array<std::int32_t, kChannelCount>& values, int value) {
+    for (int c = 0; c < kChannelCount; ++c) {
+        if (active_.selectedChannel != kAllChannels && c != active_.selectedChannel) {
+            continue;
+        }
+        if (values[c] != value) {
+            values[c] = value;
+            SetModified();
+        }
+    }
+}
+
+void CGammaGraph::TakeUndoSnapshot(int mouseX, int mouseY) {
+    if (!PlotSquare().Contains(mouseX, mouseY)) {
+        return;
+    }
+    active_.undo.points = active_.points;
+    active_.undo.levels = active_.levels;
+    active_.undoState = 1;
+}
+
+void CGammaGraph::SwapUndo() {
+    if (active_.undoState == 0) {
+        return;
+    }
+    std::swap(active_.points, active_.undo.points);
+    std::swap(active_.levels, active_.undo.levels);
+    active_.undoState = -active_.undoState;
+}
+
+bool CGammaGraph::SwitchBank(int bank) {
+    if (bank == bank_ || bank < 0 || bank > 1) {
+        return false;
+    }
+    banks_[bank_] = active_;
+    active_ = banks_[bank];
+    bank_ = bank;
+    SelectChannel(active_.selectedChannel);
+    active_.undoState = 0;
+    return true;
+}
+
+void CGammaGraph::LoadChannels(const GammaFileTable& file, int channel) {
+    for (int c = 0; c < kChannelCount; ++c) {
+        if (channel != kAllChannels && c != channel) {
+            continue;
+        }
+        ControlPointList& list = active_.points[c];
+        LevelTable& levels = active_.levels[c];
+        list.count = 0;
+        for (int i = 0; i < kLevelCount; ++i) {
+            const std::uint32_t v = file.At(c, i);
+            if (v >= kControlPointMark) {
+                const std::uint32_t level = v - kControlPointMark;
+                levels[i] = static_cast<std::uint16_t>(level);
+                list.Insert(list.count, {4 * i, static_cast<std::int32_t>(level)});
+            } else {
+                levels[i] = static_cast<std::uint16_t>(v);
+            }
+        }
+        if (list.count > 0) {
+            LevelsFromPoints(&list, levels);
+        } else {
+            FitPointsToLevels(c);
+        }
+    }
+}
+
+void CGammaGraph::RecomputeLevels() {
+    GammaTable& t = active_;
+    if (t.formulaMode != 0) {
+        for (int c = 0; c < kChannelCount; ++c) {
+            FormulaLevels(t.exponent[c], t.gain[c], t.offset[c], t.levels[c]);
+        }
+        SetDisplayed(nullptr, &t.levels[t.displayChannel]);
+        return;
+    }
+    for (int c = 0; c < kChannelCount; ++c) {
+        LevelsFromPoints(&t.points[c], t.levels[c]);
+    }
+    SetDisplayed(&t.points[t.displayChannel], &t.levels[t.displayChannel]);
+}
+
+void CGammaGraph::PropagateLinked() {
+    GammaTable& t = active_;
+    if (t.selectedChannel == kAllChannels) {
+        const int from = t.displayChannel;
+        for (int c = 0; c < kChannelCount; ++c) {
+            if (c == from) {
+                continue;
+            }
+            if (t.formulaMode != 0) {
+                t.exponent[c] = t.exponent[from];
+                t.gain[c] = t.gain[from];
+                t.offset[c] = t.offset[from];
+                t.levels[c] = t.levels[from];
+            } else {
+                t.points[c] = t.points[from];
+            }
+        }
+    }
+    RecomputeLevels();
+}
+
+void CGammaGraph::Redraw() {
+    PropagateLinked();
+    CCurveGraph::Redraw();
+}
+
+void CGammaGraph::DrawBackground(GraphPainter& surface) const {
+    CCurveGraph::DrawBackground(surface);
+    if (active_.selectedChannel == kAllChannels) {
+        return;
+    }
+    for (int c = 0; c < kChannelCount; ++c) {
+        if (c != active_.displayChannel) {
+            DrawCurve(surface, 10, 10, nullptr, active_.levels[c], true, ChannelColor(c));
+        }
+    }
+}
+
+void CGammaGraph::FitPointsToLevels(int channel) {
+    if (channel < 0 || channel >= kChannelCount) {
+        return;
+    }
+    const LevelTable& L = active_.levels[channel];
+    ControlPointList& list = active_.points[channel];
+    const int maxPoints = kMaxPoints / minPoints_;
+    const int minDist = 4 * minPoints_;
+
+    // End points: the last entry of the leading run of zeros and the first entry of the
+    // trailing run of full-scale levels; the table's ends when there is no such run boundary.
+    list.count = 2;
+    list.points[0] = {0, L[0]};
+    for (int i = 0; i <= 254; ++i) {
+        if (L[i + 1] != 0) {
+            list.points[0] = {4 * i, L[i]};
+            break;
+        }
+    }
+    list.points[1] = {1020, L[255]};
+    for (int i = 255; i >= 1; --i) {
+        if (L[i - 1] < kMaxLevel) {
+            list.points[1] = {4 * i, L[i]};
+            break;
+        }
+    }
+    if (retryCount_ <= 0) {
+        return;
+    }
+
+    LevelTable& T = fitScratch_;
+    for (int r = 0;; ++r) {
+        LevelsFromPoints(&list, T);
+        int g = 0;
+        int worst = 0;
+        for (int i = 0; i < kLevelCount; ++i) {
+            const int diff = std::abs(static_cast<int>(L[i]) - static_cast<int>(T[i]));
+            if (diff > worst) {
+                worst = diff;
+                g = i;
+            }
+        }
+        if (worst <= minDiff_) {
+            return;
+        }
+        const ControlPoint candidate{4 * g, L[g]};
+        bool changed = false;
+        for (int k = 1; k < list.count; ++k) {
+            const ControlPoint& p = list.points[k];
+            if (std::abs(p.x - candidate.x) < minDist &&
+                std::abs(static_cast<std::int64_t>(p.y) - candidate.y) < minDist) {
+                int target = k;
+                if (k < list.count - 1 &&
+                    std::abs(list.points[k + 1].x - candidate.x) < std::abs(p.x - candidate.x)) {
+                    target = k + 1;
+                }
+                changed = !(list.points[target] == candidate);
+                list.points[target] = candidate;
+                break;
+            }
+            if (p.x >= candidate.x) {
+                // A full list takes no more points: the fit ends as it stands.
+                if (!list.Insert(k, candidate)) {
+                    return;
+                }
+                changed = true;
+                break;
+            }
+        }
+        if (list.count > maxPoints || r + 1 >= retryCount_) {
+            return;
+        }
+        // A pass that changed nothing would repeat itself exactly in every later pass.
+        if (!changed) {
+            return;
+        }
+    }
+}
+
+bool CGammaGraph::ChannelsIdentical() const {
+    const GammaTable& t = active_;
+    if (t.formulaMode != 0) {
+        for (int c = 1; c < kChannelCount; ++c) {
+            if (t.exponent[c] != t.exponent[0] || t.gain[c] != t.gain[0] ||
+                t.offset[c] != t.offset[0]) {
+                return false;
+            }
+        }
+        return true;
+    }
+    return t.points[1].SamePoints(t.points[0]) && t.points[2].SamePoints(t.points[0]);
+}
+
+void CGammaGraph::OpenTable(const GammaFileTable& file) {
+    SetFormulaMode(false);
+    LoadChannels(file, kAllChannels);
+    SelectChannel(ChannelsIdentical() ? kAllChannels : 0);
+    ClearUndo();
+}
+
+} // namespace tonedesk
