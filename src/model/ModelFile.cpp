@@ -30,17 +30,6 @@ void AddCommands(const std::string& value, CommandList& list, KeyValueTable& tab
     }
 }
 
-// The preset of a model without gamma files: every channel the ramp 4 x i.
-GammaFileTable IdentityRamp() {
-    GammaFileTable table;
-    for (int channel = 0; channel < 3; ++channel) {
-        for (int line = 0; line < 256; ++line) {
-            table.At(channel, line) = static_cast<std::uint32_t>(4 * line);
-        }
-    }
-    return table;
-}
-
 // A name as the projector gave it: it ends at its first NUL.
 std::string_view CutAtNul(std::string_view name) {
     return name.substr(0, name.find('\0'));
@@ -61,7 +50,7 @@ void CModelFile::Reset() {
     idIndex.Clear();
     saveCommands = {};
     saveCommands2 = {};
-    presetGamma.fill(IdentityRamp());
+    presetGamma.fill(GammaFileTable::Identity());
     gammaReferences_.clear();
 }
 

@@ -1,0 +1,126 @@
+#include "model/ModelFile.h"
+
+#include "common/TestKit.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+using namespace tonedesk;
+
+namespace {
+
+std::string Property(const std::string& name, const std::string& more = {}) {
+    return "[PROPERTY]\r\nPROJECTOR_NAME=" + name + "\r\n" + more;
+}
+
+// A gamma file whose red column holds 1000 + i, green 2000 + i, blue the mark plus i.
+std::string GammaText() {
+    std::string text;
+    for (int i = 0; i < 256; ++i) {
+        char line[64];
+        std::snprintf(line, sizeof line, "%08d,%08d,%08d\r\n", 1000 + i, 2000 + i, 10000000 + i);
+        text += line;
+    }
+    return text;
+}
+
+class ModelSearch : public ::testing::Test {
+protected:
+    test::TempDir dir;
+    test::RecordingNotifier notifier;
+    CModelFile model{notifier, dir.Path().string()};
+};
+
+TEST_F(ModelSearch, CandidatesAreTriedInNameOrderWithoutCase) {
+    dir.Write("b.ini", Property("DEMO", "[TAB]\nID=2\n"));
+    dir.Write("A.ini", Property("DEM", "[TAB]\nID=1\n"));
+    dir.Write("C.INI", Property("DEMO-100"));
+    ASSERT_EQ(model.ReadModelFile("DEMO-100"), 0);
+    EXPECT_EQ(model.FileName(), "A.ini");
+    ASSERT_EQ(model.tabs.size(), 1u);
+    EXPECT_EQ(model.tabs[0].id, 1);
+    EXPECT_EQ(model.Folder(), dir.Path().string() + "/");
+}
+
+TEST_F(ModelSearch, OnlyMatchingIniFilesAreChosen) {
+    dir.Write("a.ini", Property("OTHER"));
+    dir.Write("b.txt", Property(""));
+    std::filesystem::create_directory(dir.Path() / "c.ini");
+    dir.Write("d.ini", "[TAB]\nID=1\n");
+    EXPECT_EQ(model.ReadModelFile("DEMO-100"), -1);
+    dir.Write("e.Ini", Property("DEMO-100"));
+    EXPECT_EQ(model.ReadModelFile("DEMO-100"), 0);
+    EXPECT_EQ(model.FileName(), "e.Ini");
+    EXPECT_TRUE(notifier.fileErrors.empty());
+}
+
+TEST_F(ModelSearch, EmptyFolderFindsNothing) {
+    EXPECT_EQ(model.ReadModelFile("DEMO-100"), -1);
+    CModelFile missing(notifier, (dir.Path() / "none").string());
+    EXPECT_EQ(missing.ReadModelFile("DEMO-100"), -1);
+    EXPECT_TRUE(notifier.fileErrors.empty());
+}
+
+TEST_F(ModelSearch, RepeatedIdentifierEndsTheSearch) {
+    dir.Write("a.ini", Property("DEMO", "[TAB]\nID=1000\n[BUTTON]\nID=1000\n"));
+    dir.Write("b.ini", Property("DEMO"));
+    EXPECT_EQ(model.ReadModelFile("DEMO-100"), -2);
+    EXPECT_EQ(model.FileName(), "a.ini");
+}
+
+TEST_F(ModelSearch, UnreadableCandidateIsReportedAndEndsTheSearch) {
+    std::filesystem::create_symlink(dir.Path() / "gone.txt", dir.Path() / "a.ini");
+    dir.Write("b.ini", Property("DEMO"));
+    EXPECT_EQ(model.ReadModelFile("DEMO"), -1);
+    ASSERT_EQ(notifier.fileErrors.size(), 1u);
+    EXPECT_EQ(notifier.fileErrors[0].fileName, (dir.Path() / "a.ini").string());
+    EXPECT_FALSE(notifier.fileErrors[0].reason.empty());
+}
+
+TEST_F(ModelSearch, GammaFilesFillThePresetsAndAMissingOneIsReported) {
+    dir.Write("DEMO/cstrgb.gam", GammaText());
+    dir.Write("demo.ini", Property("DEMO", "GAMMAFILE1=DEMO/cstrgb.gam\n"
+                                           "GAMMAFILE2=DEMO/missing.gam\n"
+                                           "AUTORECVELAPSE=2\n[TAB]\nID=1\n"));
+    ASSERT_EQ(model.ReadModelFile("DEMO"), 0);
+    ASSERT_EQ(notifier.fileErrors.size(), 1u);
+    EXPECT_EQ(notifier.fileErrors[0].fileName, (dir.Path() / "DEMO/missing.gam").string());
+    EXPECT_EQ(model.autoReceiveElapse, 2000) << "the file is read on after the missing gamma file";
+    EXPECT_EQ(model.tabs.size(), 1u);
+
+    const GammaFileTable& first = model.presetGamma[0];
+    EXPECT_EQ(first.At(0, 0), 1000u);
+    EXPECT_EQ(first.At(1, 255), 2255u);
+    EXPECT_EQ(first.At(2, 7), kControlPointMark + 7);
+    EXPECT_EQ(model.presetGamma[1].At(0, 10), 40u) << "an unread preset keeps the ramp";
+}
+
+TEST_F(ModelSearch, OtherModelsLeaveNothingBehind) {
+    // Neither file is this projector's, but both set values that survive a file in the model.
+    dir.Write("a.ini", "[PROPERTY]\nAUTORECVELAPSE=1\nGAMMAFILE1=a.gam\nGAMMAFILE3=none.gam\n");
+    dir.Write("a.gam", GammaText());
+    dir.Write("b.ini", "[PROPERTY]\nAUTORECVELAPSE=7\nGAMMAFILE2=none.gam\n"
+                       "PROJECTOR_NAME=OTHER\n");
+    dir.Write("c.ini", Property("DEMO"));
+    ASSERT_EQ(model.ReadModelFile("DEMO"), 0);
+    EXPECT_EQ(model.FileName(), "c.ini");
+    EXPECT_EQ(model.autoReceiveElapse, 180000);
+    EXPECT_EQ(model.presetGamma[0].At(0, 1), 4u);
+    EXPECT_TRUE(notifier.fileErrors.empty()) << "another model's gamma files are not read";
+}
+
+TEST_F(ModelSearch, EachSearchStartsAfresh) {
+    dir.Write("a.ini", Property("ONE", "AUTORECVELAPSE=0\n[TAB]\nID=1\nCOMMAND=VOLM\n"));
+    dir.Write("b.ini", Property("TWO", "[TAB]\nID=1\n[TAB]\nID=2\n"));
+    ASSERT_EQ(model.ReadModelFile("ONE"), 0);
+    model.statusTable.FindOrAdd(CodeKey("POWR")).value = 1;
+    ASSERT_EQ(model.ReadModelFile("TWO"), 0);
+    EXPECT_EQ(model.tabs.size(), 2u);
+    EXPECT_EQ(model.autoReceiveElapse, 180000);
+    EXPECT_EQ(model.statusTable.Count(), 0u);
+}
+
+} // namespace
