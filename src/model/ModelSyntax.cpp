@@ -103,7 +103,10 @@ bool ModelLineReader::Next(ModelLine& line) {
     position_ = static_cast<std::size_t>(next - buffer_.c_str());
 
     line = ModelLine{};
-    line.number = ++number_;
+    line.number = number_;
+    // Editors count CR LF as one line and LF LF as two, where NextLine sees one break.
+    const std::string_view breaks(lineEnd, static_cast<std::size_t>(next - lineEnd));
+    number_ += breaks == "\r\n" ? 1 : static_cast<int>(breaks.size());
     line.text = std::string_view(start, static_cast<std::size_t>(lineEnd - start));
     if (line.text.starts_with('[')) {
         line.header = MatchSection(line.text);

@@ -102,7 +102,7 @@ public:
 private:
     std::string buffer_; // the text up to its end mark, NUL-terminated
     std::size_t position_ = 0;
-    int number_ = 0;
+    int number_ = 1;
     std::int32_t section_ = -1;
 };
 

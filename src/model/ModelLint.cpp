@@ -1,0 +1,338 @@
+#include "model/ModelLint.h"
+
+#include "model/ModelSyntax.h"
+#include "support/PathName.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+
+namespace tonedesk {
+
+namespace {
+
+std::string Quote(std::string_view text) {
+    return "'" + std::string(text) + "'";
+}
+
+std::string SectionName(std::int32_t section) {
+    return std::string(kSectionHeaders[section]);
+}
+
+std::string KeyName(std::int32_t key) {
+    return std::string(kModelKeys[key]);
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// The word a line starts with when the line has the shape of a key line ("word = ..."), else
+// empty.
+std::string_view KeyShapedWord(std::string_view line) {
+    std::size_t n = 0;
+    while (n < line.size() &&
+           (std::isalnum(static_cast<unsigned char>(line[n])) || line[n] == '_')) {
+        ++n;
+    }
+    std::size_t p = n;
+    while (p < line.size() && IsBlank(line[p])) {
+        ++p;
+    }
+    return n > 0 && p < line.size() && line[p] == '=' ? line.substr(0, n) : std::string_view{};
+}
+
+std::string Upper(std::string_view text) {
+    std::string upper(text);
+    std::transform(upper.begin(), upper.end(), upper.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return upper;
+}
+
+bool IsNumericKey(std::int32_t key) {
+    switch (key) {
+    case kKeyAutoRecvElapse:
+    case kKeyId:
+    case kKeyMax:
+    case kKeyMin:
+    case kKeyFreq:
+    case kKeyDefault:
+    case kKeyMode:
+    case kKeyElapse:
+    case kKeyIncrement:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool IsCommandListKey(std::int32_t key) {
+    return (key >= kKeyCommand && key <= kKeyCommand5) || key == kKeyDisable;
+}
+
+struct RelateUse {
+    int line;
+    std::int32_t id;
+};
+
+struct TabState {
+    std::set<std::int32_t> controlIds;
+    std::vector<RelateUse> relates;
+};
+
+class Linter {
+public:
+    explicit Linter(const std::string& folder) : folder_(folder) {}
+
+    std::vector<LintProblem> Run(std::string_view text) {
+        ModelLineReader reader(text);
+        ModelLine line;
+        while (reader.Next(line)) {
+            if (line.header >= 0) {
+                Header(line);
+            } else if (line.text.starts_with('[')) {
+                UnknownHeader(line);
+            } else if (line.key >= 0) {
+                Key(line);
+            } else {
+                OtherLine(line);
+            }
+        }
+        Finish();
+        return std::move(problems_);
+    }
+
+private:
+    void Report(int line, std::string text) { problems_.push_back({line, std::move(text)}); }
+
+    void Header(const ModelLine& line) {
+        const std::string_view rest = line.text.substr(kSectionHeaders[line.header].size());
+        if (!std::all_of(rest.begin(), rest.end(), IsBlank)) {
+            Report(line.number, "text after " + SectionName(line.header) + " is ignored");
+        }
+        haveControl_ = false;
+        if (line.header == kTab) {
+            tabs_.emplace_back();
+        } else if (IsControlSection(line.header)) {
+            if (tabs_.empty()) {
+                Report(line.number, "control section " + SectionName(line.header) +
+                                        " before the first [TAB] is ignored with its keys");
+            } else {
+                haveControl_ = true;
+                controlKind_ = line.header;
+                controlId_ = -1;
+            }
+        }
+    }
+
+    void UnknownHeader(const ModelLine& line) {
+        std::string text = "unknown section " + Quote(line.text) + ": its keys are ignored";
+        if (MatchSection(Upper(line.text)) >= 0) {
+            text += " (section headers are upper case)";
+        }
+        Report(line.number, text);
+    }
+
+    void OtherLine(const ModelLine& line) {
+        const std::string_view trimmed =
+            line.text.substr(std::min(line.text.find_first_not_of(" \t"), line.text.size()));
+        if (trimmed.size() != line.text.size() &&
+            (MatchSection(trimmed) >= 0 || MatchKey(trimmed) >= 0)) {
+            Report(line.number, "leading blanks: the line is ignored");
+            return;
+        }
+        if (MatchKey(line.text) >= 0) {
+            Report(line.number, "key line outside any section is ignored");
+            return;
+        }
+        const std::string_view word = KeyShapedWord(line.text);
+        if (word.empty()) {
+            return;
+        }
+        const std::string upper = Upper(word);
+        const bool known =
+            std::find(kModelKeys.begin(), kModelKeys.end(), upper) != kModelKeys.end();
+        if (known) {
+            Report(line.number, "key " + Quote(word) + " must be written " + upper + ": ignored");
+        } else if (line.section >= 0) {
+            Report(line.number, "unknown key " + Quote(word) + " is ignored");
+        } else {
+            Report(line.number, "key line outside any section is ignored");
+        }
+    }
+
+    void Key(const ModelLine& line) {
+        const std::int32_t key = line.key;
+        const std::int32_t section = line.section;
+        if (!KeyCountsIn(key, section)) {
+            Report(line.number, KeyName(key) + " does not count in " + SectionName(section));
+            return;
+        }
+        if (IsControlSection(section) && !haveControl_) {
+            return; // reported with the section
+        }
+        CheckValue(line);
+        switch (key) {
+        case kKeyProjectorName:
+            ++projectorNames_;
+            if (projectorNames_ > 1) {
+                Report(line.number, "PROJECTOR_NAME again: a mismatch here stops the file");
+            }
+            if (line.value.empty()) {
+                Report(line.number, "an empty PROJECTOR_NAME matches every projector");
+            }
+            break;
+        case kKeyId:
+            Identifier(line);
+            break;
+        case kKeyRelate:
+            Relate(line);
+            break;
+        case kKeyMode:
+            if (ParseValueNumber(line.value) == 1 && controlId_ == -1) {
+                Report(line.number, "MODE=1 before ID: the tab's mode control gets id -1");
+            }
+            break;
+        case kKeyIncrement:
+            if (ParseValueNumber(line.value) == 0 &&
+                (controlKind_ == kSliderBar || controlKind_ == kSpinButton)) {
+                Report(line.number, "INCREMENT 0 on a " + SectionName(controlKind_) +
+                                        " control: its positions are divided by it");
+            }
+            break;
+        case kKeyResourceFile:
+            FileValue(line);
+            break;
+        default:
+            if (key >= kKeyGammaFile1) {
+                FileValue(line);
+            }
+            break;
+        }
+    }
+
+    void CheckValue(const ModelLine& line) {
+        const std::int32_t key = line.key;
+        const std::string name = KeyName(key);
+        if (IsNumericKey(key)) {
+            bool complete = true;
+            const std::int32_t n = ParseValueNumber(line.value, &complete);
+            if (!complete) {
+                Report(line.number, name + " " + Quote(line.value) +
+                                        " is not a plain number (read as " + std::to_string(n) +
+                                        ")");
+            }
+            return;
+        }
+        ListEnd end;
+        CommandList list;
+        std::vector<std::int32_t> ids;
+        if (IsCommandListKey(key)) {
+            end = ParseCommandList(line.value, list);
+        } else if (key == kKeyReload) {
+            end = ParseCodeList(line.value, list);
+        } else if (key == kKeyRelate) {
+            end = ParseIdList(line.value, ids);
+        }
+        if (!end.complete) {
+            Report(line.number, name + ": text after the list is ignored");
+        }
+        if (!end.numbersOk) {
+            Report(line.number, name + ": a number without digits reads as 0");
+        }
+    }
+
+    void Identifier(const ModelLine& line) {
+        const std::int32_t id = ParseValueNumber(line.value);
+        const auto [it, added] = ids_.emplace(id, line.number);
+        if (!added) {
+            Report(line.number, "identifier " + std::to_string(id) + " repeats the one of line " +
+                                    std::to_string(it->second) + ": the file fails to load");
+        }
+        if (line.section != kTab) {
+            controlId_ = id;
+            tabs_.back().controlIds.insert(id);
+        }
+    }
+
+    void Relate(const ModelLine& line) {
+        if (controlId_ == -1) {
+            Report(line.number, "RELATE before ID: a control related to itself is not noticed");
+        }
+        std::vector<std::int32_t> ids;
+        ParseIdList(line.value, ids);
+        for (std::int32_t id : ids) {
+            tabs_.back().relates.push_back({line.number, id});
+        }
+    }
+
+    void FileValue(const ModelLine& line) {
+        const std::string name = KeyName(line.key);
+        if (!line.value.empty() && IsBlank(line.value.back())) {
+            Report(line.number, name + ": trailing blanks belong to the file name");
+        }
+        if (line.value.size() > kMaxPathLength) {
+            Report(line.number, name + ": the name is cut to 259 characters");
+        }
+        std::error_code ec;
+        if (line.value.empty() ||
+            !std::filesystem::is_regular_file(folder_ + CutPath(line.value), ec)) {
+            Report(line.number,
+                   name + ": file " + Quote(line.value) + " not found in " + Quote(folder_));
+        }
+    }
+
+    void Finish() {
+        for (const TabState& tab : tabs_) {
+            for (const RelateUse& use : tab.relates) {
+                if (tab.controlIds.count(use.id) == 0) {
+                    Report(use.line, "RELATE names " + std::to_string(use.id) +
+                                         ", which is not a control of this tab");
+                }
+            }
+        }
+        std::stable_sort(
+            problems_.begin(), problems_.end(),
+            [](const LintProblem& a, const LintProblem& b) { return a.line < b.line; });
+        if (projectorNames_ == 0) {
+            Report(0, "no PROJECTOR_NAME in [PROPERTY]: the file is never chosen");
+        }
+    }
+
+    std::string folder_;
+    std::vector<LintProblem> problems_;
+    std::vector<TabState> tabs_;
+    std::map<std::int32_t, int> ids_; // identifier -> line of its first ID
+    bool haveControl_ = false;
+    std::int32_t controlKind_ = -1;
+    std::int32_t controlId_ = -1;
+    int projectorNames_ = 0;
+};
+
+} // namespace
+
+std::vector<LintProblem> LintModelText(std::string_view text, const std::string& folder) {
+    std::string base = folder;
+    if (!base.empty() && base.back() != '/') {
+        base += '/';
+    }
+    return Linter(base).Run(text);
+}
+
+std::vector<LintProblem> LintModelFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return {{0, "cannot read " + Quote(path) + ": " + std::strerror(errno)}};
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    return LintModelText(text.str(), GetFolder(path));
+}
+
+} // namespace tonedesk

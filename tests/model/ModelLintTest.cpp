@@ -1,0 +1,155 @@
+#include "model/ModelLint.h"
+
+#include "common/TestKit.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace tonedesk;
+
+namespace {
+
+// A clean model: the problems of a case are those of the lines it appends.
+const std::string kCleanStart = "; a comment line\r\n"
+                                "[PROPERTY]\r\n"
+                                "PROJECTOR_NAME=DEMO-100\r\n"
+                                "AUTORECVELAPSE=5\r\n"
+                                "GAMMAFILE1=DEMO/a.gam\r\n"
+                                "[TAB]\r\n"
+                                "ID=100\r\n"
+                                "RESOURCEFILE=demo.rcc\r\n"
+                                "COMMAND=INPT\r\n"
+                                "[SLIDER BAR]\r\n"
+                                "ID=1001\r\n"
+                                "COMMAND=VOLM,????\r\n"
+                                "INCREMENT=10\r\n"
+                                "RELATE=1001,1002\r\n"
+                                "[CHECK]\r\n"
+                                "ID=1002\r\n"
+                                "COMMAND=MUTE,1,MUTE,0\r\n"
+                                "RELOAD=VOLM,INPT\r\n"
+                                "DISABLE=POWR,0\r\n"
+                                "MODE=1\r\n"; // 20 lines
+
+struct LintCase {
+    const char* name;
+    std::string added; // appended after the clean start; its first line is line 21
+    std::vector<std::pair<int, std::string>> expected; // line and a part of the text
+};
+
+void PrintTo(const LintCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ModelLint : public ::testing::TestWithParam<LintCase> {
+protected:
+    void SetUp() override {
+        dir.Write("DEMO/a.gam", "00000000,00000000,00000000\r\n");
+        dir.Write("demo.rcc", "bundle");
+    }
+    test::TempDir dir;
+};
+
+TEST_P(ModelLint, FindsWhatTheReaderWouldIgnoreOrMisread) {
+    const LintCase& c = GetParam();
+    const auto problems = LintModelText(kCleanStart + c.added, dir.Path().string());
+    ASSERT_EQ(problems.size(), c.expected.size()) << [&] {
+        std::string all;
+        for (const auto& p : problems) {
+            all += std::to_string(p.line) + ": " + p.text + "\n";
+        }
+        return all;
+    }();
+    for (std::size_t i = 0; i < problems.size(); ++i) {
+        EXPECT_EQ(problems[i].line, c.expected[i].first) << problems[i].text;
+        EXPECT_NE(problems[i].text.find(c.expected[i].second), std::string::npos)
+            << problems[i].text;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ModelLint,
+    ::testing::Values(
+        LintCase{"Clean", "", {}},
+        LintCase{
+            "UnknownSection",
+            "[BUTTONS]\r\nID=7\r\n[tab]\r\n",
+            {{21, "unknown section '[BUTTONS]'"}, {22, "outside any section"}, {23, "upper case"}}},
+        LintCase{"UnknownKey",
+                 "MAXIMUM=3\r\nCOMMAND6=POWR\r\n",
+                 {{21, "unknown key 'MAXIMUM'"}, {22, "unknown key 'COMMAND6'"}}},
+        LintCase{"KeyInWrongSection",
+                 "RESOURCEFILE=demo.rcc\r\n[TAB]\r\nMAX=4\r\n"
+                 "[SAVE]\r\nCOMMAND3=VOLM\r\n",
+                 {{21, "RESOURCEFILE does not count in [CHECK]"},
+                  {23, "MAX does not count in [TAB]"},
+                  {25, "COMMAND3 does not count in [SAVE]"}}},
+        LintCase{"LeadingBlanksAndLowerCase",
+                 " ID=7\r\n\t[TAB]\r\nid=8\r\nMode = 2\r\n",
+                 {{21, "leading blanks"},
+                  {22, "leading blanks"},
+                  {23, "'id' must be written ID"},
+                  {24, "'Mode' must be written MODE"}}},
+        LintCase{"RepeatedIdentifier",
+                 "[BUTTON]\r\nID=1001\r\n[TAB]\r\nID=1002\r\n",
+                 {{22, "repeats the one of line 11"}, {24, "repeats the one of line 16"}}},
+        LintCase{"TrailingGarbage",
+                 "MAX=10 ;top\r\nMIN=x\r\nDEFAULT=  7  \r\nCOMMAND2=POWR,1;on\r\n"
+                 "RELOAD=VOLM INPT\r\nDISABLE=POWR,\r\n",
+                 {{21, "MAX '10 ;top' is not a plain number (read as 10)"},
+                  {22, "read as 0"},
+                  {24, "COMMAND2: text after the list"},
+                  {25, "RELOAD: text after the list"},
+                  {26, "DISABLE: a number without digits"}}},
+        LintCase{"MissingFiles",
+                 "[TAB]\r\nID=101\r\nRESOURCEFILE=none.rcc\r\n[PROPERTY]\r\n"
+                 "GAMMAFILE2=DEMO/b.gam\r\nGAMMAFILE3=DEMO/a.gam \r\n",
+                 {{23, "RESOURCEFILE: file 'none.rcc' not found"},
+                  {25, "GAMMAFILE2: file 'DEMO/b.gam' not found"},
+                  {26, "trailing blanks"},
+                  {26, "not found"}}},
+        LintCase{"RelateOutsideTheTab",
+                 "RELATE=1001,1003\r\n[TAB]\r\nID=101\r\n[BUTTON]\r\nID=1003\r\nRELATE=1002\r\n",
+                 {{21, "names 1003"}, {26, "names 1002"}}},
+        LintCase{"RelateAndModeBeforeId",
+                 "[COMBOBOX]\r\nRELATE=1003\r\nMODE=1\r\nID=1003\r\n",
+                 {{22, "RELATE before ID"}, {23, "MODE=1 before ID"}}},
+        LintCase{"IncrementZero",
+                 "INCREMENT=0\r\n[SPINBUTTON]\r\nID=1005\r\nINCREMENT=0\r\n[SLIDER BAR]\r\n"
+                 "INCREMENT=$0\r\n",
+                 {{24, "INCREMENT 0 on a [SPINBUTTON]"}, {26, "INCREMENT 0 on a [SLIDER BAR]"}}},
+        LintCase{"HeaderWithText", "[TAB] main\r\n", {{21, "text after [TAB]"}}},
+        LintCase{"NameProblems",
+                 "[PROPERTY]\r\nPROJECTOR_NAME=\r\n",
+                 {{22, "PROJECTOR_NAME again"}, {22, "matches every projector"}}}),
+    [](const ::testing::TestParamInfo<LintCase>& param) { return param.param.name; });
+
+TEST(ModelLintFile, WholeFileProblems) {
+    test::TempDir dir;
+    const auto problems = LintModelText("ID=1\n[BUTTON]\nID=1\n[TAB]\nID=1\n\n\n[PROPERTY]\r\r;x\n",
+                                        dir.Path().string());
+    ASSERT_EQ(problems.size(), 3u);
+    EXPECT_EQ(problems[0].line, 1);
+    EXPECT_NE(problems[0].text.find("outside any section"), std::string::npos);
+    EXPECT_EQ(problems[1].line, 2);
+    EXPECT_NE(problems[1].text.find("before the first [TAB]"), std::string::npos);
+    EXPECT_EQ(problems[2].line, 0);
+    EXPECT_NE(problems[2].text.find("never chosen"), std::string::npos);
+
+    const auto unreadable = LintModelFile((dir.Path() / "none.ini").string());
+    ASSERT_EQ(unreadable.size(), 1u);
+    EXPECT_EQ(unreadable[0].line, 0);
+}
+
+TEST(ModelLintFile, LineNumbersCountEveryBreakAsAnEditorDoes) {
+    test::TempDir dir;
+    const auto file =
+        dir.Write("m.ini", "[PROPERTY]\n\nPROJECTOR_NAME=X\r\n\r\n\r\r[TAB]\nMAX=1\n");
+    const auto problems = LintModelFile(file.string());
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].line, 8);
+}
+
+} // namespace
