@@ -45,11 +45,11 @@ PortStatus FakeSerialPort::Status() {
     status.errors = line_->errors;
     line_->errors = 0;
     status.xoffHold = line_->xoffHold;
+    status.waiting = line_->claimsWaiting;
     if (line_->hungUp) {
         status.errors |= kPortIoError;
-        status.waiting = line_->claimsWaiting;
     } else {
-        status.waiting = static_cast<std::uint32_t>(line_->incoming.size());
+        status.waiting += static_cast<std::uint32_t>(line_->incoming.size());
     }
     return status;
 }
@@ -74,23 +74,28 @@ int FakeSerialPort::Write(const std::uint8_t* data, int size) {
     line_->writeSizes.push_back(n);
     line_->written.insert(line_->written.end(), data, data + n);
     line_->pendingCommand.append(reinterpret_cast<const char*>(data), static_cast<std::size_t>(n));
+    // The first rule for this command and the line's rate answers it; at another rate the
+    // command is heard as noise and gets no answer.
+    bool heard = false;
     for (FakeLine::Rule& rule : line_->rules) {
         const std::string& pending = line_->pendingCommand;
-        const bool matches = rule.remaining != 0 && pending.size() >= rule.command.size() &&
-                             pending.compare(pending.size() - rule.command.size(),
-                                             rule.command.size(), rule.command) == 0;
-        if (!matches) {
+        if (rule.remaining == 0 || pending.size() < rule.command.size() ||
+            pending.compare(pending.size() - rule.command.size(), rule.command.size(),
+                            rule.command) != 0) {
             continue;
         }
-        line_->pendingCommand.clear();
+        heard = true;
         if (rule.baudRate != 0 && rule.baudRate != line_->baudRate) {
-            break; // heard as noise at the wrong rate: no answer
+            continue;
         }
         if (rule.remaining > 0) {
             --rule.remaining;
         }
         line_->Feed(rule.answer);
         break;
+    }
+    if (heard) {
+        line_->pendingCommand.clear();
     }
     return n;
 }

@@ -59,9 +59,10 @@ struct FakeLine {
     int writeLimit = -1;      // most bytes one Write takes (-1: all)
     bool refuseOpen = false;  // the factory cannot open this port
     // The other side hung up: Status reports kPortIoError every time, Read and Write take
-    // nothing. With `claimsWaiting` > 0 Status also claims that many bytes are waiting (a
-    // driver that lies), which Read still never delivers.
+    // nothing.
     bool hungUp = false;
+    // A driver that lies: Status claims this many more bytes waiting than there are, which
+    // Read never delivers.
     std::uint32_t claimsWaiting = 0;
 
     // Bytes the peer sends now (Purge drops them like any received byte).

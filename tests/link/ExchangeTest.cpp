@@ -398,6 +398,7 @@ TEST_F(ExchangeTest, AnswerLineLongerThanTheLineBufferIsCut) {
 struct HangUpCase {
     const char* name;
     bool afterWrite;
+    bool hungUp;
     std::uint32_t claimsWaiting;
 };
 
@@ -411,7 +412,7 @@ TEST_P(HangUpTable, CommandTimesOutAndTheQueueIsDropped) {
         Step();
         ASSERT_EQ(line->WrittenText(), "MOUT????\r");
     }
-    line->hungUp = true;
+    line->hungUp = c.hungUp;
     line->claimsWaiting = c.claimsWaiting;
     int drops = 0;
     Tick droppedAt = 0;
@@ -429,9 +430,10 @@ TEST_P(HangUpTable, CommandTimesOutAndTheQueueIsDropped) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Variants, HangUpTable,
-                         ::testing::Values(HangUpCase{"BeforeWrite", false, 0},
-                                           HangUpCase{"AfterWrite", true, 0},
-                                           HangUpCase{"DriverClaimsBytes", true, 64}),
+                         ::testing::Values(HangUpCase{"BeforeWrite", false, true, 0},
+                                           HangUpCase{"AfterWrite", true, true, 0},
+                                           HangUpCase{"HungUpClaimsBytes", true, true, 64},
+                                           HangUpCase{"DriverClaimsBytes", true, false, 64}),
                          [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(ExchangeTest, OutputHeldForeverTimesOutLikeAMissingAnswer) {

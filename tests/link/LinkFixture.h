@@ -64,6 +64,11 @@ protected:
         return e ? e->value : -12345;
     }
 
+    // The bytes of every command queued on the port, back to back.
+    static std::string TextOfQueue(const PortEntry& p) {
+        return std::string(p.sendBuffer.begin(), p.sendBuffer.end());
+    }
+
     static int Count(const std::string& text, const std::string& what) {
         int n = 0;
         for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
