@@ -231,6 +231,10 @@ TEST(ProjectorSimulator, HangsUpAfterAnsweringNCommands) {
     EXPECT_FALSE(sim.HungUp()) << "the answer is still to be sent";
     EXPECT_EQ(AsText(sim.Transmit(kMs)), "DEMO-100\rDEMO-100\r");
     EXPECT_TRUE(sim.HungUp());
+    // Deaf from then on.
+    EXPECT_EQ(Exchange(sim, "TNAM   1\r", 2 * kMs), "");
+    EXPECT_EQ(AsText(sim.Transmit(10 * kMs)), "");
+    EXPECT_EQ(sim.commandsReceived(), 2);
 }
 
 TEST(ProjectorSimulator, GammaDumpListsReceivedTablesInOrderAsHex) {

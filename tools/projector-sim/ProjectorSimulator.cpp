@@ -202,6 +202,9 @@ bool ProjectorSimulator::InjectError(const std::string& code) {
 }
 
 void ProjectorSimulator::HandleCommand(const std::string& command, Nanos at) {
+    if (options_.hangUpAfter > 0 && commands_ >= options_.hangUpAfter) {
+        return; // hanging up: deaf
+    }
     ++commands_;
     Log("<< " + Printable(command));
     if (options_.silent) {
@@ -219,6 +222,10 @@ void ProjectorSimulator::HandleCommand(const std::string& command, Nanos at) {
 }
 
 void ProjectorSimulator::HandleBlock(Nanos at) {
+    if (options_.hangUpAfter > 0 && commands_ >= options_.hangUpAfter) {
+        block_.clear();
+        return;
+    }
     ++commands_;
     const int table = blockTable_;
     Log("<< gamma block " + std::to_string(table));

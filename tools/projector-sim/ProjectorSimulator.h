@@ -48,7 +48,7 @@ struct SimulatorOptions {
     int garbageEvery = 0;                // every Nth answer is preceded by a garbage line
     int longEvery = 0;                   // every Nth answer is replaced by an over-long line
     bool noise = false;                  // control bytes (0, LF, BEL) mixed into every answer
-    int hangUpAfter = 0;                 // hang up once N commands have been answered
+    int hangUpAfter = 0; // after N commands nothing more is heard or answered: HungUp()
 };
 
 // The length of the over-long line of `longEvery`: more than any line buffer of the program.
@@ -80,7 +80,8 @@ public:
     std::vector<std::uint8_t> Transmit(Nanos now);
     // When something is next due (a byte arriving or leaving), or nothing.
     std::optional<Nanos> NextEvent() const;
-    // True once the projector has hung up (`hangUpAfter`) and said everything before.
+    // True once the projector has taken `hangUpAfter` commands and sent its last answer: the
+    // line is to be closed (a moment later, so that the other side can read that answer).
     bool HungUp() const;
 
     // The good gamma blocks received, by table number: 257 bytes each (data and checksum).

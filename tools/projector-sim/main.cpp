@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <poll.h>
 #include <string>
 #include <string_view>
@@ -66,7 +67,8 @@ Faults:
   --garbage-every N     send a garbage line before every Nth answer
   --long-every N        replace every Nth answer by a line of 3000 characters
   --noise               mix control bytes (NUL, LF, BEL) into every answer
-  --hang-up-after N     hang up (close the terminal) and end after answering N commands
+  --hang-up-after N     after answering N commands, hear nothing more and hang up (close
+                        the terminal, 100 ms after the last answer) and end
 
 Running:
   --link PATH           also make PATH a symbolic link to the terminal (removed at the end)
@@ -80,6 +82,10 @@ Running:
 
 Exit status: 0 when stopped, 1 when the terminal could not be set up, 2 for bad usage.
 )";
+
+// The last answer before a hang-up is left this long for the other side to read: closing the
+// terminal throws away what it has not read yet.
+constexpr Nanos kHangUpLinger = 100 * kNanosPerMs;
 
 volatile std::sig_atomic_t gStop = 0;
 int gWakeWrite = -1;
@@ -359,6 +365,7 @@ int Run(Program& program) {
 
     std::vector<std::uint8_t> output; // answer bytes due and not yet taken by the terminal
     bool stdinOpen = program.stdinExit;
+    std::optional<Nanos> hangUpAt; // when the terminal is closed after the last answer
     while (!gStop) {
         const Nanos now = NowNanos();
         const auto due = simulator.Transmit(now);
@@ -370,10 +377,14 @@ int Run(Program& program) {
             }
         }
         if (output.empty() && simulator.HungUp()) {
-            if (program.verbose) {
-                std::fprintf(stderr, "projector-sim: hanging up\n");
+            if (!hangUpAt) {
+                hangUpAt = now + kHangUpLinger;
+            } else if (now >= *hangUpAt) {
+                if (program.verbose) {
+                    std::fprintf(stderr, "projector-sim: hanging up\n");
+                }
+                break;
             }
-            break;
         }
 
         pollfd fds[3] = {{terminal.master, POLLIN, 0}, {wake[0], POLLIN, 0}, {-1, 0, 0}};
@@ -385,7 +396,11 @@ int Run(Program& program) {
         }
         timespec timeout{};
         timespec* timeoutPointer = nullptr;
-        if (const auto next = simulator.NextEvent()) {
+        auto next = simulator.NextEvent();
+        if (hangUpAt && (!next || *hangUpAt < *next)) {
+            next = hangUpAt;
+        }
+        if (next) {
             const Nanos wait = *next > now ? *next - now : 0;
             timeout.tv_sec = static_cast<time_t>(wait / 1000000000ULL);
             timeout.tv_nsec = static_cast<long>(wait % 1000000000ULL);
