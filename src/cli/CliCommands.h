@@ -1,0 +1,20 @@
+#pragma once
+
+#include "cli/CliCommon.h"
+
+namespace tonedesk::cli {
+
+// One subcommand of tonedesk-cli: its name, its synopsis for the usage text, what it does,
+// and the function that runs it (see cli/CliCommon.h).
+struct CliCommand {
+    const char* name;
+    const char* synopsis;
+    const char* summary;
+    int (*run)(CliArgs& args, CliContext& context);
+};
+
+// The subcommands, one file each.
+int RunScan(CliArgs& args, CliContext& context); // CliScan.cpp
+int RunSend(CliArgs& args, CliContext& context); // CliSend.cpp
+
+} // namespace tonedesk::cli

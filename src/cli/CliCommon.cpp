@@ -1,0 +1,209 @@
+#include "cli/CliCommon.h"
+
+#include "link/PosixSerialPort.h"
+#include "support/QtSettingsStore.h"
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+namespace tonedesk::cli {
+
+namespace {
+
+// The pause between two calls of Service: the link is serviced like the program's 1 ms timer
+// does, without spinning.
+constexpr auto kServicePeriod = std::chrono::milliseconds(1);
+
+const char* MessageText(int stringId) {
+    switch (stringId) {
+    case kMessageQueueDropped:
+        return "the projector did not answer; the queued commands were dropped";
+    case kMessageTransferRejected:
+        return "the projector rejected a block; the queued commands were dropped";
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace
+
+std::optional<std::string> CliArgs::TakeOption(std::string_view name) {
+    std::optional<std::string> value;
+    for (auto it = words_.begin(); it != words_.end();) {
+        if (*it == "--") {
+            break;
+        }
+        std::optional<std::string> found;
+        std::size_t taken = 0;
+        if (*it == name) {
+            if (it + 1 == words_.end()) {
+                throw UsageError(std::string(name) + " needs a value");
+            }
+            found = *(it + 1);
+            taken = 2;
+        } else if (it->size() > name.size() && it->starts_with(name) && (*it)[name.size()] == '=') {
+            found = it->substr(name.size() + 1);
+            taken = 1;
+        }
+        if (!found) {
+            ++it;
+            continue;
+        }
+        if (value) {
+            throw UsageError(std::string(name) + " is given twice");
+        }
+        value = std::move(found);
+        it = words_.erase(it, it + static_cast<std::ptrdiff_t>(taken));
+    }
+    return value;
+}
+
+std::optional<int> CliArgs::TakeInt(std::string_view name, int min, int max) {
+    const auto text = TakeOption(name);
+    if (!text) {
+        return std::nullopt;
+    }
+    int value = 0;
+    const char* end = text->data() + text->size();
+    const auto [ptr, ec] = std::from_chars(text->data(), end, value);
+    if (text->empty() || ec != std::errc() || ptr != end || value < min || value > max) {
+        throw UsageError(std::string(name) + " needs a number from " + std::to_string(min) +
+                         " to " + std::to_string(max) + ", not '" + *text + "'");
+    }
+    return value;
+}
+
+bool CliArgs::TakeFlag(std::string_view name) {
+    const auto end = std::find(words_.begin(), words_.end(), "--");
+    const auto it = std::find(words_.begin(), end, name);
+    if (it == end) {
+        return false;
+    }
+    words_.erase(it);
+    return true;
+}
+
+std::vector<std::string> CliArgs::Positionals() {
+    std::vector<std::string> out;
+    bool optionsEnded = false;
+    for (const auto& w : words_) {
+        if (!optionsEnded && w == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && w.size() > 2 && w.starts_with("--")) {
+            throw UsageError("unknown option " + w);
+        } else {
+            out.push_back(w);
+        }
+    }
+    return out;
+}
+
+void CliNotifier::Message(int stringId, const std::string& argument) {
+    messages.push_back(stringId);
+    if (const char* text = MessageText(stringId)) {
+        std::fprintf(stderr, "tonedesk-cli: %s\n", text);
+    } else {
+        std::fprintf(stderr, "tonedesk-cli: message %d %s\n", stringId, argument.c_str());
+    }
+}
+
+void CliNotifier::FileError(const std::string& fileName, const std::string& reason) {
+    std::fprintf(stderr, "tonedesk-cli: %s: %s\n", fileName.c_str(), reason.c_str());
+}
+
+CliContext::CliContext()
+    : settings_(std::make_unique<QtSettingsStore>()),
+      ports_(std::make_unique<PosixSerialPortFactory>(*settings_)) {}
+
+CliContext::~CliContext() = default;
+
+CProjectorLink& CliContext::Link() {
+    if (!link_) {
+        link_ = std::make_unique<CProjectorLink>(*settings_, clock_, *ports_, notifier_);
+        // The link starts in the scanning mode; a command that does not scan leaves it.
+        link_->scanning = 0;
+    }
+    return *link_;
+}
+
+bool CliContext::ServiceUntil(const std::function<bool()>& done) {
+    CProjectorLink& link = Link();
+    const std::size_t messagesBefore = notifier_.messages.size();
+    bool dropped = false;
+    while (!done()) {
+        dropped = link.Service() || dropped;
+        if (done()) {
+            break;
+        }
+        std::this_thread::sleep_for(kServicePeriod);
+    }
+    const bool rejected = std::any_of(
+        notifier_.messages.begin() + static_cast<std::ptrdiff_t>(messagesBefore),
+        notifier_.messages.end(), [](int id) { return id == kMessageTransferRejected; });
+    if (dropped) {
+        notifier_.Message(kMessageQueueDropped, {}); // what the program's frame shows
+    }
+    return dropped || rejected;
+}
+
+bool CliContext::ServiceUntilIdle(PortEntry* port) {
+    return ServiceUntil([&] { return !Link().IsBusy(port); });
+}
+
+void CliContext::ServiceUntilScanEnds() {
+    ServiceUntil([&] { return Link().scanning == 0; });
+}
+
+PortEntry* CliContext::OpenPort(int comNumber, int baudRate) {
+    CProjectorLink& link = Link();
+    PortEntry* port = link.UsePort(comNumber);
+    if (!port) {
+        std::fprintf(stderr, "tonedesk-cli: COM%d cannot be opened\n", comNumber);
+        return nullptr;
+    }
+    if (baudRate == 0) {
+        // The scanning mode of the link on this one port: the name query at each rate in
+        // turn, one cycle.
+        const std::int32_t cycles = link.powerOnRetry;
+        link.powerOnRetry = 1;
+        port->probing = 1;
+        port->baudIndex = 0;
+        port->baudRate = kBaudRates[0];
+        port->powerOnRetryCount = 0;
+        link.scanning = 1;
+        link.OpenPort(*port);
+        static constexpr char kProbe[] = "TNAM   1\r";
+        link.QueueCommand(kProbe, 9, Identify, 0, port);
+        ServiceUntilScanEnds();
+        link.powerOnRetry = cycles;
+        if (port->baudRate == 0 || port->probing) {
+            link.scanning = 0;
+            std::fprintf(stderr, "tonedesk-cli: no projector answered on COM%d\n", comNumber);
+            return nullptr;
+        }
+        baudRate = port->baudRate;
+        port->probing = 0;
+    }
+    port->baudRate = baudRate;
+    if (!link.OpenPort(*port)) {
+        std::fprintf(stderr, "tonedesk-cli: COM%d cannot be opened\n", comNumber);
+        return nullptr;
+    }
+    return port;
+}
+
+std::string CommandFromWord(const std::string& word) {
+    if (word.size() != 8) {
+        throw UsageError("a command has 8 characters (a code and a parameter), not '" + word + "'");
+    }
+    if (std::any_of(word.begin(), word.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 32; })) {
+        throw UsageError("a command has no control characters");
+    }
+    return word + '\r';
+}
+
+} // namespace tonedesk::cli

@@ -1,0 +1,116 @@
+#pragma once
+
+// Shared plumbing of tonedesk-cli. A subcommand is one function
+//
+//     int RunXxx(CliArgs& args, CliContext& context);
+//
+// declared in cli/CliCommands.h, defined in its own file CliXxx.cpp and listed in the table of
+// cli/main.cpp. It takes its options and words from `args` (a bad or missing one throws
+// UsageError, which main reports with exit status 2), uses the profile, the link and the
+// servicing loops of `context`, writes its results to stdout and its messages to stderr, and
+// returns one of the exit statuses below.
+
+#include "link/ProjectorLink.h"
+#include "support/Clock.h"
+#include "support/Notifier.h"
+#include "support/Settings.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tonedesk::cli {
+
+// Exit statuses of every subcommand.
+inline constexpr int kExitOk = 0;     // done
+inline constexpr int kExitFailed = 1; // the operation failed (no answer, rejected, dropped)
+inline constexpr int kExitUsage = 2;  // bad usage or bad input
+
+// Bad usage or input: main prints the text and the command's synopsis and exits with 2.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The words after the subcommand's name. Options are taken out by name ("--port 3" or
+// "--port=3"); what is left are the positional words. Take every option first, then call
+// Positionals(), which rejects options nobody took.
+class CliArgs {
+public:
+    explicit CliArgs(std::vector<std::string> words) : words_(std::move(words)) {}
+
+    // The value of "--name VALUE", or nothing when the option is absent. UsageError when it
+    // has no value or is given twice.
+    std::optional<std::string> TakeOption(std::string_view name);
+    // The same, read as a decimal integer within [min, max] (UsageError otherwise).
+    std::optional<int> TakeInt(std::string_view name, int min, int max);
+    // True when "--name" is present (it takes no value).
+    bool TakeFlag(std::string_view name);
+    // The remaining words; UsageError for a word that looks like an option ("--x"). A word
+    // after "--" is always positional.
+    std::vector<std::string> Positionals();
+
+private:
+    std::vector<std::string> words_;
+};
+
+// Tells the user what the link reports, on stderr, and remembers the message ids.
+class CliNotifier final : public Notifier {
+public:
+    void Message(int stringId, const std::string& argument) override;
+    void FileError(const std::string& fileName, const std::string& reason) override;
+
+    // Message ids shown so far (4102: queue dropped after missing answers, 4105: transfer
+    // rejected).
+    std::vector<int> messages;
+};
+
+// Everything a subcommand works with: the user's profile (QSettings, organisation "VANTO",
+// application "Vanto Tonedesk"; tests point XDG_CONFIG_HOME elsewhere), the steady clock, the
+// COM ports resolved through the profile (section "PORTS") and the link, built on first use
+// with the profile's link settings.
+class CliContext {
+public:
+    CliContext();
+    ~CliContext();
+    CliContext(const CliContext&) = delete;
+    CliContext& operator=(const CliContext&) = delete;
+
+    Settings& Profile() { return *settings_; }
+    const Clock& Time() const { return clock_; }
+    CliNotifier& Notify() { return notifier_; }
+    CProjectorLink& Link();
+
+    // Calls Service about once a millisecond (sleeping in between) until `done` returns true.
+    // True when a queue was dropped meanwhile: Service reported it (missing answers, message
+    // 4102 shown) or the link showed message 4105 (a transfer rejected RETRY times).
+    bool ServiceUntil(const std::function<bool()>& done);
+    // Until the port (null: the current port) has nothing queued and awaits no answer.
+    bool ServiceUntilIdle(PortEntry* port = nullptr);
+    // Until the running scan has ended.
+    void ServiceUntilScanEnds();
+
+    // Opens COM `comNumber` outside the scanning mode and makes it the current port. At
+    // `baudRate` when it is not 0; otherwise the port is probed with the name query as the scan
+    // does (each rate RETRY2 times, one cycle of the three rates) and opened at the rate that
+    // was answered. Null, with a message on stderr, when the port cannot be opened or nothing
+    // answered.
+    PortEntry* OpenPort(int comNumber, int baudRate);
+
+private:
+    std::unique_ptr<Settings> settings_;
+    SteadyClock clock_;
+    std::unique_ptr<SerialPortFactory> ports_;
+    CliNotifier notifier_;
+    std::unique_ptr<CProjectorLink> link_;
+};
+
+// A 9-byte command from the 8 characters the user typed: CR appended. UsageError for any other
+// length or for a control character in it.
+std::string CommandFromWord(const std::string& word);
+
+} // namespace tonedesk::cli

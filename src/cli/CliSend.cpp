@@ -1,0 +1,98 @@
+#include "cli/CliCommands.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string_view>
+
+namespace tonedesk::cli {
+
+namespace {
+
+// The link traces every answer line it handles as "Recv:<line>\n".
+constexpr std::string_view kAnswerTrace = "Recv:";
+
+std::int32_t KindFromName(const std::string& name) {
+    static constexpr struct {
+        std::string_view name;
+        std::int32_t kind;
+    } kKinds[] = {{"plain", Plain}, {"value", Value}, {"text", Text}, {"transfer", Transfer}};
+    for (const auto& k : kKinds) {
+        if (k.name == name) {
+            return k.kind;
+        }
+    }
+    throw UsageError("--kind is plain, value, text or transfer, not '" + name + "'");
+}
+
+} // namespace
+
+// tonedesk-cli send --port N [--baud B] [--kind K] CMD...: queues each command on COM N,
+// services the link until the port is idle and prints every answer line. Without --kind a
+// command whose parameter is "????" is a Value query, any other a Plain command; "transfer"
+// commands carry the pause flag, as gamma blocks do. Fails when a queue was dropped or when a
+// command's last answer was "ERR" (rejected RETRY times).
+int RunSend(CliArgs& args, CliContext& context) {
+    const auto comNumber = args.TakeInt("--port", 1, kMaxComPorts);
+    const auto baud = args.TakeInt("--baud", 1, 115200);
+    const auto kindName = args.TakeOption("--kind");
+    const auto words = args.Positionals();
+    if (!comNumber) {
+        throw UsageError("send needs --port");
+    }
+    if (baud && std::find(kBaudRates.begin(), kBaudRates.end(), *baud) == kBaudRates.end()) {
+        throw UsageError("--baud is 9600, 38400 or 115200");
+    }
+    if (words.empty()) {
+        throw UsageError("send needs at least one command");
+    }
+    std::vector<std::string> commands;
+    for (const auto& w : words) {
+        commands.push_back(CommandFromWord(w));
+    }
+    const std::int32_t forcedKind = kindName ? KindFromName(*kindName) : -1;
+
+    PortEntry* port = context.OpenPort(*comNumber, baud.value_or(0));
+    if (!port) {
+        return kExitFailed;
+    }
+    CProjectorLink& link = context.Link();
+    // The last answer line of each command, by its place in the queue.
+    std::vector<std::string> lastAnswer(commands.size());
+    std::vector<bool> answered(commands.size(), false);
+    link.SetTraceSink([&](const std::string& text) {
+        if (!text.starts_with(kAnswerTrace)) {
+            return;
+        }
+        std::string line = text.substr(kAnswerTrace.size());
+        if (!line.empty() && line.back() == '\n') {
+            line.pop_back();
+        }
+        std::printf("%s\n", line.c_str());
+        std::fflush(stdout);
+        if (port->cursor < commands.size()) {
+            lastAnswer[port->cursor] = line;
+            answered[port->cursor] = true;
+        }
+    });
+    for (const auto& command : commands) {
+        std::int32_t kind = forcedKind;
+        if (kind < 0) {
+            kind = std::string_view(command).substr(4, 4) == "????" ? Value : Plain;
+        }
+        link.QueueCommand(command.data(), static_cast<std::int32_t>(command.size()), kind,
+                          kind == Transfer ? 1 : 0, port);
+    }
+    const bool dropped = context.ServiceUntilIdle(port);
+    link.SetTraceSink({});
+
+    bool rejected = false;
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        if (answered[i] && lastAnswer[i] == "ERR") {
+            std::fprintf(stderr, "tonedesk-cli: %s was rejected\n", words[i].c_str());
+            rejected = true;
+        }
+    }
+    return dropped || rejected ? kExitFailed : kExitOk;
+}
+
+} // namespace tonedesk::cli

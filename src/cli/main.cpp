@@ -1,0 +1,64 @@
+// tonedesk-cli: the projector link of Tonedesk on the command line.
+
+#include "cli/CliCommands.h"
+
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <string_view>
+#include <vector>
+
+using namespace tonedesk::cli;
+
+namespace {
+
+// One line per subcommand; a new subcommand is a file and a line here.
+constexpr CliCommand kCommands[] = {
+    {"scan", "scan", "list the projectors that answer on the profile's ports", RunScan},
+    {"send", "send --port N [--baud B] [--kind plain|value|text|transfer] CMD...",
+     "send 8-character commands (CR is added) and print the answers", RunSend},
+};
+
+void PrintUsage(std::FILE* out) {
+    std::fprintf(out, "Usage: tonedesk-cli COMMAND [OPTION]... [WORD]...\n\nCommands:\n");
+    for (const auto& c : kCommands) {
+        std::fprintf(out, "  %s\n      %s\n", c.synopsis, c.summary);
+    }
+    std::fprintf(out, "\nThe ports and the link settings come from the profile\n"
+                      "($XDG_CONFIG_HOME/VANTO/Vanto Tonedesk.conf, sections PORTS and ENV).\n"
+                      "Exit status: 0 done, 1 the operation failed, 2 bad usage or input.\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        PrintUsage(stderr);
+        return kExitUsage;
+    }
+    const std::string_view name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        PrintUsage(stdout);
+        return kExitOk;
+    }
+    for (const auto& command : kCommands) {
+        if (name != command.name) {
+            continue;
+        }
+        try {
+            CliArgs args(std::vector<std::string>(argv + 2, argv + argc));
+            CliContext context;
+            return command.run(args, context);
+        } catch (const UsageError& e) {
+            std::fprintf(stderr, "tonedesk-cli %s: %s\nUsage: tonedesk-cli %s\n", command.name,
+                         e.what(), command.synopsis);
+            return kExitUsage;
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "tonedesk-cli %s: %s\n", command.name, e.what());
+            return kExitFailed;
+        }
+    }
+    std::fprintf(stderr, "tonedesk-cli: unknown command '%s'\n", argv[1]);
+    PrintUsage(stderr);
+    return kExitUsage;
+}
