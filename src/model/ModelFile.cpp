@@ -30,6 +30,17 @@ void AddCommands(const std::string& value, CommandList& list, KeyValueTable& tab
     }
 }
 
+// Enters an identifier with its 1-based position; false when it is there already (a stored
+// position is never 0, so 0 means just added).
+bool EnterId(KeyValueTable& index, std::int32_t id, std::size_t position) {
+    KeyValueTable::Entry& entry = index.FindOrAdd(static_cast<std::uint32_t>(id));
+    if (entry.value != 0) {
+        return false;
+    }
+    entry.value = static_cast<std::int32_t>(position);
+    return true;
+}
+
 // A name as the projector gave it: it ends at its first NUL.
 std::string_view CutAtNul(std::string_view name) {
     return name.substr(0, name.find('\0'));
@@ -120,17 +131,15 @@ int CModelFile::ParseModelText(std::string_view text, std::string_view projector
             continue;
         }
 
-        ModelTab& tab = tabs.back(); // [TAB] and control sections always follow a [TAB] here
         if (line.section == kTab) {
+            ModelTab& tab = tabs.back(); // a [TAB] section always has its tab
             if (key == kKeyResourceFile) {
                 tab.resourceFile = CutPath(value);
             } else if (key == kKeyId) {
                 tab.id = ParseValueNumber(value);
-                KeyValueTable::Entry& entry = idIndex.FindOrAdd(static_cast<std::uint32_t>(tab.id));
-                if (entry.value != 0) {
+                if (!EnterId(idIndex, tab.id, tabs.size())) {
                     return -2;
                 }
-                entry.value = static_cast<std::int32_t>(tabs.size());
             } else if (key == kKeyCommand || key == kKeyCommand2) {
                 AddCommands(value, key == kKeyCommand ? tab.leaveCommands : tab.enterCommands,
                             statusTable);
@@ -138,18 +147,17 @@ int CModelFile::ParseModelText(std::string_view text, std::string_view projector
             continue;
         }
         if (!haveControl) {
-            continue;
+            continue; // a control section before the first [TAB]
         }
 
+        ModelTab& tab = tabs.back();
         ModelControl& control = tab.controls.back();
         switch (key) {
         case kKeyId: {
             control.id = ParseValueNumber(value);
-            KeyValueTable::Entry& entry = idIndex.FindOrAdd(static_cast<std::uint32_t>(control.id));
-            if (entry.value != 0) {
+            if (!EnterId(idIndex, control.id, tab.controls.size())) {
                 return -2;
             }
-            entry.value = static_cast<std::int32_t>(tab.controls.size());
             if (control.kind == kStatus) {
                 tab.statusControlId = control.id;
             }
