@@ -3,6 +3,7 @@
 // short time-outs so that failures come quickly.
 
 #include "ChildProcess.h"
+#include "SimulatorLog.h"
 #include "common/TestKit.h"
 
 #include <gtest/gtest.h>
@@ -34,14 +35,7 @@ struct Simulator {
     std::string path;          // its terminal
 
     // How many commands it received that were exactly `command`.
-    int Received(const std::string& command) const {
-        std::istringstream lines(TempDir::Read(log));
-        int n = 0;
-        for (std::string line; std::getline(lines, line);) {
-            n += line == "projector-sim: << " + command;
-        }
-        return n;
-    }
+    int Received(const std::string& command) const { return SimulatorReceived(log, command); }
 };
 
 class WholeProgram : public testing::Test {

@@ -3,12 +3,11 @@
 
 #include "ProjectorSimulator.h"
 #include "SimulatorLink.h"
+#include "SimulatorLog.h"
 #include "common/TestKit.h"
 #include "gamma/GammaTransfer.h"
 
 #include <gtest/gtest.h>
-
-#include <sstream>
 
 namespace tonedesk::test {
 namespace {
@@ -62,14 +61,7 @@ protected:
         // The simulator writes its dump once more as it ends.
         ASSERT_EQ(link_->Simulator().Stop(10s), 0);
     }
-    int Received(const std::string& line) const {
-        std::istringstream lines(TempDir::Read(log_));
-        int n = 0;
-        for (std::string l; std::getline(lines, l);) {
-            n += l == "projector-sim: << " + line;
-        }
-        return n;
-    }
+    int Received(const std::string& line) const { return SimulatorReceived(log_, line); }
 
     TempDir dir_;
     std::filesystem::path dump_ = dir_.Path() / "gamma.txt";
