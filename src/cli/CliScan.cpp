@@ -5,7 +5,8 @@
 namespace tonedesk::cli {
 
 // tonedesk-cli scan: the start-up scan of the program with the profile's settings; one line
-// per port whose projector answered, in port order.
+// per port whose projector answered and has a model file in the programs' folder, in port
+// order. Projectors without a model file are named on stderr.
 int RunScan(CliArgs& args, CliContext& context) {
     if (!args.Positionals().empty()) {
         throw UsageError("scan takes no words");
@@ -13,20 +14,34 @@ int RunScan(CliArgs& args, CliContext& context) {
     CProjectorLink& link = context.Link();
     link.ScanPorts();
     context.ServiceUntilScanEnds();
+    // As the connection dialog does: only projectors for which a model file is found.
+    int answered = 0;
     int found = 0;
     for (const PortEntry& port : link.Ports()) {
-        if (port.IsOpen() && !port.probing && port.baudRate != 0) {
+        if (!port.IsOpen() || port.probing || port.baudRate == 0) {
+            continue;
+        }
+        ++answered;
+        CModelFile& model = link.Model();
+        const int result = model.ReadModelFile(port.projectorName);
+        if (result == 0) {
             std::printf("COM%d / %s / %d\n", port.ComNumber(), port.projectorName.c_str(),
                         port.baudRate);
             ++found;
+        } else if (result == -2) {
+            std::fprintf(stderr, "COM%d / %s / %d: no model file (%s repeats an identifier)\n",
+                         port.ComNumber(), port.projectorName.c_str(), port.baudRate,
+                         model.FileName().c_str());
+        } else {
+            std::fprintf(stderr, "COM%d / %s / %d: no model file\n", port.ComNumber(),
+                         port.projectorName.c_str(), port.baudRate);
         }
     }
     std::fflush(stdout);
-    if (found == 0) {
+    if (answered == 0) {
         std::fprintf(stderr, "tonedesk-cli: no projector answered\n");
-        return kExitFailed;
     }
-    return kExitOk;
+    return found > 0 ? kExitOk : kExitFailed;
 }
 
 } // namespace tonedesk::cli

@@ -17,6 +17,8 @@ constexpr CliCommand kCommands[] = {
     {"scan", "scan", "list the projectors that answer on the profile's ports", RunScan},
     {"send", "send --port N [--baud B] [--kind plain|value|text|transfer] CMD...",
      "send 8-character commands (CR is added) and print the answers", RunSend},
+    {"model", "model NAME", "print the model file read for a projector name, as JSON", RunModel},
+    {"lint", "lint FILE...", "check model files for lines the reader ignores or misreads", RunLint},
 };
 
 void PrintUsage(std::FILE* out) {
@@ -26,7 +28,8 @@ void PrintUsage(std::FILE* out) {
     }
     std::fprintf(out, "\nThe ports and the link settings come from the profile\n"
                       "($XDG_CONFIG_HOME/VANTO/Vanto Tonedesk.conf, sections PORTS and ENV).\n"
-                      "Exit status: 0 done, 1 the operation failed, 2 bad usage or input.\n");
+                      "Exit status: 0 done, 1 the operation failed, 2 bad usage or input,\n"
+                      "3 (model) the model file repeats an identifier.\n");
 }
 
 } // namespace
