@@ -297,7 +297,7 @@ TEST_F(ModelParse, TextEndsAtItsEndNulOrCtrlZ) {
 
     ASSERT_EQ(Parse("[TAB]\nID=100\x1a\n[TAB]\nID=101\n"), 1);
     EXPECT_EQ(model.tabs.size(), 1u);
-    ASSERT_EQ(Parse(std::string("[TAB]\nID=100\n\0[TAB]\n", 22)), 1);
+    ASSERT_EQ(Parse(std::string("[TAB]\nID=100\n\0[TAB]\n", 20)), 1);
     EXPECT_EQ(model.tabs.size(), 1u);
     EXPECT_EQ(model.ParseModelText("\x1a[PROPERTY]\nPROJECTOR_NAME=\n", "X"), 0);
 }
