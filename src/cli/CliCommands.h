@@ -14,10 +14,12 @@ struct CliCommand {
 };
 
 // The subcommands, one file each.
-int RunScan(CliArgs& args, CliContext& context);  // CliScan.cpp
-int RunSend(CliArgs& args, CliContext& context);  // CliSend.cpp
-int RunModel(CliArgs& args, CliContext& context); // CliModel.cpp
-int RunLint(CliArgs& args, CliContext& context);  // CliLint.cpp
+int RunScan(CliArgs& args, CliContext& context);       // CliScan.cpp
+int RunSend(CliArgs& args, CliContext& context);       // CliSend.cpp
+int RunModel(CliArgs& args, CliContext& context);      // CliModel.cpp
+int RunLint(CliArgs& args, CliContext& context);       // CliLint.cpp
+int RunLevels(CliArgs& args, CliContext& context);     // CliLevels.cpp
+int RunWriteGamma(CliArgs& args, CliContext& context); // CliWriteGamma.cpp
 
 // Exit status of `model` when the model file repeats an identifier.
 inline constexpr int kExitRepeatedId = 3;

@@ -19,6 +19,10 @@ constexpr CliCommand kCommands[] = {
      "send 8-character commands (CR is added) and print the answers", RunSend},
     {"model", "model NAME", "print the model file read for a projector name, as JSON", RunModel},
     {"lint", "lint FILE...", "check model files for lines the reader ignores or misreads", RunLint},
+    {"levels", "levels FILE.gam | levels --formula A,B,C",
+     "print the gamma editor's level tables of a file or formula", RunLevels},
+    {"write-gamma", "write-gamma --port N [--baud B] [--bank 0|1] [--channel -1|0|1|2] FILE.gam",
+     "write a gamma file's tables into the projector", RunWriteGamma},
 };
 
 void PrintUsage(std::FILE* out) {
