@@ -16,7 +16,7 @@ enum PortErrorFlag : std::uint32_t {
 };
 
 struct PortStatus {
-    std::uint32_t errors = 0; // PortErrorFlag bits since the last call
+    std::uint32_t errors = 0;  // PortErrorFlag bits since the last call
     std::uint32_t waiting = 0; // bytes received and not yet read
     bool xoffHold = false;     // output held by a received XOFF
 };

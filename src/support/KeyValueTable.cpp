@@ -5,7 +5,9 @@
 namespace tonedesk {
 
 namespace {
-bool KeyLess(const KeyValueTable::Entry& e, std::uint32_t key) { return e.key < key; }
+bool KeyLess(const KeyValueTable::Entry& e, std::uint32_t key) {
+    return e.key < key;
+}
 } // namespace
 
 KeyValueTable::Entry* KeyValueTable::Find(std::uint32_t key) {

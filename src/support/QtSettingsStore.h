@@ -19,8 +19,7 @@ public:
                         std::int32_t defaultValue) const override;
     std::string GetText(std::string_view section, std::string_view key,
                         std::string_view defaultValue) const override;
-    void WriteText(std::string_view section, std::string_view key,
-                   std::string_view value) override;
+    void WriteText(std::string_view section, std::string_view key, std::string_view value) override;
 
 private:
     std::unique_ptr<QSettings> settings_;

@@ -33,7 +33,9 @@ std::string Join(std::string_view section, std::string_view key) {
 
 } // namespace
 
-std::span<const SettingKey> EnvKeys() { return kKeys; }
+std::span<const SettingKey> EnvKeys() {
+    return kKeys;
+}
 
 const SettingKey* FindEnvKey(std::string_view name) {
     for (const auto& k : kKeys) {

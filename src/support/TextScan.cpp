@@ -22,8 +22,9 @@ std::uint32_t ToU32(const char* text, char** stop, int base) {
     }
     if (*q == '-') {
         const unsigned long long magnitude = 0ULL - v;
-        return magnitude > 0xFFFFFFFFull ? 0xFFFFFFFFu
-                                         : static_cast<std::uint32_t>(0u - static_cast<std::uint32_t>(magnitude));
+        return magnitude > 0xFFFFFFFFull
+                   ? 0xFFFFFFFFu
+                   : static_cast<std::uint32_t>(0u - static_cast<std::uint32_t>(magnitude));
     }
     return v > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<std::uint32_t>(v);
 }

@@ -8,7 +8,8 @@
 namespace tonedesk::test {
 
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tonedesk-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "tonedesk-test-XXXXXX").string();
     if (!mkdtemp(pattern.data())) {
         throw std::runtime_error("cannot create a temporary folder");
     }

@@ -25,9 +25,9 @@ TEST_P(ParseNumberTest, ValueAndEnd) {
 
 INSTANTIATE_TEST_SUITE_P(
     Forms, ParseNumberTest,
-    ::testing::Values(NumberCase{"  42", 42, 4}, NumberCase{"-7", -7, 2},
-                      NumberCase{"$1F", 31, 3}, NumberCase{"%101", 5, 4},
-                      NumberCase{"0x10", 16, 4}, NumberCase{"0X10", 16, 4},
+    ::testing::Values(NumberCase{"  42", 42, 4}, NumberCase{"-7", -7, 2}, NumberCase{"$1F", 31, 3},
+                      NumberCase{"%101", 5, 4}, NumberCase{"0x10", 16, 4},
+                      NumberCase{"0X10", 16, 4},
                       NumberCase{"$", 0, 1},          // no digit: end right after the "$"
                       NumberCase{"12abc", 12, 2},     // stops at the first non-digit
                       NumberCase{"\t+8,", 8, 3},      // tab and sign
