@@ -90,19 +90,19 @@ bool CBitmapWindow::Create() {
         resize(form->size());
     }
 
-    QByteArray data;
+    QByteArray bytes;
     if (const int* id = std::get_if<int>(&bitmap_)) {
         // A bitmap named by its id is only looked up in the bundle, never as a file.
         if (const ResourceBundle* bundle = CurrentBundle()) {
-            data = bundle->BitmapData(*id);
+            bytes = bundle->BitmapData(*id);
         }
     } else {
         QFile file(std::get<QString>(bitmap_));
         if (file.open(QIODevice::ReadOnly)) {
-            data = file.readAll();
+            bytes = file.readAll();
         }
     }
-    image_ = DecodeBitmapFile(data);
+    image_ = DecodeBitmapFile(bytes);
     if (!image_.isNull()) {
         const QScreen* screen = QGuiApplication::primaryScreen();
         const QSize desktop = screen ? screen->geometry().size() : QSize();

@@ -70,10 +70,14 @@ std::string CompleteChosenPath(std::string path, const std::vector<std::string>&
     } else if (!preferred.empty() && preferred[0] == '*') {
         selected = preferred;
     }
+    if (!selected.empty() && selected[0] == '*') {
+        // An "all files" type without a preferred extension keeps the name as typed: a
+        // wildcard is no extension.
+        return path;
+    }
     if (!typed.empty()) {
         if (!preferred.empty() && !selected.empty()) {
-            path += '.';
-            path += selected;
+            path.append(1, '.').append(selected);
         }
         return path;
     }
@@ -98,7 +102,7 @@ void CFileSelectDialog::SetupDialog(const QString& title, std::string_view filte
     }
     initialName_.clear();
     initialFolder_.clear();
-    preferred_ = "*";
+    preferred_.assign(1, '*');
 
     const std::vector<FileFilter> filters = ParseFilterText(filterText);
     patterns_.clear();

@@ -1,0 +1,124 @@
+#include "app/AdjustApp.h"
+
+#include "app/MainFrame.h"
+#include "support/BitmapWindow.h"
+#include "support/ResourceBundle.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLockFile>
+#include <QLoggingCategory>
+#include <QStandardPaths>
+
+namespace tonedesk {
+
+Q_LOGGING_CATEGORY(lcApp, "tonedesk.app", QtWarningMsg)
+
+namespace {
+
+constexpr int kStartupTemplate = 155;
+constexpr int kStartupBitmap = 189;
+constexpr int kTitleString = 57344;
+
+CAdjustApp::Sequence& StartToExit() {
+    static CAdjustApp::Sequence sequence;
+    return sequence;
+}
+
+} // namespace
+
+CAdjustApp::CAdjustApp() {
+    // The program's own resources (compiled in) hold the title strings.
+    ownResources_ = ResourceBundle::Embedded(QStringLiteral(":/program"));
+    idleTimer_.setInterval(0);
+    connect(&idleTimer_, &QTimer::timeout, this, &CAdjustApp::OnIdle);
+}
+
+CAdjustApp::~CAdjustApp() {
+    idleTimer_.stop();
+    startupWindow_.reset();
+    frame_.reset();
+    SetCurrentBundle(nullptr);
+    bundle_.reset();
+    // The lock is released with instanceLock_.
+}
+
+QString CAdjustApp::Title() {
+    const QString own = ResourceBundle::Embedded(QStringLiteral(":/program"))->String(kTitleString);
+    return own.isEmpty() ? QStringLiteral("Vanto Tonedesk") : own;
+}
+
+QString CAdjustApp::InstanceLockPath() {
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (dir.isEmpty()) {
+        dir = QDir::tempPath();
+    }
+    return dir + QLatin1Char('/') + Title() + QStringLiteral(".lock");
+}
+
+void CAdjustApp::SetSequence(Sequence sequence) { StartToExit() = std::move(sequence); }
+
+void CAdjustApp::LoadBundle() {
+    const QString file = QCoreApplication::applicationDirPath() + QStringLiteral("/lumidesk.rcc");
+    auto bundle = std::make_unique<ResourceBundle>(file);
+    if (bundle->IsLoaded()) {
+        bundle_ = std::move(bundle);
+        SetCurrentBundle(bundle_.get());
+    } else {
+        // Without the bundle the program carries on with its own resources; its dialogs cannot
+        // be built then.
+        qCWarning(lcApp) << "resource bundle not loaded:" << file;
+        SetCurrentBundle(ownResources_.get());
+    }
+}
+
+bool CAdjustApp::InitInstance() {
+    LoadBundle();
+
+    instanceLock_ = std::make_unique<QLockFile>(InstanceLockPath());
+    instanceLock_->setStaleLockTime(0);
+    if (!instanceLock_->tryLock(0)) {
+        // Another copy runs: end silently.
+        instanceLock_.reset();
+        return false;
+    }
+
+    startupWindow_ = std::make_unique<CBitmapWindow>(kStartupTemplate, kStartupBitmap);
+    startupWindow_->Create();
+    startupWindow_->setGeometry(-10000, -10000, 10, 10);
+    startupWindow_->show();
+    startupWindow_->hide();
+
+    frame_ = std::make_unique<CMainFrame>();
+    connect(frame_.get(), &CMainFrame::Closed, qApp, &QCoreApplication::quit,
+            Qt::QueuedConnection);
+    frame_->StartScan();
+
+    startTick_ = clock_.Now();
+    idleTimer_.start();
+    return true;
+}
+
+void CAdjustApp::OnIdle() {
+    if (!startupWindow_) {
+        idleTimer_.stop();
+        return;
+    }
+    if (frame_->Link().scanning != 0 && clock_.Now() <= startTick_) {
+        return; // try again at the next idle moment
+    }
+    idleTimer_.stop();
+    startupWindow_->close();
+    startupWindow_.reset();
+    qCInfo(lcApp) << "first idle moment: scan" << (frame_->Link().scanning ? "running" : "ended")
+                  << "with" << frame_->Link().Ports().size() << "ports";
+
+    if (const Sequence& sequence = StartToExit()) {
+        sequence(*this);
+    } else {
+        // No user-visible sequence is built yet: the program ends here.
+        frame_->close();
+    }
+}
+
+} // namespace tonedesk
