@@ -56,7 +56,9 @@ QString CAdjustApp::InstanceLockPath() {
     return dir + QLatin1Char('/') + Title() + QStringLiteral(".lock");
 }
 
-void CAdjustApp::SetSequence(Sequence sequence) { StartToExit() = std::move(sequence); }
+void CAdjustApp::SetSequence(Sequence sequence) {
+    StartToExit() = std::move(sequence);
+}
 
 void CAdjustApp::LoadBundle() {
     const QString file = QCoreApplication::applicationDirPath() + QStringLiteral("/lumidesk.rcc");
@@ -90,8 +92,7 @@ bool CAdjustApp::InitInstance() {
     startupWindow_->hide();
 
     frame_ = std::make_unique<CMainFrame>();
-    connect(frame_.get(), &CMainFrame::Closed, qApp, &QCoreApplication::quit,
-            Qt::QueuedConnection);
+    connect(frame_.get(), &CMainFrame::Closed, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     frame_->StartScan();
 
     startTick_ = clock_.Now();

@@ -101,7 +101,9 @@ CMainFrame::~CMainFrame() {
     // The link's destructor closes every port that is still open.
 }
 
-void CMainFrame::SetGammaDialogRunner(GammaDialogRunner runner) { GammaRunner() = std::move(runner); }
+void CMainFrame::SetGammaDialogRunner(GammaDialogRunner runner) {
+    GammaRunner() = std::move(runner);
+}
 
 void CMainFrame::StartScan() {
     link_->ScanPorts();

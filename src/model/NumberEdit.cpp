@@ -12,16 +12,16 @@ namespace {
 // Lets the user type no more than the limit; texts the program sets are shown whole.
 class LengthLimit final : public QValidator {
 public:
-    LengthLimit(QLineEdit* edit, const std::int32_t& limit)
-        : QValidator(edit), edit_(edit), limit_(limit) {}
+    LengthLimit(QLineEdit* edit, const std::int32_t& limit, const QString& shown)
+        : QValidator(edit), limit_(limit), shown_(shown) {}
     State validate(QString& input, int&) const override {
-        const bool grew = input.size() > edit_->text().size();
+        const bool grew = input.size() > shown_.size();
         return grew && input.size() > limit_ ? Invalid : Acceptable;
     }
 
 private:
-    QLineEdit* edit_;
     const std::int32_t& limit_;
+    const QString& shown_; // the text before this change
 };
 
 } // namespace
@@ -33,7 +33,9 @@ void CNumberEdit::Attach(QLineEdit* edit) {
     edit_ = edit;
     setParent(edit);
     edit->setMaxLength(32767);
-    edit->setValidator(new LengthLimit(edit, textLimit_));
+    shown_ = edit->text();
+    connect(edit, &QLineEdit::textChanged, this, [this](const QString& text) { shown_ = text; });
+    edit->setValidator(new LengthLimit(edit, textLimit_, shown_));
 }
 
 void CNumberEdit::SetIntValue(std::int32_t value, std::int32_t textLimit, std::int32_t minimum,
@@ -60,7 +62,8 @@ void CNumberEdit::SetIntValue(std::int32_t value, std::int32_t textLimit, std::i
 
 std::int32_t CNumberEdit::GetIntValue(std::int32_t minimum, std::int32_t maximum,
                                       std::int32_t* flags) const {
-    const std::string text = edit_ ? edit_->text().left(63).toLatin1().toStdString() : std::string();
+    const std::string text =
+        edit_ ? edit_->text().left(63).toLatin1().toStdString() : std::string();
     const char* end = nullptr;
     const std::int32_t number = ParseNumber(text.c_str(), &end);
     std::int32_t result = number;

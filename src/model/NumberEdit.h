@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 #include <cstdint>
 #include <limits>
@@ -47,6 +48,7 @@ private:
     std::int32_t minimum_ = std::numeric_limits<std::int32_t>::min();
     std::int32_t maximum_ = std::numeric_limits<std::int32_t>::max();
     std::int32_t textLimit_ = 0x7FFF;
+    QString shown_; // the edit's text as last changed
 };
 
 } // namespace tonedesk

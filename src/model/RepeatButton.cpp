@@ -40,7 +40,8 @@ bool CRepeatButton::eventFilter(QObject* watched, QEvent* event) {
     if (watched == button_) {
         const auto type = event->type();
         if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
-            if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton && button_->isEnabled()) {
+            if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
+                button_->isEnabled()) {
                 held_ = true;
                 pressTick_ = clock_.Now();
                 posted_ = 0;

@@ -17,7 +17,9 @@ namespace tonedesk {
 namespace {
 
 std::int32_t ReadInt32(const QByteArray& d, qsizetype at) {
-    const auto b = [&](qsizetype i) { return static_cast<std::uint32_t>(static_cast<std::uint8_t>(d[at + i])); };
+    const auto b = [&](qsizetype i) {
+        return static_cast<std::uint32_t>(static_cast<std::uint8_t>(d[at + i]));
+    };
     return static_cast<std::int32_t>(b(0) | (b(1) << 8) | (b(2) << 16) | (b(3) << 24));
 }
 
@@ -60,8 +62,8 @@ QImage DecodeBitmapFile(const QByteArray& data, QString* why) {
     QList<QRgb> table(256);
     for (int i = 0; i < 256; ++i) {
         const qsizetype e = header + kBitmapInfoHeaderSize + 4 * i;
-        table[i] = qRgb(static_cast<std::uint8_t>(data[e + 2]), static_cast<std::uint8_t>(data[e + 1]),
-                        static_cast<std::uint8_t>(data[e]));
+        table[i] = qRgb(static_cast<std::uint8_t>(data[e + 2]),
+                        static_cast<std::uint8_t>(data[e + 1]), static_cast<std::uint8_t>(data[e]));
     }
     image.setColorTable(table);
     for (int y = 0; y < rows; ++y) {

@@ -9,7 +9,9 @@ namespace tonedesk {
 
 namespace {
 
-bool EqualNoCase(std::string_view a, std::string_view b) { return CompareNoCase(a, b) == 0; }
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    return CompareNoCase(a, b) == 0;
+}
 
 // "Gamma files (*.gam)" and "*.gam" give "Gamma files (*.gam)"; "Gamma files" gives the same.
 QString QtNameFilter(const FileFilter& f) {
@@ -132,7 +134,9 @@ void CFileSelectDialog::SetupDialog(const QString& title, std::string_view filte
     }
 }
 
-int CFileSelectDialog::DoModal() { return exec(); }
+int CFileSelectDialog::DoModal() {
+    return exec();
+}
 
 int CFileSelectDialog::FileType() const {
     const qsizetype i = nameFilters_.indexOf(selectedNameFilter());
@@ -141,9 +145,9 @@ int CFileSelectDialog::FileType() const {
 
 CTextString CFileSelectDialog::GetChosenPath() const {
     const QStringList files = selectedFiles();
-    std::string path = files.isEmpty() ? std::string() : QDir::toNativeSeparators(files.first())
-                                                              .toLocal8Bit()
-                                                              .toStdString();
+    std::string path = files.isEmpty()
+                           ? std::string()
+                           : QDir::toNativeSeparators(files.first()).toLocal8Bit().toStdString();
     return CompleteChosenPath(path, patterns_, preferred_, FileType());
 }
 

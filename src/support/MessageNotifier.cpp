@@ -10,7 +10,9 @@ namespace tonedesk {
 
 namespace {
 
-QString Caption() { return QApplication::applicationName(); }
+QString Caption() {
+    return QApplication::applicationName();
+}
 
 } // namespace
 

@@ -174,21 +174,33 @@ QString FormatMessageText(const QString& format, const QString& argument) {
     return out;
 }
 
-void SetCurrentBundle(const ResourceBundle* bundle) { g_current = bundle; }
+void SetCurrentBundle(const ResourceBundle* bundle) {
+    g_current = bundle;
+}
 
-const ResourceBundle* CurrentBundle() { return g_current; }
+const ResourceBundle* CurrentBundle() {
+    return g_current;
+}
 
-QString LoadString(int id) { return g_current ? g_current->String(id) : QString(); }
+QString LoadString(int id) {
+    return g_current ? g_current->String(id) : QString();
+}
 
 QWidget* LoadForm(int id, QWidget* parent) {
     return g_current ? g_current->LoadForm(id, parent) : nullptr;
 }
 
-QPixmap LoadBitmap(int id) { return g_current ? g_current->Bitmap(id) : QPixmap(); }
+QPixmap LoadBitmap(int id) {
+    return g_current ? g_current->Bitmap(id) : QPixmap();
+}
 
-QIcon LoadIcon(int id) { return g_current ? g_current->Icon(id) : QIcon(); }
+QIcon LoadIcon(int id) {
+    return g_current ? g_current->Icon(id) : QIcon();
+}
 
-QString ControlName(int id) { return QStringLiteral("id%1").arg(id); }
+QString ControlName(int id) {
+    return QStringLiteral("id%1").arg(id);
+}
 
 int ControlId(const QObject* control) {
     if (!control) {

@@ -2,6 +2,8 @@
 
 #include "support/BitmapWindow.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QtEndian>
 
 namespace tonedesk::test {
@@ -25,7 +27,7 @@ QByteArray MakeBitmap(int w, int h, int bitCount = 8, int compression = 0) {
     put16(28, static_cast<qint16>(bitCount));
     put32(30, compression);
     for (int i = 0; i < 256; ++i) {
-        d[54 + 4 * i] = 7;                             // blue
+        d[54 + 4 * i] = 7;                              // blue
         d[54 + 4 * i + 1] = static_cast<char>(255 - i); // green
         d[54 + 4 * i + 2] = static_cast<char>(i);       // red
     }

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSlider>
 
 #include <memory>
@@ -42,10 +43,10 @@ TEST(StringTableTest, FillsOnePlaceholderWithoutPrintf) {
         {"%s already exists.", "a.gam", "a.gam already exists."},
         {"%d lines", "3", "3 lines"},
         {"100%% done", "x", "100% done"},
-        {"%s and %s", "one", "one and %s"},  // one placeholder only
-        {"%n %x %", "arg", "%n %x %"},       // other directives stay as text
+        {"%s and %s", "one", "one and %s"}, // one placeholder only
+        {"%n %x %", "arg", "%n %x %"},      // other directives stay as text
         {"no placeholder", "arg", "no placeholder"},
-        {"%s", "%s%n", "%s%n"},               // the argument is not a format
+        {"%s", "%s%n", "%s%n"}, // the argument is not a format
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.format);
@@ -58,8 +59,8 @@ class BundleTest : public GuiTest {};
 
 TEST_F(BundleTest, HoldsEveryStringTheProgramShows) {
     const ResourceBundle& bundle = ProgramBundle();
-    for (int id : {128, 57344, 2048, 2049, 2052, 2053, 2058, 2059, 4096, 4098, 4099, 4100, 4102,
-                   4104, 4105, 4106, 4107, 4108, 4109, 4110}) {
+    for (int id : {128,  57344, 2048, 2049, 2052, 2053, 2058, 2059, 4096, 4098,
+                   4099, 4100,  4102, 4104, 4105, 4106, 4107, 4108, 4109, 4110}) {
         SCOPED_TRACE(id);
         EXPECT_FALSE(bundle.String(id).trimmed().isEmpty());
     }
@@ -81,16 +82,17 @@ TEST_F(BundleTest, FiltersAreDescriptionPatternPairsEndingInATab) {
         EXPECT_EQ(text.back(), '\t');
         const auto filters = ParseFilterText(text);
         ASSERT_GE(filters.size(), 1u);
-        EXPECT_EQ(std::count(text.begin(), text.end(), '\t'), 2 * static_cast<long>(filters.size()));
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\t'),
+                  2 * static_cast<long>(filters.size()));
         for (const FileFilter& f : filters) {
             EXPECT_EQ(f.pattern.rfind("*.", 0), 0u) << f.pattern;
             EXPECT_FALSE(f.description.empty());
         }
     }
     // The gamma save dialog writes the four-column layout for the first type.
-    EXPECT_NE(ParseFilterText(ProgramBundle().String(2053).toStdString())[0].description.find(
-                  "four"),
-              std::string::npos);
+    EXPECT_NE(
+        ParseFilterText(ProgramBundle().String(2053).toStdString())[0].description.find("four"),
+        std::string::npos);
     EXPECT_EQ(ParseFilterText(ProgramBundle().String(2053).toStdString())[0].pattern, "*.gam");
 }
 
@@ -105,16 +107,19 @@ TEST_F(BundleTest, FormsHoldTheControlsTheCodeUses) {
     };
     const std::vector<Form> forms = {
         {100, {{1, "QPushButton"}}},
-        {106,
-         {{1000, "QComboBox"},   {1001, "QComboBox"},   {1030, "QCheckBox"},
-          {1022, "QSlider"},     {1020, "QSlider"},     {1021, "QSlider"},
-          {1012, "QLineEdit"},   {1010, "QLineEdit"},   {1011, "QLineEdit"},
-          {900, "QPushButton"},  {901, "QPushButton"},  {57601, "QPushButton"},
-          {57604, "QPushButton"}, {1090, "QPushButton"}, {1088, "QPushButton"},
-          {1091, "QPushButton"}, {1089, "QPushButton"}, {2000, "QPushButton"},
-          {1134, "QFrame"},      {1126, "QLabel"},      {1129, "QLabel"}}},
-        {130, {{1000, "QComboBox"}, {3, "QPushButton"}, {1, "QPushButton"}, {2, "QPushButton"},
-               {2001, "QPushButton"}}},
+        {106, {{1000, "QComboBox"},    {1001, "QComboBox"},   {1030, "QCheckBox"},
+               {1022, "QSlider"},      {1020, "QSlider"},     {1021, "QSlider"},
+               {1012, "QLineEdit"},    {1010, "QLineEdit"},   {1011, "QLineEdit"},
+               {900, "QPushButton"},   {901, "QPushButton"},  {57601, "QPushButton"},
+               {57604, "QPushButton"}, {1090, "QPushButton"}, {1088, "QPushButton"},
+               {1091, "QPushButton"},  {1089, "QPushButton"}, {2000, "QPushButton"},
+               {1134, "QFrame"},       {1126, "QLabel"},      {1129, "QLabel"}}},
+        {130,
+         {{1000, "QComboBox"},
+          {3, "QPushButton"},
+          {1, "QPushButton"},
+          {2, "QPushButton"},
+          {2001, "QPushButton"}}},
         {131, {{1010, "QPlainTextEdit"}, {1, "QPushButton"}}},
         {155, {}},
     };
@@ -126,8 +131,8 @@ TEST_F(BundleTest, FormsHoldTheControlsTheCodeUses) {
         for (const Control& c : f.controls) {
             QWidget* control = FindControl(form.get(), c.id);
             ASSERT_NE(control, nullptr) << c.id;
-            EXPECT_TRUE(control->inherits(c.className)) << c.id << " is "
-                                                        << control->metaObject()->className();
+            EXPECT_TRUE(control->inherits(c.className))
+                << c.id << " is " << control->metaObject()->className();
             EXPECT_EQ(ControlId(control), c.id);
         }
     }

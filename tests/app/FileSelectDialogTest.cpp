@@ -3,6 +3,7 @@
 #include "support/FileSelectDialog.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QTimer>
 
 namespace tonedesk::test {
@@ -109,8 +110,9 @@ TEST_F(FileSelectDialogTest, AcceptanceHookKeepsTheDialogOpenAndSeesTheCompleted
     RefusingDialog dialog;
     const std::string folder = temp.Path().string() + "/";
     dialog.SetupDialog(QString(), "Gamma files\t*.gam\t", folder, 0);
-    ShowReady(dialog);
+    // Typed before the dialog takes the focus (a focused name field is left alone).
     dialog.selectFile(QStringLiteral("curve"));
+    ShowReady(dialog);
 
     dialog.Confirm();
     EXPECT_TRUE(dialog.isVisible());

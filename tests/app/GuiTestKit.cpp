@@ -36,15 +36,22 @@ const ResourceBundle& ProgramBundle() {
     return bundle;
 }
 
-QString ConfigHome() { return QString::fromStdString(Folders().config.Path().string()); }
-QString RuntimeDir() { return QString::fromStdString(Folders().runtime.Path().string()); }
+QString ConfigHome() {
+    return QString::fromStdString(Folders().config.Path().string());
+}
+QString RuntimeDir() {
+    return QString::fromStdString(Folders().runtime.Path().string());
+}
 
 void GuiTest::SetUp() {
-    ASSERT_TRUE(ProgramBundle().IsLoaded()) << "lumidesk.rcc not found in " << ProgramDir().toStdString();
+    ASSERT_TRUE(ProgramBundle().IsLoaded())
+        << "lumidesk.rcc not found in " << ProgramDir().toStdString();
     SetCurrentBundle(&ProgramBundle());
 }
 
-void GuiTest::TearDown() { SetCurrentBundle(&ProgramBundle()); }
+void GuiTest::TearDown() {
+    SetCurrentBundle(&ProgramBundle());
+}
 
 void GuiTest::ShowReady(QWidget& window) {
     window.show();

@@ -1,0 +1,288 @@
+#include "GuiTestKit.h"
+
+#include "app/MainFrame.h"
+#include "common/FakeSerialPort.h"
+#include "support/Settings.h"
+
+#include <QSignalSpy>
+
+#include <deque>
+#include <optional>
+
+namespace tonedesk::test {
+namespace {
+
+// A notifier that can act while its "message box" is open, as a real one runs an event loop.
+class ScriptedNotifier final : public Notifier {
+public:
+    void Message(int stringId, const std::string& argument) override {
+        recorder.Message(stringId, argument);
+        if (whileShown) {
+            whileShown();
+        }
+    }
+    void FileError(const std::string& fileName, const std::string& reason) override {
+        recorder.FileError(fileName, reason);
+    }
+    void SetCursorShape(CursorShape shape) override { recorder.SetCursorShape(shape); }
+
+    RecordingNotifier recorder;
+    std::function<void()> whileShown;
+};
+
+class MainFrameTest : public GuiTest {
+protected:
+    void SetUp() override {
+        GuiTest::SetUp();
+        settings.SetInt(kPortsSection, "SYSTEM", 0);
+        line = ports.AddLine(3);
+        frame.SetFileChooser([this](bool open, const std::string& filter,
+                                    const std::string& initialPath) -> std::optional<std::string> {
+            asked.push_back({open, filter, initialPath});
+            if (answers.empty()) {
+                return std::nullopt;
+            }
+            auto next = answers.front();
+            answers.pop_front();
+            return next;
+        });
+        frame.SetTextReporter([this](const QString& text) { reported.push_back(text); });
+        port = frame.Link().UsePort(3);
+        ASSERT_NE(port, nullptr);
+        frame.projectorName = "DEMO-100";
+    }
+
+    void PowerOn(int value = 1) { frame.Link().Status().FindOrAdd(CodeKey("POWR")).value = value; }
+
+    // The commands waiting in the current port's queue, as text.
+    std::vector<std::string> Queued() const {
+        std::vector<std::string> out;
+        for (std::size_t i = port->cursor; i < port->commandQueue.size(); ++i) {
+            const QueuedCommand& c = port->commandQueue[i];
+            out.emplace_back(reinterpret_cast<const char*>(port->sendBuffer.data()) + c.offset,
+                             static_cast<std::size_t>(c.length));
+        }
+        return out;
+    }
+
+    struct Ask {
+        bool open;
+        std::string filter;
+        std::string initialPath;
+    };
+
+    MemorySettings settings;
+    ManualClock clock;
+    FakeSerialPortFactory ports;
+    ScriptedNotifier notifier;
+    std::shared_ptr<FakeLine> line;
+    CMainFrame frame{settings, clock, ports, notifier};
+    PortEntry* port = nullptr;
+    std::deque<std::optional<std::string>> answers;
+    std::vector<Ask> asked;
+    std::vector<QString> reported;
+};
+
+TEST_F(MainFrameTest, SettingsFileQueuesOneCommandPerLineInOrder) {
+    PowerOn();
+    const std::string file =
+        WriteFile("settings/lobby.txt", "DEMO-100\r\nBRIT  12\r\n\r\nCONT -10\r\nMOUT   1\r\n");
+    answers = {file};
+    ASSERT_TRUE(frame.OnCommand(kCommandOpenSettings));
+
+    EXPECT_EQ(Queued(), (std::vector<std::string>{"BRIT  12\r", "CONT -10\r", "MOUT   1\r"}));
+    for (std::size_t i = port->cursor; i < port->commandQueue.size(); ++i) {
+        EXPECT_EQ(port->commandQueue[i].kind, Plain);
+        EXPECT_EQ(port->commandQueue[i].pause, 0);
+    }
+    EXPECT_TRUE(notifier.recorder.messages.empty());
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_TRUE(asked[0].open);
+    EXPECT_EQ(asked[0].filter, LoadString(2052).toStdString());
+    EXPECT_EQ(asked[0].initialPath, "");
+    // The folder is remembered for the next dialog.
+    EXPECT_EQ(EnvText(settings, "OUTPUTPATH"), temp.Path().string() + "/settings/");
+
+    // The engine writes them from the timer.
+    for (int i = 0; i < 5; ++i) {
+        frame.OnTimer();
+    }
+    EXPECT_EQ(line->WrittenText().substr(0, 9), "BRIT  12\r");
+}
+
+TEST_F(MainFrameTest, SettingsFileOfAnotherProjectorAsksAgain) {
+    PowerOn();
+    answers = {WriteFile("other.txt", "PJ-7\r\nBRIT  12\r\n"),
+               temp.Path().string() + "/missing.txt", std::nullopt};
+    ASSERT_TRUE(frame.OnCommand(kCommandOpenSettings));
+    EXPECT_TRUE(Queued().empty());
+    EXPECT_EQ(notifier.recorder.messages, std::vector<int>{kMessageOtherProjector});
+    ASSERT_EQ(notifier.recorder.fileErrors.size(), 1u);
+    EXPECT_EQ(notifier.recorder.fileErrors[0].fileName, temp.Path().string() + "/missing.txt");
+    EXPECT_EQ(notifier.recorder.fileErrors[0].reason, "No such file or directory");
+    ASSERT_EQ(asked.size(), 3u);
+    EXPECT_EQ(asked[1].initialPath, temp.Path().string() + "/");
+}
+
+TEST_F(MainFrameTest, ShortCommandLinesAreSkippedAndReportedOnce) {
+    PowerOn();
+    answers = {WriteFile("short.txt", "DEMO-100\r\nBRIT\r\nCONT -10\r\nMO\r\n")};
+    ASSERT_TRUE(frame.OnCommand(kCommandOpenSettings));
+    EXPECT_EQ(Queued(), std::vector<std::string>{"CONT -10\r"});
+    EXPECT_EQ(notifier.recorder.messages, std::vector<int>{kMessageShortSettingsLines});
+    EXPECT_EQ(notifier.recorder.arguments, std::vector<std::string>{"2"});
+}
+
+TEST_F(MainFrameTest, CommandsNeedTheProjectorOnAndNoSaveInProgress) {
+    const StatusTable& status = frame.Link().Status();
+    ASSERT_EQ(status.Find(CodeKey("POWR")), nullptr);
+    for (int command : {kCommandGammaDialog, kCommandOpenSettings, kCommandSaveSettingsAs}) {
+        EXPECT_FALSE(frame.IsCommandEnabled(command)) << command;
+    }
+    // Looking at the command adds the entry.
+    ASSERT_NE(status.Find(CodeKey("POWR")), nullptr);
+    EXPECT_EQ(status.Find(CodeKey("POWR"))->value, 0);
+
+    PowerOn(kNoValue);
+    EXPECT_FALSE(frame.IsCommandEnabled(kCommandGammaDialog));
+    EXPECT_FALSE(frame.OnCommand(kCommandOpenSettings));
+    EXPECT_TRUE(asked.empty());
+
+    PowerOn(1);
+    for (int command : {kCommandGammaDialog, kCommandOpenSettings, kCommandSaveSettingsAs}) {
+        EXPECT_TRUE(frame.IsCommandEnabled(command)) << command;
+    }
+    EXPECT_FALSE(frame.IsCommandEnabled(4711));
+
+    frame.saveInProgress = 1;
+    EXPECT_TRUE(frame.IsCommandEnabled(kCommandGammaDialog));
+    EXPECT_FALSE(frame.IsCommandEnabled(kCommandOpenSettings));
+    EXPECT_FALSE(frame.IsCommandEnabled(kCommandSaveSettingsAs));
+}
+
+TEST_F(MainFrameTest, ChoosingASaveFileRewindsTheSaveListsAndStartsTheSave) {
+    PowerOn();
+    CModelFile& model = frame.Link().Model();
+    model.saveCommands.items.resize(3);
+    model.saveCommands.readPosition = 2;
+    model.saveCommands2.items.resize(1);
+    model.saveCommands2.readPosition = 1;
+
+    answers = {std::nullopt};
+    ASSERT_TRUE(frame.OnCommand(kCommandSaveSettingsAs));
+    EXPECT_EQ(frame.saveInProgress, 0);
+    EXPECT_EQ(model.saveCommands.readPosition, 2u);
+
+    const std::string path = temp.Path().string() + "/out/lobby.txt";
+    answers = {path};
+    ASSERT_TRUE(frame.OnCommand(kCommandSaveSettingsAs));
+    EXPECT_FALSE(asked.back().open);
+    EXPECT_EQ(frame.saveInProgress, 1);
+    EXPECT_EQ(frame.settingsFilePath, path);
+    EXPECT_EQ(model.saveCommands.readPosition, 0u);
+    EXPECT_EQ(model.saveCommands2.readPosition, 0u);
+    EXPECT_EQ(EnvText(settings, "OUTPUTPATH"), temp.Path().string() + "/out/");
+}
+
+TEST_F(MainFrameTest, CloseWaitsForAQueuedTransfer) {
+    QSignalSpy closed(&frame, &CMainFrame::Closed);
+    const char block[] = "GAMM   0\r";
+    ASSERT_TRUE(frame.Link().QueueCommand(block, 9, Transfer, 1));
+    EXPECT_FALSE(frame.close());
+    EXPECT_EQ(frame.closing, 1);
+    EXPECT_EQ(frame.CurrentCursor(), CursorShape::Wait);
+    EXPECT_EQ(notifier.recorder.cursors.back(), CursorShape::Wait);
+    EXPECT_EQ(closed.count(), 0);
+
+    // Once the queue is empty the frame closes.
+    port->commandQueue.clear();
+    port->cursor = 0;
+    EXPECT_TRUE(frame.close());
+    EXPECT_EQ(closed.count(), 1);
+}
+
+TEST_F(MainFrameTest, CloseWaitsForAnyQueuedCommandWhileSaving) {
+    QSignalSpy closed(&frame, &CMainFrame::Closed);
+    ASSERT_TRUE(frame.Link().QueueCommand("POWR????\r", 9, Value, 0));
+    frame.saveInProgress = 1;
+    EXPECT_FALSE(frame.close());
+    frame.saveInProgress = 0;
+    EXPECT_TRUE(frame.close());
+    EXPECT_EQ(closed.count(), 1);
+}
+
+TEST_F(MainFrameTest, DroppedQueueAbandonsTheSaveAndLeavesTheInteractionBits) {
+    PowerOn();
+    for (const std::int32_t bits : {0, 1}) {
+        SCOPED_TRACE(bits);
+        notifier.recorder.messages.clear();
+        frame.saveInProgress = 1;
+        frame.interactionBits = bits;
+        ASSERT_TRUE(frame.Link().QueueCommand("POWR????\r", 9, Value, 0));
+        // The projector never answers: after RETRY time-outs the queue is dropped.
+        for (int i = 0; i < 400 && notifier.recorder.messages.empty(); ++i) {
+            clock.Advance(500);
+            frame.OnTimer();
+        }
+        EXPECT_EQ(notifier.recorder.messages, std::vector<int>{kMessageQueueDropped});
+        EXPECT_EQ(frame.saveInProgress, 0);
+        EXPECT_EQ(frame.interactionBits, bits);
+    }
+}
+
+TEST_F(MainFrameTest, TimerTickDuringAMessageIsIgnored) {
+    bool nestedWrote = true;
+    notifier.whileShown = [&]() {
+        notifier.whileShown = nullptr;
+        line->ClearWritten();
+        port->commandQueue.clear();
+        port->cursor = 0;
+        port->pendingKind = -1;
+        frame.Link().QueueCommand("MOUT   1\r", 9, Plain, 0);
+        frame.OnTimer(); // the message box's event loop delivers a tick
+        nestedWrote = !line->WrittenText().empty();
+    };
+    ASSERT_TRUE(frame.Link().QueueCommand("POWR????\r", 9, Value, 0));
+    for (int i = 0; i < 400 && notifier.recorder.messages.empty(); ++i) {
+        clock.Advance(500);
+        frame.OnTimer();
+    }
+    ASSERT_FALSE(notifier.recorder.messages.empty());
+    EXPECT_FALSE(nestedWrote);
+    frame.OnTimer(); // after the box the timer works again
+    EXPECT_EQ(line->WrittenText(), "MOUT   1\r");
+}
+
+TEST_F(MainFrameTest, CursorShowsWaitingAndClosing) {
+    EXPECT_EQ(frame.CurrentCursor(), CursorShape::Arrow);
+    ASSERT_TRUE(frame.Link().QueueCommand("POWR????\r", 9, Value, 0));
+    frame.OnTimer();
+    ASSERT_NE(port->pendingKind, -1);
+    EXPECT_EQ(frame.CurrentCursor(), CursorShape::AppStarting);
+    frame.closing = 1;
+    EXPECT_EQ(frame.CurrentCursor(), CursorShape::Wait);
+}
+
+TEST_F(MainFrameTest, LoadModelReportsAMissingModelFile) {
+    frame.Link().Model().SetFolder(temp.Path().string() + "/");
+    EXPECT_LT(frame.LoadModel("NOPE-1"), 0);
+    EXPECT_EQ(reported, std::vector<QString>{QStringLiteral("Failed to ReadModelFile\n")});
+    EXPECT_EQ(frame.projectorName, "DEMO-100");
+
+    WriteFile("demo.ini", "[PROPERTY]\nPROJECTOR_NAME=DEMO-200\n");
+    EXPECT_EQ(frame.LoadModel("DEMO-200"), 0);
+    EXPECT_EQ(frame.projectorName, "DEMO-200");
+    EXPECT_EQ(reported.size(), 1u);
+}
+
+TEST_F(MainFrameTest, StartScanStartsTheServiceTimer) {
+    EXPECT_FALSE(frame.ServiceTimer().isActive());
+    frame.StartScan();
+    EXPECT_TRUE(frame.ServiceTimer().isActive());
+    EXPECT_EQ(frame.ServiceTimer().interval(), 1);
+    EXPECT_EQ(frame.ServiceTimer().timerType(), Qt::PreciseTimer);
+    EXPECT_EQ(frame.Link().scanning, 1);
+}
+
+} // namespace
+} // namespace tonedesk::test
