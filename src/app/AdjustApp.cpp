@@ -1,5 +1,6 @@
 #include "app/AdjustApp.h"
 
+#include "app/AboutDialog.h"
 #include "app/MainFrame.h"
 #include "support/BitmapWindow.h"
 #include "support/ResourceBundle.h"
@@ -98,6 +99,11 @@ bool CAdjustApp::InitInstance() {
     startTick_ = clock_.Now();
     idleTimer_.start();
     return true;
+}
+
+void CAdjustApp::OnAppAbout() {
+    CAboutDialog about;
+    about.DoModal();
 }
 
 void CAdjustApp::OnIdle() {

@@ -34,6 +34,9 @@ public:
     // the scan has ended or the clock has moved on.
     void OnIdle();
 
+    // The about command (57664): runs the about box.
+    void OnAppAbout();
+
     CMainFrame* Frame() const { return frame_.get(); }
     // The application title, "Vanto Tonedesk".
     static QString Title();

@@ -6,7 +6,6 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
-#include <QVBoxLayout>
 
 #include <cstdint>
 #include <cstdlib>
@@ -83,14 +82,7 @@ CBitmapWindow::CBitmapWindow(int templateId, BitmapName bitmap)
       bitmap_(std::move(bitmap)) {}
 
 bool CBitmapWindow::Create() {
-    QWidget* form = LoadForm(templateId_, this);
-    if (form) {
-        auto* layout = new QVBoxLayout(this);
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->addWidget(form);
-        setWindowTitle(form->windowTitle());
-        resize(form->size());
-    }
+    const QWidget* form = BuildDialogFromForm(*this, templateId_);
 
     QByteArray bytes;
     if (const int* id = std::get_if<int>(&bitmap_)) {

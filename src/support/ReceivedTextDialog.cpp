@@ -3,7 +3,6 @@
 #include "link/ProjectorLink.h"
 #include "support/ResourceBundle.h"
 
-#include <QAbstractButton>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
@@ -27,25 +26,15 @@ CReceivedTextDialog::CReceivedTextDialog(CProjectorLink& link, QWidget* parent)
 
 CReceivedTextDialog::CReceivedTextDialog(AnswerSource source, QWidget* parent)
     : QDialog(parent), source_(std::move(source)) {
-    auto* layout = new QVBoxLayout(this);
-    if (QWidget* form = LoadForm(kTemplateId, this)) {
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->addWidget(form);
-        setWindowTitle(form->windowTitle());
-        resize(form->size());
+    if (QWidget* form = BuildDialogFromForm(*this, kTemplateId)) {
         textBox_ = FindControl<QPlainTextEdit>(form, kTextBoxId);
-        for (int id : {1, 2}) {
-            if (auto* button = FindControl<QAbstractButton>(form, id)) {
-                connect(button, &QAbstractButton::clicked, this,
-                        id == 1 ? &QDialog::accept : &QDialog::reject);
-            }
-        }
     }
     if (!textBox_) {
         // Without its form the dialog still shows the answer.
         textBox_ = new QPlainTextEdit(this);
         textBox_->setReadOnly(true);
-        layout->addWidget(textBox_);
+        QLayout* box = layout() ? layout() : new QVBoxLayout(this);
+        box->addWidget(textBox_);
     }
     timer_.setTimerType(Qt::PreciseTimer);
     timer_.setInterval(kRefreshMs);

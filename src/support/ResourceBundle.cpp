@@ -1,8 +1,10 @@
 #include "support/ResourceBundle.h"
 
+#include <QAbstractButton>
 #include <QFile>
 #include <QResource>
 #include <QUiLoader>
+#include <QVBoxLayout>
 
 #include <atomic>
 
@@ -196,6 +198,25 @@ QPixmap LoadBitmap(int id) {
 
 QIcon LoadIcon(int id) {
     return g_current ? g_current->Icon(id) : QIcon();
+}
+
+QWidget* BuildDialogFromForm(QDialog& dialog, int id) {
+    QWidget* form = LoadForm(id, &dialog);
+    if (!form) {
+        return nullptr;
+    }
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(form);
+    dialog.setWindowTitle(form->windowTitle());
+    dialog.resize(form->size());
+    if (auto* ok = FindControl<QAbstractButton>(form, 1)) {
+        QObject::connect(ok, &QAbstractButton::clicked, &dialog, &QDialog::accept);
+    }
+    if (auto* cancel = FindControl<QAbstractButton>(form, 2)) {
+        QObject::connect(cancel, &QAbstractButton::clicked, &dialog, &QDialog::reject);
+    }
+    return form;
 }
 
 QString ControlName(int id) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDialog>
 #include <QIcon>
 #include <QPixmap>
 #include <QString>
@@ -72,6 +73,11 @@ QString LoadString(int id);
 QWidget* LoadForm(int id, QWidget* parent = nullptr);
 QPixmap LoadBitmap(int id);
 QIcon LoadIcon(int id);
+
+// Fills `dialog` with form id of the current bundle: the form becomes its content, gives its
+// title and size, and its buttons 1 and 2 (OK and Cancel) end the dialog. The form, or null when
+// the bundle has none (the dialog is then left empty).
+QWidget* BuildDialogFromForm(QDialog& dialog, int id);
 
 // Controls of a form are named "id<N>" after their control id.
 QString ControlName(int id);

@@ -1,5 +1,6 @@
 #include "GuiTestKit.h"
 
+#include "app/AboutDialog.h"
 #include "support/BitmapWindow.h"
 #include "support/FileSelectDialog.h"
 
@@ -12,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <QTimer>
 
 #include <memory>
 
@@ -194,6 +196,38 @@ TEST_F(BundleTest, UnloadingABundleTakesItsResourcesAway) {
     EXPECT_FALSE(missing.IsLoaded());
     EXPECT_TRUE(missing.String(128).isEmpty());
     EXPECT_EQ(missing.LoadForm(100), nullptr);
+}
+
+} // namespace
+} // namespace tonedesk::test
+
+namespace tonedesk::test {
+namespace {
+
+TEST_F(BundleTest, DialogsBuiltFromFormsEndWithTheirButtons) {
+    for (const auto& [button, expected] :
+         {std::pair{1, QDialog::Accepted}, {2, QDialog::Rejected}}) {
+        QDialog dialog;
+        QWidget* form = BuildDialogFromForm(dialog, 130);
+        ASSERT_NE(form, nullptr);
+        EXPECT_EQ(dialog.windowTitle(), form->windowTitle());
+        dialog.setResult(-1);
+        FindControl<QAbstractButton>(form, button)->click();
+        EXPECT_EQ(dialog.result(), expected);
+    }
+    QDialog empty;
+    EXPECT_EQ(BuildDialogFromForm(empty, 4711), nullptr);
+    EXPECT_EQ(empty.layout(), nullptr);
+}
+
+TEST_F(BundleTest, AboutBoxShowsTheIconAndClosesWithOk) {
+    CAboutDialog about;
+    auto* icon = about.findChild<QLabel*>(QStringLiteral("id1200"));
+    ASSERT_NE(icon, nullptr);
+    EXPECT_FALSE(icon->pixmap().isNull());
+    EXPECT_FALSE(about.windowTitle().isEmpty());
+    QTimer::singleShot(0, [&about]() { FindControl<QAbstractButton>(&about, 1)->click(); });
+    EXPECT_EQ(about.DoModal(), QDialog::Accepted);
 }
 
 } // namespace

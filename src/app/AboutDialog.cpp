@@ -1,0 +1,27 @@
+#include "app/AboutDialog.h"
+
+#include "support/ResourceBundle.h"
+
+#include <QLabel>
+
+namespace tonedesk {
+
+namespace {
+
+constexpr int kTemplateId = 100;
+constexpr int kIconLabelId = 1200;
+constexpr int kIconId = 128;
+constexpr int kIconSize = 64;
+
+} // namespace
+
+CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
+    const QWidget* form = BuildDialogFromForm(*this, kTemplateId);
+    const QIcon icon = LoadIcon(kIconId);
+    setWindowIcon(icon);
+    if (auto* label = FindControl<QLabel>(form, kIconLabelId); label && !icon.isNull()) {
+        label->setPixmap(icon.pixmap(kIconSize));
+    }
+}
+
+} // namespace tonedesk
