@@ -3,6 +3,7 @@
 #include "app/SettingsFile.h"
 #include "link/PosixSerialPort.h"
 #include "support/Clock.h"
+#include "support/FileRead.h"
 #include "support/FileSelectDialog.h"
 #include "support/MessageNotifier.h"
 #include "support/PathName.h"
@@ -14,10 +15,7 @@
 #include <QCloseEvent>
 #include <QMessageBox>
 
-#include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 namespace tonedesk {
 
@@ -44,23 +42,6 @@ std::optional<std::string> ChooseWithDialog(bool openDialog, const std::string& 
         return std::nullopt;
     }
     return dialog.GetChosenPath();
-}
-
-// The whole file, or nothing with errno telling why.
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-    errno = 0;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        if (errno == 0) {
-            errno = EIO;
-        }
-        return std::nullopt;
-    }
-    return text;
 }
 
 } // namespace
@@ -203,12 +184,12 @@ void CMainFrame::OpenSettingsFile() {
             return;
         }
         settings_.WriteText(kEnvSection, "OUTPUTPATH", GetFolder(*chosen));
-        const std::optional<std::string> text = ReadWholeFile(*chosen);
-        if (!text) {
-            notifier_.FileError(*chosen, std::strerror(errno != 0 ? errno : EIO));
+        std::string text;
+        if (const int error = ReadWholeFile(*chosen, text); error != 0) {
+            notifier_.FileError(*chosen, std::strerror(error));
             continue;
         }
-        const SettingsFileContent content = ParseSettingsFile(*text, projectorName);
+        const SettingsFileContent content = ParseSettingsFile(text, projectorName);
         if (!content.forThisProjector) {
             notifier_.Message(kMessageOtherProjector);
             continue;

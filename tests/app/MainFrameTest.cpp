@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 
 #include <deque>
+#include <filesystem>
 #include <optional>
 
 namespace tonedesk::test {
@@ -122,6 +123,19 @@ TEST_F(MainFrameTest, SettingsFileOfAnotherProjectorAsksAgain) {
     EXPECT_EQ(notifier.recorder.fileErrors[0].reason, "No such file or directory");
     ASSERT_EQ(asked.size(), 3u);
     EXPECT_EQ(asked[1].initialPath, temp.Path().string() + "/");
+}
+
+TEST_F(MainFrameTest, SettingsFileThatCannotBeReadIsAFileErrorNotAnotherProjector) {
+    PowerOn();
+    // Opening a folder succeeds; reading it fails.
+    const std::string folder = temp.Path().string() + "/folder.txt";
+    std::filesystem::create_directories(folder);
+    answers = {folder, std::nullopt};
+    ASSERT_TRUE(frame.OnCommand(kCommandOpenSettings));
+    EXPECT_TRUE(notifier.recorder.messages.empty());
+    ASSERT_EQ(notifier.recorder.fileErrors.size(), 1u);
+    EXPECT_EQ(notifier.recorder.fileErrors[0].fileName, folder);
+    EXPECT_EQ(asked.size(), 2u) << "the dialog is shown again";
 }
 
 TEST_F(MainFrameTest, ShortCommandLinesAreSkippedAndReportedOnce) {

@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <string>
 
+#include <sys/stat.h>
+
 using namespace tonedesk;
 
 namespace {
@@ -78,6 +80,15 @@ TEST_F(ModelSearch, UnreadableCandidateIsReportedAndEndsTheSearch) {
     ASSERT_EQ(notifier.fileErrors.size(), 1u);
     EXPECT_EQ(notifier.fileErrors[0].fileName, (dir.Path() / "a.ini").string());
     EXPECT_FALSE(notifier.fileErrors[0].reason.empty());
+}
+
+TEST_F(ModelSearch, APipeAmongTheCandidatesIsRefusedNotWaitedOn) {
+    const std::filesystem::path pipe = dir.Path() / "a.ini";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    dir.Write("b.ini", Property("DEMO"));
+    EXPECT_EQ(model.ReadModelFile("DEMO"), -1);
+    ASSERT_EQ(notifier.fileErrors.size(), 1u);
+    EXPECT_EQ(notifier.fileErrors[0].fileName, pipe.string());
 }
 
 TEST_F(ModelSearch, GammaFilesFillThePresetsAndAMissingOneIsReported) {
