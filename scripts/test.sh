@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the project needs, builds everything and runs every test.
 #   scripts/test.sh              the normal build in build/
-#   scripts/test.sh --sanitize   address and undefined-behaviour sanitizers, in build-asan/
+#   scripts/test.sh --sanitize   the core, the tools and their tests under the address and
+#                                undefined-behaviour sanitizers, in build-asan/
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,7 +12,7 @@ dir=build
 extra=()
 if [ "${1:-}" = "--sanitize" ]; then
     dir=build-asan
-    extra=(-DTONEDESK_SANITIZE=ON -DTONEDESK_BENCHMARKS=OFF -DCMAKE_BUILD_TYPE=Debug)
+    extra=(-DTONEDESK_SANITIZE=ON -DTONEDESK_UI=OFF -DTONEDESK_BENCHMARKS=OFF -DCMAKE_BUILD_TYPE=Debug)
 fi
 
 cmake -S . -B "$dir" -G Ninja "${extra[@]}"

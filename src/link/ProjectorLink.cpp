@@ -202,7 +202,7 @@ bool CProjectorLink::SendValue(const char* code, std::int32_t value, std::int32_
     if (value != kNoValue && (value < -999 || value > 9999)) {
         return false;
     }
-    char command[16];
+    char command[24]; // room for any int, although only 9 bytes are ever used
     if (value == kNoValue) {
         std::snprintf(command, sizeof command, "%.4s????\r", code);
     } else {
