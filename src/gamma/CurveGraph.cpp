@@ -236,9 +236,9 @@ void CCurveGraph::Move(int mouseX, int mouseY) {
     if (ny > kMaxLevel) {
         ny = kMaxLevel;
     }
-    // Neighbours closer than twice the spacing leave no room: the point keeps its x, so the
-    // list stays in ascending order.
-    if (lo > hi) {
+    // Neighbours closer than the spacing would push the point past its left neighbour (or the
+    // first point below 0): it keeps its x instead, so the list stays in ascending order.
+    if (nx < (i == 0 ? 0 : P[i - 1].x)) {
         nx = P[i].x;
     }
     const ControlPoint moved{static_cast<std::int32_t>(nx), static_cast<std::int32_t>(ny)};

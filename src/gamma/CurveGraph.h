@@ -67,6 +67,7 @@ protected:
         displayedPoints_ = points;
         displayedLevels_ = levels;
     }
+    void ClearDisplayedPoints() { displayedPoints_ = nullptr; }
 
 private:
     void SetReadouts(ControlPoint p);

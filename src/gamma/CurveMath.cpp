@@ -90,7 +90,7 @@ void LevelsFromPoints(const ControlPointList* list, LevelTable& table) {
     for (int k = 0; k < n; ++k) {
         const double x = list->points[k].x;
         const double y = list->points[k].y;
-        if (knots > 0 && x <= X[knots - 1]) {
+        if (knots > 0 && x == X[knots - 1]) {
             Y[knots - 1] = y;
             continue;
         }

@@ -48,7 +48,8 @@ void CGammaGraph::SelectChannel(int channel) {
     active_.selectedChannel = channel;
     active_.displayChannel = channel < 0 ? 0 : channel;
     SetCurveColor(ChannelColor(channel));
-    SetDisplayed(nullptr, &active_.levels[active_.displayChannel]);
+    // No markers until the next recompute, which also shows the new channel's table.
+    ClearDisplayedPoints();
 }
 
 void CGammaGraph::SetFormulaMode(bool on) {
@@ -183,7 +184,8 @@ void CGammaGraph::FitPointsToLevels(int channel) {
     const LevelTable& L = active_.levels[channel];
     ControlPointList& list = active_.points[channel];
     const int maxPoints = kMaxPoints / minPoints_;
-    const int minDist = 4 * minPoints_;
+    // Wide: the spacing comes from the profile and may be any positive int.
+    const std::int64_t minDist = 4LL * minPoints_;
 
     // End points: the last entry of the leading run of zeros and the first entry of the
     // trailing run of full-scale levels; the table's ends when there is no such run boundary.
@@ -225,7 +227,7 @@ void CGammaGraph::FitPointsToLevels(int channel) {
         bool changed = false;
         for (int k = 1; k < list.count; ++k) {
             const ControlPoint& p = list.points[k];
-            if (std::abs(p.x - candidate.x) < minDist &&
+            if (std::abs(static_cast<std::int64_t>(p.x) - candidate.x) < minDist &&
                 std::abs(static_cast<std::int64_t>(p.y) - candidate.y) < minDist) {
                 int target = k;
                 if (k < list.count - 1 &&

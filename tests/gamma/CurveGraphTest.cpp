@@ -184,6 +184,28 @@ TEST_F(DragFixture, ASqueezedPointKeepsItsOrder) {
     }
 }
 
+TEST_F(DragFixture, CloseNeighboursPinThePointAtTheRightLimit) {
+    // Neighbours 30 apart: the point goes to 20 short of its right neighbour, still after its
+    // left one, wherever the mouse goes.
+    graph.Points(0).Insert(2, {542, 512});
+    graph.Points(0).Insert(2, {524, 512});
+    graph.BeginDrag(MouseX(524), MouseY(512)); // (512), (524), (542): grabs 524 (index 2)
+    ASSERT_EQ(graph.DragIndex(), 2);
+    EXPECT_EQ(Points().points[2], (ControlPoint{522, 512}));
+    graph.DragTo(MouseX(524) - 40, MouseY(512) - 10);
+    EXPECT_EQ(Points().points[2], (ControlPoint{522, 552}));
+    graph.EndDrag();
+
+    // A last point whose neighbour lies within 20 of the right edge goes to the edge.
+    graph.Points(0).count = 0;
+    graph.Points(0).Insert(0, {0, 0});
+    graph.Points(0).Insert(1, {1008, 900});
+    graph.Points(0).Insert(2, {1020, 1000});
+    graph.BeginDrag(MouseX(1020), MouseY(1000));
+    ASSERT_EQ(graph.DragIndex(), 2);
+    EXPECT_EQ(Points().points[2], (ControlPoint{1023, 1000}));
+}
+
 TEST_F(DragFixture, FormulaModeAndEmptyListsIgnoreDrags) {
     graph.SetFormulaMode(true);
     graph.RecomputeLevels();
@@ -241,6 +263,22 @@ TEST_F(DragFixture, BackgroundGeometry) {
     graph.SelectChannel(-1);
     graph.DrawBackground(linked);
     EXPECT_EQ(linked.lines.size(), 23u);
+}
+
+TEST_F(DragFixture, ANewChannelShowsTheOldCurveWithoutMarkersUntilRecomputed) {
+    graph.Points(2).points[1] = {1020, 0};
+    graph.Levels(2).fill(0);
+    graph.SelectChannel(2);
+    RecordingPainter p;
+    graph.Paint(p);
+    EXPECT_TRUE(p.fills.empty());
+    ASSERT_EQ(p.lines.size(), 1u);
+    EXPECT_EQ(p.lines[0].color, GraphColor::Rgb(0, 0, 255));
+    EXPECT_EQ(p.lines[0].points[129], (GraphPoint{42 + 128, 308 - 128})); // red's table
+    graph.RecomputeLevels();
+    RecordingPainter after;
+    graph.Paint(after);
+    EXPECT_EQ(after.lines[0].points[129], (GraphPoint{42 + 128, 308}));
 }
 
 TEST_F(DragFixture, PaintGeometry) {

@@ -127,6 +127,21 @@ TEST_F(GraphFixture, FitWithTheSmallestSpacingNeverOverflowsTheList) {
     EXPECT_LE(g.Points(2).count, 256);
 }
 
+TEST_F(GraphFixture, FitWithAHugeSpacingReplacesTheLastPoint) {
+    // Every point lies within the spacing of any candidate: the one pass moves the last point
+    // onto the worst entry, and the limit of 0 points ends the fit.
+    settings.SetInt(kEnvSection, "GAMMA_MIN_POINTS", 1 << 30);
+    CGammaGraph g(settings);
+    LevelTable& L = g.Levels(0);
+    for (int i = 0; i < 256; ++i) {
+        L[i] = static_cast<std::uint16_t>(i == 100 ? 900 : 4 * i);
+    }
+    g.FitPointsToLevels(0);
+    ASSERT_EQ(g.Points(0).count, 2);
+    EXPECT_EQ(g.Points(0).points[0], (ControlPoint{0, 0}));
+    EXPECT_EQ(g.Points(0).points[1], (ControlPoint{400, 900}));
+}
+
 TEST_F(GraphFixture, FitReachesTheToleranceWithinThePassLimit) {
     settings.SetInt(kEnvSection, "GAMMA_MIN_DIFF", 2);
     CGammaGraph g(settings);
