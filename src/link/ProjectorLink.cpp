@@ -323,8 +323,24 @@ ExchangeResult CProjectorLink::PumpPort(PortEntry& port) {
 
     // Receive.
     const PortStatus status = device.Status();
-    const std::uint32_t waiting = std::min(status.waiting, kMaxReadPerPump);
+    // Lines already in the buffer are handled one per pump. While an answer is awaited, no more
+    // is taken from the driver than fits beside them in kMaxReadPerPump, so that a peer sending
+    // lines faster than that cannot make the buffer grow without end: the rest waits in the
+    // driver.
+    const auto held = static_cast<std::uint32_t>(port.receiveFill - port.receivePosition);
+    std::uint32_t room = kMaxReadPerPump;
+    if (port.pendingKind != -1) {
+        room = held < kMaxReadPerPump ? kMaxReadPerPump - held : 0;
+    }
+    const std::uint32_t waiting = std::min(status.waiting, room);
     std::int32_t bytesRead = 0;
+    if (waiting > 0 && port.receivePosition > 0) {
+        // The lines handled so far are gone: what is left moves to the front.
+        const auto from = port.receiveBuffer.begin() + port.receivePosition;
+        std::copy(from, port.receiveBuffer.begin() + port.receiveFill, port.receiveBuffer.begin());
+        port.receiveFill = static_cast<std::int32_t>(held);
+        port.receivePosition = 0;
+    }
     if (waiting > 0) {
         const std::size_t need = static_cast<std::size_t>(port.receiveFill) + waiting;
         if (port.receiveBuffer.size() < need) {

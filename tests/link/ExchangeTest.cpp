@@ -395,6 +395,26 @@ TEST_F(ExchangeTest, AnswerLineLongerThanTheLineBufferIsCut) {
     EXPECT_LE(port->receiveBuffer.size(), 1001u);
 }
 
+TEST_F(ExchangeTest, LinesArrivingFasterThanTheyAreHandledDoNotPileUp) {
+    Connect();
+    Queue("STAT????\r", Text);
+    Step();
+    // Short lines, many per pump, for a long time: one is handled per pump, the rest wait.
+    for (int i = 0; i < 3000; ++i) {
+        line->Feed(std::string(40, '\r'));
+        Step();
+    }
+    EXPECT_TRUE(link->IsBusy());
+    EXPECT_LE(port->receiveBuffer.size(), 2 * kMaxReadPerPump);
+    EXPECT_LE(port->receiveFill - port->receivePosition,
+              static_cast<std::int32_t>(kMaxReadPerPump));
+    // Once the peer is quiet, what was held back is handled and the answer ends.
+    line->Feed("END\x04");
+    RunFor(200000);
+    EXPECT_FALSE(link->IsBusy());
+    EXPECT_EQ(TextOf(port->textAnswer).substr(port->textAnswer.size() - 4), "END" + kNul);
+}
+
 struct HangUpCase {
     const char* name;
     bool afterWrite;
