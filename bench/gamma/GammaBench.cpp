@@ -26,12 +26,8 @@ void BM_LevelsFromPoints(benchmark::State& state) {
 }
 BENCHMARK(BM_LevelsFromPoints)->Arg(2)->Arg(33)->Arg(256);
 
-// A table the spline cannot follow, with a spacing of one entry and a pass limit that lets
-// the fit grow the list to its full 256 points.
-void BM_FitWorstCase(benchmark::State& state) {
-    MemorySettings settings;
-    settings.SetInt(kEnvSection, "GAMMA_MIN_POINTS", 1);
-    settings.SetInt(kEnvSection, "GAMMA_RETRYCNT", 256);
+// A table the spline cannot follow, fitted with the given pass limits.
+void FitScrambledTable(benchmark::State& state, const MemorySettings& settings) {
     CGammaGraph graph(settings);
     LevelTable& L = graph.Levels(0);
     for (int i = 0; i < 256; ++i) {
@@ -43,21 +39,20 @@ void BM_FitWorstCase(benchmark::State& state) {
     }
     state.counters["points"] = graph.Points(0).count;
 }
+
+// The worst case: a spacing of one entry and a pass limit that lets the fit grow the list to
+// its full 256 points.
+void BM_FitWorstCase(benchmark::State& state) {
+    MemorySettings settings;
+    settings.SetInt(kEnvSection, "GAMMA_MIN_POINTS", 1);
+    settings.SetInt(kEnvSection, "GAMMA_RETRYCNT", 256);
+    FitScrambledTable(state, settings);
+}
 BENCHMARK(BM_FitWorstCase)->Unit(benchmark::kMillisecond);
 
 // The default settings on the same table.
 void BM_FitDefaults(benchmark::State& state) {
-    MemorySettings settings;
-    CGammaGraph graph(settings);
-    LevelTable& L = graph.Levels(0);
-    for (int i = 0; i < 256; ++i) {
-        L[i] = static_cast<std::uint16_t>((i * 613) % 1024);
-    }
-    for (auto _ : state) {
-        graph.FitPointsToLevels(0);
-        benchmark::DoNotOptimize(graph.Points(0).count);
-    }
-    state.counters["points"] = graph.Points(0).count;
+    FitScrambledTable(state, MemorySettings{});
 }
 BENCHMARK(BM_FitDefaults)->Unit(benchmark::kMicrosecond);
 

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "support/SortedTable.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
-#include <vector>
 
 namespace tonedesk {
 
@@ -16,28 +17,19 @@ constexpr std::uint32_t CodeKey(std::string_view code) {
     return key;
 }
 
-// A table from unsigned 32-bit keys to signed 32-bit values, kept sorted by key. Entries are
-// plain values: an entry found or added stays valid only until the next insertion, so keep
-// the key, not the entry, across calls that may insert.
-class KeyValueTable {
-public:
-    struct Entry {
-        std::uint32_t key;
-        std::int32_t value;
-    };
-
-    // The entry of key, or null.
-    Entry* Find(std::uint32_t key);
-    const Entry* Find(std::uint32_t key) const;
-    // The entry of key; a missing key is inserted with value 0 at its sorted place.
-    Entry& FindOrAdd(std::uint32_t key);
-
-    std::size_t Count() const { return entries_.size(); }
-    const std::vector<Entry>& Entries() const { return entries_; }
-    void Clear() { entries_.clear(); }
-
-private:
-    std::vector<Entry> entries_;
+struct KeyValueEntry {
+    std::uint32_t key;
+    std::int32_t value;
 };
+
+struct KeyValueTraits {
+    static std::uint32_t KeyOf(const KeyValueEntry& e) { return e.key; }
+    static int Compare(std::uint32_t a, std::uint32_t b) { return a < b ? -1 : (a > b ? 1 : 0); }
+    static KeyValueEntry Make(std::uint32_t key) { return {key, 0}; }
+};
+
+// A table from unsigned 32-bit keys (control ids, command codes) to signed 32-bit values,
+// ordered by key as unsigned numbers.
+using KeyValueTable = SortedTable<KeyValueEntry, std::uint32_t, KeyValueTraits>;
 
 } // namespace tonedesk
