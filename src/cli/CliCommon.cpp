@@ -133,10 +133,17 @@ bool CliContext::ServiceUntil(const std::function<bool()>& done) {
     CProjectorLink& link = Link();
     const std::size_t messagesBefore = notifier_.messages.size();
     bool dropped = false;
+    if (!firstService_) {
+        firstService_ = std::chrono::steady_clock::now();
+    }
     while (!done()) {
         dropped = link.Service() || dropped;
         if (done()) {
             break;
+        }
+        if (std::chrono::steady_clock::now() - *firstService_ > timeLimit_) {
+            throw TimeLimitReached("no end after " + std::to_string(timeLimit_.count()) +
+                                   " s: the projector keeps the link busy");
         }
         std::this_thread::sleep_for(kServicePeriod);
     }

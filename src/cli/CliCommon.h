@@ -15,6 +15,7 @@
 #include "support/Notifier.h"
 #include "support/Settings.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -29,6 +30,16 @@ namespace tonedesk::cli {
 inline constexpr int kExitOk = 0;     // done
 inline constexpr int kExitFailed = 1; // the operation failed (no answer, rejected, dropped)
 inline constexpr int kExitUsage = 2;  // bad usage or bad input
+
+// The servicing loops ran longer than the command's time limit (--timeout): main prints the
+// text and exits with 1.
+class TimeLimitReached : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Time limit of a command's work on the link unless --timeout says otherwise.
+inline constexpr std::chrono::seconds kDefaultTimeLimit{600};
 
 // Bad usage or input: main prints the text and the command's synopsis and exits with 2.
 class UsageError : public std::runtime_error {
@@ -85,6 +96,11 @@ public:
     CliNotifier& Notify() { return notifier_; }
     CProjectorLink& Link();
 
+    // How long the servicing loops below may run in all before the command gives up with
+    // TimeLimitReached (a projector may keep the link busy for ever, for example by answering
+    // "OK" to a power query, which is sent again without end).
+    void SetTimeLimit(std::chrono::seconds limit) { timeLimit_ = limit; }
+
     // Calls Service about once a millisecond (sleeping in between) until `done` returns true.
     // True when a queue was dropped meanwhile: Service reported it (missing answers, message
     // 4102 shown) or the link showed message 4105 (a transfer rejected RETRY times).
@@ -107,6 +123,8 @@ private:
     std::unique_ptr<SerialPortFactory> ports_;
     CliNotifier notifier_;
     std::unique_ptr<CProjectorLink> link_;
+    std::chrono::seconds timeLimit_ = kDefaultTimeLimit;
+    std::optional<std::chrono::steady_clock::time_point> firstService_;
 };
 
 // A 9-byte command from the 8 characters the user typed: CR appended. UsageError for any other

@@ -2,6 +2,7 @@
 
 #include "cli/CliCommands.h"
 
+#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -32,6 +33,8 @@ void PrintUsage(std::FILE* out) {
     }
     std::fprintf(out, "\nThe ports and the link settings come from the profile\n"
                       "($XDG_CONFIG_HOME/VANTO/Vanto Tonedesk.conf, sections PORTS and ENV).\n"
+                      "Every command takes --timeout SECONDS: the longest it may work with the\n"
+                      "projector (default 600).\n"
                       "Exit status: 0 done, 1 the operation failed, 2 bad usage or input,\n"
                       "3 (model) the model file repeats an identifier.\n");
 }
@@ -55,6 +58,9 @@ int main(int argc, char** argv) {
         try {
             CliArgs args(std::vector<std::string>(argv + 2, argv + argc));
             CliContext context;
+            if (const auto limit = args.TakeInt("--timeout", 1, 86400)) {
+                context.SetTimeLimit(std::chrono::seconds(*limit));
+            }
             return command.run(args, context);
         } catch (const UsageError& e) {
             std::fprintf(stderr, "tonedesk-cli %s: %s\nUsage: tonedesk-cli %s\n", command.name,

@@ -192,6 +192,16 @@ TEST_F(WholeProgram, HangUpOfTheProjectorFailsTheSend) {
     EXPECT_EQ(r.out, "1\n");
 }
 
+TEST_F(WholeProgram, ProjectorKeepingTheLinkBusyMeetsTheTimeLimit) {
+    // A silent projector and answers awaited for ten minutes: only the time limit ends it.
+    StartSimulator(3, {"--silent"});
+    SetEnv("REC_TIMEOUT_OFF", 600000);
+    const CliResult r =
+        RunCli({"send", "--timeout", "1", "--port", "3", "--baud", "38400", "POWR????"});
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_NE(r.err.find("no end after 1 s"), std::string::npos) << r.err;
+}
+
 TEST_F(WholeProgram, BadUsageExitsWithTwo) {
     const std::vector<std::vector<std::string>> cases{
         {},
