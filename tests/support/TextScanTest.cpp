@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
+#include <string>
 
 using namespace tonedesk;
 
@@ -13,6 +15,10 @@ struct NumberCase {
     std::int32_t value;
     std::ptrdiff_t endOffset; // where the conversion stops
 };
+
+void PrintTo(const NumberCase& c, std::ostream* os) {
+    *os << c.text;
+}
 
 class ParseNumberTest : public ::testing::TestWithParam<NumberCase> {};
 
@@ -35,7 +41,10 @@ INSTANTIATE_TEST_SUITE_P(
                       NumberCase{"$FFFFFFFF", -1, 9}, // unsigned keeps its bit pattern
                       NumberCase{"99999999999", 2147483647, 11}, // 32-bit range clamps
                       NumberCase{"-99999999999", -2147483647 - 1, 12},
-                      NumberCase{"$1FFFFFFFF", -1, 10}));
+                      NumberCase{"$1FFFFFFFF", -1, 10}),
+    [](const ::testing::TestParamInfo<NumberCase>& param) {
+        return "Case" + std::to_string(param.index);
+    });
 
 TEST(NextLineTest, BreaksOfEveryKind) {
     const char* text = "A\r\nB";
