@@ -158,9 +158,14 @@ void CMainFrame::OnTimer() {
         // as they are.
         saveInProgress = 0;
     }
-    setCursor(CurrentCursor() == CursorShape::Wait          ? Qt::WaitCursor
-              : CurrentCursor() == CursorShape::AppStarting ? Qt::BusyCursor
-                                                            : Qt::ArrowCursor);
+    // Only a change of shape reaches the window system; most ticks change nothing.
+    const CursorShape shape = CurrentCursor();
+    const Qt::CursorShape wanted = shape == CursorShape::Wait          ? Qt::WaitCursor
+                                   : shape == CursorShape::AppStarting ? Qt::BusyCursor
+                                                                       : Qt::ArrowCursor;
+    if (cursor().shape() != wanted) {
+        setCursor(wanted);
+    }
     --timerDepth_;
 }
 

@@ -22,6 +22,17 @@ protected:
         std::filesystem::permissions(runtimeDir.toStdString(), std::filesystem::perms::owner_all);
     }
 
+    // The program's environment: offscreen, this test's profile and runtime folders, and the
+    // start-up log on.
+    QProcessEnvironment ProgramEnvironment() const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
+        env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("tonedesk.app.info=true"));
+        return env;
+    }
+
     struct Run {
         bool finished = false;
         int exitCode = -1;
@@ -30,12 +41,7 @@ protected:
 
     Run Start(const QString& program) {
         QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
-        env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("tonedesk.app.info=true"));
-        process.setProcessEnvironment(env);
+        process.setProcessEnvironment(ProgramEnvironment());
         process.start(program, {});
         Run run;
         if (!process.waitForStarted(10000)) {
@@ -87,12 +93,7 @@ TEST_F(ProgramTest, SecondCopyEndsAtOnceAndSilently) {
 
 TEST_F(ProgramTest, TwoCopiesStartedTogetherBothEndCleanly) {
     QProcess first;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
-    env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("tonedesk.app.info=true"));
-    first.setProcessEnvironment(env);
+    first.setProcessEnvironment(ProgramEnvironment());
     first.start(Program(), {});
     ASSERT_TRUE(first.waitForStarted(10000));
     const Run second = Start(Program());
