@@ -273,8 +273,16 @@ TEST_F(MainFrameTest, CursorShowsWaitingAndClosing) {
     frame.OnTimer();
     ASSERT_NE(port->pendingKind, -1);
     EXPECT_EQ(frame.CurrentCursor(), CursorShape::AppStarting);
+    EXPECT_EQ(frame.cursor().shape(), Qt::BusyCursor);
     frame.closing = 1;
     EXPECT_EQ(frame.CurrentCursor(), CursorShape::Wait);
+    frame.OnTimer();
+    EXPECT_EQ(frame.cursor().shape(), Qt::WaitCursor);
+    frame.closing = 0;
+    line->Feed("1\r");
+    frame.OnTimer();
+    ASSERT_FALSE(frame.Link().IsBusy());
+    EXPECT_EQ(frame.cursor().shape(), Qt::ArrowCursor);
 }
 
 TEST_F(MainFrameTest, LoadModelReportsAMissingModelFile) {
