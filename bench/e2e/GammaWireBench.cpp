@@ -9,8 +9,9 @@
 //
 // The simulator is taken from TONEDESK_BIN_DIR, else from the build's program folder.
 
-#include "SimulatorLink.h"
+#include "common/SimulatorLink.h"
 #include "gamma/GammaTransfer.h"
+#include "link/GammaQueue.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,6 +1,6 @@
 #include "app/AboutDialog.h"
 
-#include "support/ResourceBundle.h"
+#include "support/ui/ResourceBundle.h"
 
 #include <QLabel>
 

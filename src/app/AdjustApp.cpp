@@ -2,8 +2,8 @@
 
 #include "app/AboutDialog.h"
 #include "app/MainFrame.h"
-#include "support/BitmapWindow.h"
-#include "support/ResourceBundle.h"
+#include "support/ui/BitmapWindow.h"
+#include "support/ui/ResourceBundle.h"
 
 #include <QApplication>
 #include <QDir>

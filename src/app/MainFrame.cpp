@@ -1,15 +1,15 @@
 #include "app/MainFrame.h"
 
-#include "app/SettingsFile.h"
 #include "link/PosixSerialPort.h"
+#include "link/SettingsFile.h"
 #include "support/Clock.h"
 #include "support/FileRead.h"
-#include "support/FileSelectDialog.h"
-#include "support/MessageNotifier.h"
 #include "support/PathName.h"
-#include "support/QtSettingsStore.h"
-#include "support/ResourceBundle.h"
 #include "support/Settings.h"
+#include "support/qt/QtSettingsStore.h"
+#include "support/ui/FileSelectDialog.h"
+#include "support/ui/MessageNotifier.h"
+#include "support/ui/ResourceBundle.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -1,7 +1,7 @@
 #include "cli/CliCommon.h"
 
 #include "link/PosixSerialPort.h"
-#include "support/QtSettingsStore.h"
+#include "support/qt/QtSettingsStore.h"
 
 #include <algorithm>
 #include <charconv>

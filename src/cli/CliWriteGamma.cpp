@@ -2,6 +2,7 @@
 #include "gamma/GammaFile.h"
 #include "gamma/GammaGraph.h"
 #include "gamma/GammaTransfer.h"
+#include "link/GammaQueue.h"
 
 #include <algorithm>
 #include <cstdio>

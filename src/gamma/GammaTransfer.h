@@ -9,8 +9,6 @@
 
 namespace tonedesk {
 
-class CProjectorLink;
-
 // Bytes of one data block: 128 big-endian levels and a checksum.
 inline constexpr int kGammaBlockSize = 257;
 // Bytes of the announce command "GAMM%4d\r".
@@ -29,9 +27,5 @@ std::array<std::uint8_t, kGammaBlockSize> GammaBlock(const LevelTable& levels, i
 // What a write sends, in order: for each requested channel (all three for -1) and each half,
 // the announce command and then the data block.
 std::vector<ByteBuffer> GammaTransferEntries(int bank, const GammaTable& table, int channel);
-
-// Queues those entries on the link's current port, each with answer kind Transfer and the
-// pause flag. Returns false when the link refused one (no port); nothing after it is queued.
-bool QueueGammaTables(CProjectorLink& link, int bank, const GammaTable& table, int channel);
 
 } // namespace tonedesk

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "gamma/GammaFile.h"
-#include "link/StatusTable.h"
+#include "model/StatusTable.h"
 #include "support/KeyValueTable.h"
 
 #include <array>

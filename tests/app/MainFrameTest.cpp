@@ -1,4 +1,4 @@
-#include "GuiTestKit.h"
+#include "common/GuiTestKit.h"
 
 #include "app/MainFrame.h"
 #include "common/FakeSerialPort.h"

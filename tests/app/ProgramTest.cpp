@@ -1,4 +1,4 @@
-#include "GuiTestKit.h"
+#include "common/GuiTestKit.h"
 
 #include <QFile>
 #include <QLockFile>

@@ -2,8 +2,8 @@
 // one (XDG_CONFIG_HOME) that lists only the simulators' terminals (PORTS, SYSTEM=0), with
 // short time-outs so that failures come quickly.
 
-#include "ChildProcess.h"
 #include "SimulatorLog.h"
+#include "common/ChildProcess.h"
 #include "common/TestKit.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // tonedesk-cli's gamma commands: tables printed from files and formulas, and gamma writes
 // delivered to a simulated projector on a pseudo-terminal (temporary profile, PORTS SYSTEM=0).
 
-#include "ChildProcess.h"
+#include "common/ChildProcess.h"
 #include "common/TestKit.h"
 #include "gamma/GammaGraph.h"
 #include "gamma/GammaTransfer.h"

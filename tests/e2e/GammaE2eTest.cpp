@@ -2,10 +2,11 @@
 // keeps the blocks it accepted in its dump file.
 
 #include "ProjectorSimulator.h"
-#include "SimulatorLink.h"
 #include "SimulatorLog.h"
+#include "common/SimulatorLink.h"
 #include "common/TestKit.h"
 #include "gamma/GammaTransfer.h"
+#include "link/GammaQueue.h"
 
 #include <gtest/gtest.h>
 

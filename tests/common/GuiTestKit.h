@@ -1,0 +1,42 @@
+#pragma once
+
+// Shared ground of the widget tests: a QApplication on the offscreen platform, a temporary
+// profile folder (XDG_CONFIG_HOME) and runtime folder (XDG_RUNTIME_DIR) for the whole run, the
+// program's resource bundle as the current bundle, temporary files and ready windows.
+
+#include "common/TestKit.h"
+#include "support/ui/ResourceBundle.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace tonedesk::test {
+
+// The folder of the built programs and the bundle lumidesk.rcc.
+QString ProgramDir();
+// The program's bundle, loaded once for the test run.
+const ResourceBundle& ProgramBundle();
+// The temporary folders of this run.
+QString ConfigHome();
+QString RuntimeDir();
+
+class GuiTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Shows a window and waits until it is exposed.
+    static void ShowReady(QWidget& window);
+    // Writes a file into the test's temporary folder; its full path.
+    std::string WriteFile(const std::string& name, const std::string& content) {
+        return temp.Write(name, content).string();
+    }
+
+    TempDir temp;
+};
+
+} // namespace tonedesk::test

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "common/ChildProcess.h"
+#include "link/PosixSerialPort.h"
+#include "link/ProjectorLink.h"
+#include "support/Clock.h"
+#include "support/Notifier.h"
+#include "support/Settings.h"
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tonedesk::test {
+
+// The folder of the built programs: TONEDESK_BIN_DIR, else the build's program folder.
+std::string ProgramDir();
+
+// Remembers the message ids the link shows.
+class MessageLog final : public Notifier {
+public:
+    void Message(int stringId, const std::string&) override { messages.push_back(stringId); }
+    void FileError(const std::string&, const std::string&) override {}
+    std::vector<int> messages;
+};
+
+// A projector-sim started for this process (with --stdin-exit, so it ends with it) and a link
+// in this process on the real clock and the POSIX serial port, with COM1 open on the
+// simulator's terminal at `baud` outside the scanning mode.
+class SimulatorLink {
+public:
+    // `simOptions` are added to the simulator's command line.
+    SimulatorLink(const std::vector<std::string>& simOptions, int baud,
+                  const std::string& simStderrFile = {});
+
+    // Empty when the simulator runs and the port is open, else what went wrong.
+    const std::string& Error() const { return error_; }
+    CProjectorLink& Link() { return *link_; }
+    PortEntry* Port() { return port_; }
+    ChildProcess& Simulator() { return *sim_; }
+    const std::vector<int>& Messages() const { return notifier_.messages; }
+
+    // Calls Service about once a millisecond, as the program's timer does, until the port is
+    // idle or `limit` has passed. True when Service reported a dropped queue.
+    bool ServiceUntilIdle(std::chrono::milliseconds limit);
+
+private:
+    std::string error_;
+    std::unique_ptr<ChildProcess> sim_;
+    MemorySettings settings_;
+    SteadyClock clock_;
+    MessageLog notifier_;
+    std::unique_ptr<PosixSerialPortFactory> ports_;
+    std::unique_ptr<CProjectorLink> link_;
+    PortEntry* port_ = nullptr;
+};
+
+} // namespace tonedesk::test
