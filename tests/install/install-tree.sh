@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix and runs the installed programs from there, far
+# from the build folder: they must find their bundles and model files in the installed tree.
+#   install-tree.sh BUILD_DIR WITH_PROGRAM(0|1) INSTALL_DIR
+set -euo pipefail
+build=$1
+with_program=$2
+install_dir=$3
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+prefix=$work/prefix
+cmake --install "$build" --prefix "$prefix" > "$work/install.log" || {
+    cat "$work/install.log"
+    exit 1
+}
+
+mkdir -p "$work/config/VANTO" "$work/runtime" "$work/elsewhere"
+chmod 700 "$work/runtime"
+printf '[PORTS]\nSYSTEM=0\n' > "$work/config/VANTO/Vanto Tonedesk.conf"
+export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime
+cd "$work/elsewhere"
+
+fail() {
+    echo "install-tree: $*" >&2
+    exit 1
+}
+
+model=$("$prefix/bin/tonedesk-cli" model DEMO-100) || fail "tonedesk-cli model DEMO-100 failed"
+grep -q '"resourceFile":"demo100.rcc"' <<< "$model" || fail "the installed model is not DEMO-100's: $model"
+"$prefix/bin/tonedesk-cli" lint "$prefix/$install_dir/DEMO-100.ini" > "$work/lint.log" 2>&1 ||
+    { cat "$work/lint.log"; fail "the installed DEMO-100 does not pass lint (bundle or gamma files missing)"; }
+
+if [ "$with_program" = 1 ]; then
+    QT_QPA_PLATFORM=offscreen "$prefix/bin/tonedesk" 2> "$work/program.log" ||
+        { cat "$work/program.log"; fail "the installed program failed"; }
+    if grep -q "resource bundle not loaded" "$work/program.log"; then
+        cat "$work/program.log"
+        fail "the installed program did not find lumidesk.rcc"
+    fi
+fi
+echo "install-tree: the installed programs run from $prefix"
