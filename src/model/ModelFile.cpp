@@ -92,9 +92,9 @@ int CModelFile::ParseModelText(std::string_view text, std::string_view projector
     ModelLineReader reader(text);
     ModelLine line;
     while (reader.Next(line)) {
-        if (line.header >= 0) {
+        if (line.header != ModelSection::None) {
             haveControl = false;
-            if (line.header == kTab) {
+            if (line.header == ModelSection::Tab) {
                 tabs.emplace_back();
             } else if (IsControlSection(line.header) && !tabs.empty()) {
                 // A control section before the first [TAB] has no tab to join: it is skipped
@@ -110,7 +110,7 @@ int CModelFile::ParseModelText(std::string_view text, std::string_view projector
         const std::int32_t key = line.key;
         const std::string& value = line.value;
 
-        if (line.section == kProperty) {
+        if (line.section == ModelSection::Property) {
             if (key == kKeyProjectorName) {
                 if (!projectorName.starts_with(value)) {
                     return 0;
@@ -124,14 +124,14 @@ int CModelFile::ParseModelText(std::string_view text, std::string_view projector
             }
             continue;
         }
-        if (line.section == kSave) {
+        if (line.section == ModelSection::Save) {
             if (key == kKeyCommand || key == kKeyCommand2) {
                 AddCommands(value, key == kKeyCommand ? saveCommands : saveCommands2, statusTable);
             }
             continue;
         }
 
-        if (line.section == kTab) {
+        if (line.section == ModelSection::Tab) {
             ModelTab& tab = tabs.back(); // a [TAB] section always has its tab
             if (key == kKeyResourceFile) {
                 tab.resourceFile = CutPath(value);
@@ -158,7 +158,7 @@ int CModelFile::ParseModelText(std::string_view text, std::string_view projector
             if (!EnterId(idIndex, control.id, tab.controls.size())) {
                 return -2;
             }
-            if (control.kind == kStatus) {
+            if (control.kind == ModelSection::Status) {
                 tab.statusControlId = control.id;
             }
             break;

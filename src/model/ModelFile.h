@@ -39,20 +39,22 @@ struct CommandList {
     auto end() const { return items.end(); }
 };
 
-// Section indices of a model file; the control kinds are kButton .. kSpinButton.
-enum ModelSection : std::int32_t {
-    kProperty = 0,
-    kSave = 1,
-    kTab = 2,
-    kButton = 3,
-    kRadio = 4,
-    kCheck = 5,
-    kComboBox = 6,
-    kSliderBar = 7,
-    kStatus = 8,
-    kStatusButton = 9,
-    kEdit = 10,
-    kSpinButton = 11,
+// The sections of a model file, in the order of their headers; the control kinds are Button ..
+// SpinButton.
+enum class ModelSection : std::int32_t {
+    None = -1, // no section: a line before the first header, or an unknown header
+    Property = 0,
+    Save = 1,
+    Tab = 2,
+    Button = 3,
+    Radio = 4,
+    Check = 5,
+    ComboBox = 6,
+    SliderBar = 7,
+    Status = 8,
+    StatusButton = 9,
+    Edit = 10,
+    SpinButton = 11,
 };
 
 // Most command lists a control has (keys COMMAND, COMMAND2 .. COMMAND5).
@@ -66,7 +68,7 @@ inline constexpr std::int32_t kDefaultAutoReceiveElapse = 180000;
 
 // One control section of a tab.
 struct ModelControl {
-    std::int32_t kind = kButton; // kButton .. kSpinButton
+    ModelSection kind = ModelSection::Button; // Button .. SpinButton
     std::int32_t id = -1;
     std::int32_t max = 1;
     std::int32_t min = 0;

@@ -76,7 +76,7 @@ private:
 void WriteControl(JsonWriter& json, const ModelControl& control) {
     json.Open('{');
     json.Key("kind");
-    json.String(IsControlSection(control.kind) ? kSectionHeaders[control.kind] : "");
+    json.String(IsControlSection(control.kind) ? SectionHeader(control.kind) : "");
     json.Field("id", control.id);
     json.Field("max", control.max);
     json.Field("min", control.min);

@@ -28,8 +28,8 @@ std::string Quote(std::string_view text) {
     return quoted;
 }
 
-std::string SectionName(std::int32_t section) {
-    return std::string(kSectionHeaders[section]);
+std::string SectionName(ModelSection section) {
+    return std::string(SectionHeader(section));
 }
 
 std::string KeyName(std::int32_t key) {
@@ -101,7 +101,7 @@ public:
         ModelLineReader reader(text);
         ModelLine line;
         while (reader.Next(line)) {
-            if (line.header >= 0) {
+            if (line.header != ModelSection::None) {
                 Header(line);
             } else if (line.text.starts_with('[')) {
                 UnknownHeader(line);
@@ -119,12 +119,12 @@ private:
     void Report(int line, std::string text) { problems_.push_back({line, std::move(text)}); }
 
     void Header(const ModelLine& line) {
-        const std::string_view rest = line.text.substr(kSectionHeaders[line.header].size());
+        const std::string_view rest = line.text.substr(SectionHeader(line.header).size());
         if (!std::all_of(rest.begin(), rest.end(), IsBlank)) {
             Report(line.number, "text after " + SectionName(line.header) + " is ignored");
         }
         haveControl_ = false;
-        if (line.header == kTab) {
+        if (line.header == ModelSection::Tab) {
             tabs_.emplace_back();
         } else if (IsControlSection(line.header)) {
             if (tabs_.empty()) {
@@ -140,7 +140,7 @@ private:
 
     void UnknownHeader(const ModelLine& line) {
         std::string text = "unknown section " + Quote(line.text) + ": its keys are ignored";
-        if (MatchSection(Upper(line.text)) >= 0) {
+        if (MatchSection(Upper(line.text)) != ModelSection::None) {
             text += " (section headers are upper case)";
         }
         Report(line.number, text);
@@ -150,7 +150,7 @@ private:
         const std::string_view trimmed =
             line.text.substr(std::min(line.text.find_first_not_of(" \t"), line.text.size()));
         if (trimmed.size() != line.text.size() &&
-            (MatchSection(trimmed) >= 0 || MatchKey(trimmed) >= 0)) {
+            (MatchSection(trimmed) != ModelSection::None || MatchKey(trimmed) >= 0)) {
             Report(line.number, "leading blanks: the line is ignored");
             return;
         }
@@ -167,7 +167,7 @@ private:
             std::find(kModelKeys.begin(), kModelKeys.end(), upper) != kModelKeys.end();
         if (known) {
             Report(line.number, "key " + Quote(word) + " must be written " + upper + ": ignored");
-        } else if (line.section >= 0) {
+        } else if (line.section != ModelSection::None) {
             Report(line.number, "unknown key " + Quote(word) + " is ignored");
         } else {
             Report(line.number, "key line outside any section is ignored");
@@ -176,7 +176,7 @@ private:
 
     void Key(const ModelLine& line) {
         const std::int32_t key = line.key;
-        const std::int32_t section = line.section;
+        const ModelSection section = line.section;
         if (!KeyCountsIn(key, section)) {
             Report(line.number, KeyName(key) + " does not count in " + SectionName(section));
             return;
@@ -207,8 +207,8 @@ private:
             }
             break;
         case kKeyIncrement:
-            if (ParseValueNumber(line.value) == 0 &&
-                (controlKind_ == kSliderBar || controlKind_ == kSpinButton)) {
+            if (ParseValueNumber(line.value) == 0 && (controlKind_ == ModelSection::SliderBar ||
+                                                      controlKind_ == ModelSection::SpinButton)) {
                 Report(line.number, "INCREMENT 0 on a " + SectionName(controlKind_) +
                                         " control: its positions are divided by it");
             }
@@ -262,7 +262,7 @@ private:
             Report(line.number, "identifier " + std::to_string(id) + " repeats the one of line " +
                                     std::to_string(it->second) + ": the file fails to load");
         }
-        if (line.section != kTab) {
+        if (line.section != ModelSection::Tab) {
             controlId_ = id;
             tabs_.back().controlIds.insert(id);
         }
@@ -317,7 +317,7 @@ private:
     std::vector<TabState> tabs_;
     std::map<std::int32_t, int> ids_; // identifier -> line of its first ID
     bool haveControl_ = false;
-    std::int32_t controlKind_ = -1;
+    ModelSection controlKind_ = ModelSection::None;
     std::int32_t controlId_ = -1;
     int projectorNames_ = 0;
 };

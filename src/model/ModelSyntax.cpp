@@ -32,36 +32,36 @@ CommandItem ItemAt(const char* p, std::int32_t value) {
 
 } // namespace
 
-bool KeyCountsIn(std::int32_t key, std::int32_t section) {
+bool KeyCountsIn(std::int32_t key, ModelSection section) {
     const bool control = IsControlSection(section);
     switch (key) {
     case kKeyProjectorName:
     case kKeyAutoRecvElapse:
-        return section == kProperty;
+        return section == ModelSection::Property;
     case kKeyResourceFile:
-        return section == kTab;
+        return section == ModelSection::Tab;
     case kKeyId:
-        return section == kTab || control;
+        return section == ModelSection::Tab || control;
     case kKeyItem:
-        return section >= 0;
+        return section != ModelSection::None;
     case kKeyCommand:
     case kKeyCommand2:
-        return section == kSave || section == kTab || control;
+        return section == ModelSection::Save || section == ModelSection::Tab || control;
     default:
         if (key >= kKeyGammaFile1) {
-            return section == kProperty;
+            return section == ModelSection::Property;
         }
         return control;
     }
 }
 
-std::int32_t MatchSection(std::string_view line) {
+ModelSection MatchSection(std::string_view line) {
     for (std::size_t i = 0; i < kSectionHeaders.size(); ++i) {
         if (line.starts_with(kSectionHeaders[i])) {
-            return static_cast<std::int32_t>(i);
+            return static_cast<ModelSection>(i);
         }
     }
-    return -1;
+    return ModelSection::None;
 }
 
 std::int32_t MatchKey(std::string_view line, std::string_view* value) {
@@ -111,7 +111,7 @@ bool ModelLineReader::Next(ModelLine& line) {
     if (line.text.starts_with('[')) {
         line.header = MatchSection(line.text);
         section_ = line.header;
-    } else if (section_ >= 0) {
+    } else if (section_ != ModelSection::None) {
         std::string_view value;
         line.key = MatchKey(line.text, &value);
         if (line.key >= 0) {

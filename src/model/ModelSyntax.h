@@ -70,27 +70,34 @@ inline constexpr std::array<std::string_view, 25> kModelKeys{
     "GAMMAFILE5",
 };
 
-inline bool IsControlSection(std::int32_t section) {
-    return section >= kButton && section <= kSpinButton;
+inline bool IsControlSection(ModelSection section) {
+    return section >= ModelSection::Button && section <= ModelSection::SpinButton;
+}
+
+// The header of a section ("[TAB]"); empty for None.
+inline std::string_view SectionHeader(ModelSection section) {
+    return section == ModelSection::None ? std::string_view()
+                                         : kSectionHeaders[static_cast<std::size_t>(section)];
 }
 
 // Whether a key acts in a section (ITEM is recognised everywhere and does nothing).
-bool KeyCountsIn(std::int32_t key, std::int32_t section);
+bool KeyCountsIn(std::int32_t key, ModelSection section);
 
-// The header a line begins with, or -1.
-std::int32_t MatchSection(std::string_view line);
+// The header a line begins with, or None.
+ModelSection MatchSection(std::string_view line);
 // The key of a key line ("KEY", blanks, "=", blanks, value), or -1; `value` receives the text
 // after "=" and the blanks that follow it.
 std::int32_t MatchKey(std::string_view line, std::string_view* value = nullptr);
 
 // One line of a model file, with the section in force after it.
 struct ModelLine {
-    int number = 0;            // 1-based
-    std::string_view text;     // without the line break
-    std::int32_t header = -1;  // the section this line opens, or -1
-    std::int32_t key = -1;     // the key of a key line inside a section, or -1
-    std::string value;         // the key's value (a copy: value parsers never leave the line)
-    std::int32_t section = -1; // the section the line belongs to; -1: outside any section
+    int number = 0;                           // 1-based
+    std::string_view text;                    // without the line break
+    ModelSection header = ModelSection::None; // the section this line opens, or None
+    std::int32_t key = -1;                    // the key of a key line inside a section, or -1
+    std::string value; // the key's value (a copy: value parsers never leave the line)
+    ModelSection section =
+        ModelSection::None; // the section the line belongs to; None: outside any section
 };
 
 // Walks the lines of a model file's text. The text ends at its end, a NUL or a Ctrl-Z.
@@ -103,7 +110,7 @@ private:
     std::string buffer_; // the text up to its end mark, NUL-terminated
     std::size_t position_ = 0;
     int number_ = 1;
-    std::int32_t section_ = -1;
+    ModelSection section_ = ModelSection::None;
 };
 
 // How a list value ended, for the checker.

@@ -213,7 +213,7 @@ TEST_F(ModelParse, NumericKeysAndDefaults) {
                     "DEFAULT=7\nELAPSE=200\nINCREMENT=10\nITEM=anything\n[SPINBUTTON]\n"),
               1);
     const ModelControl& slider = Control(0, 0);
-    EXPECT_EQ(slider.kind, kSliderBar);
+    EXPECT_EQ(slider.kind, ModelSection::SliderBar);
     EXPECT_EQ(slider.max, 255);
     EXPECT_EQ(slider.min, -10);
     EXPECT_EQ(slider.freq, 16);
@@ -222,7 +222,7 @@ TEST_F(ModelParse, NumericKeysAndDefaults) {
     EXPECT_EQ(slider.increment, 10);
 
     const ModelControl& spin = Control(0, 1);
-    EXPECT_EQ(spin.kind, kSpinButton);
+    EXPECT_EQ(spin.kind, ModelSection::SpinButton);
     EXPECT_EQ(spin.id, -1);
     EXPECT_EQ(spin.max, 1);
     EXPECT_EQ(spin.min, 0);

@@ -28,7 +28,7 @@ TEST(SampleModel, Demo100IsFoundAndComplete) {
     EXPECT_TRUE(notifier.fileErrors.empty());
     EXPECT_EQ(model.autoReceiveElapse, 5000);
 
-    std::set<std::int32_t> kinds;
+    std::set<ModelSection> kinds;
     bool leaveAndEnter = false;
     bool powerOff = false;
     for (const ModelTab& tab : model.tabs) {

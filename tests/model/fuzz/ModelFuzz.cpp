@@ -44,7 +44,8 @@ void CheckModel(const CModelFile& model, int result) {
     for (const ModelTab& tab : model.tabs) {
         Check(tab.resourceFile.size() <= kMaxPathLength, "resource file cut");
         for (const ModelControl& control : tab.controls) {
-            Check(control.kind >= kButton && control.kind <= kSpinButton, "control kind");
+            Check(control.kind >= ModelSection::Button && control.kind <= ModelSection::SpinButton,
+                  "control kind");
             Check(control.commandLists.size() <= kMaxCommandLists, "command list count");
             for (const CommandList& list : control.commandLists) {
                 for (const CommandItem& item : list) {
