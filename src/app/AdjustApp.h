@@ -42,8 +42,9 @@ public:
     static QString InstanceLockPath();
 
 signals:
-    // The first idle moment after start-up: the start-to-exit sequence, connected here, leads
-    // the user from now to the end of the program.
+    // The first idle moment after start-up. The start-to-exit sequence connects here and leads
+    // the user from now to the end of the program; until the connection dialog is built, the
+    // program (main.cpp) ends here.
     void FirstIdle();
 
 private:

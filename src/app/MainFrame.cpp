@@ -1,6 +1,5 @@
 #include "app/MainFrame.h"
 
-#include "support/Clock.h"
 #include "support/Settings.h"
 #include "support/ui/ResourceBundle.h"
 
