@@ -1,4 +1,10 @@
 #include "app/AdjustApp.h"
+#include "app/MainFrame.h"
+#include "link/PosixSerialPort.h"
+#include "support/Clock.h"
+#include "support/qt/QtSettingsStore.h"
+#include "support/ui/DialogPrompts.h"
+#include "support/ui/MessageNotifier.h"
 
 #include <QApplication>
 
@@ -8,9 +14,20 @@ int main(int argc, char* argv[]) {
     // The main frame is never shown; the program ends when it closes.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    tonedesk::CAdjustApp adjust;
+    // The program's services, built once and handed down to every window: the user's profile,
+    // the steady clock, the machine's serial ports, message boxes and file dialogs.
+    tonedesk::QtSettingsStore settings;
+    tonedesk::SteadyClock clock;
+    tonedesk::PosixSerialPortFactory ports(settings);
+    tonedesk::MessageNotifier notifier;
+    tonedesk::DialogPrompts prompts;
+
+    tonedesk::CAdjustApp adjust({settings, clock, ports, notifier, prompts});
     if (!adjust.InitInstance()) {
         return 0;
     }
+    // The start-to-exit sequence: until the connection dialog is built, the program ends at its
+    // first idle moment.
+    QObject::connect(&adjust, &tonedesk::CAdjustApp::FirstIdle, adjust.Frame(), &QWidget::close);
     return QApplication::exec();
 }

@@ -21,14 +21,9 @@ constexpr int kStartupTemplate = 155;
 constexpr int kStartupBitmap = 189;
 constexpr int kTitleString = 57344;
 
-CAdjustApp::Sequence& StartToExit() {
-    static CAdjustApp::Sequence sequence;
-    return sequence;
-}
-
 } // namespace
 
-CAdjustApp::CAdjustApp() {
+CAdjustApp::CAdjustApp(const AppServices& services) : services_(services) {
     // The program's own resources (compiled in) hold the title strings.
     ownResources_ = ResourceBundle::Embedded(QStringLiteral(":/program"));
     idleTimer_.setInterval(0);
@@ -55,10 +50,6 @@ QString CAdjustApp::InstanceLockPath() {
         dir = QDir::tempPath();
     }
     return dir + QLatin1Char('/') + Title() + QStringLiteral(".lock");
-}
-
-void CAdjustApp::SetSequence(Sequence sequence) {
-    StartToExit() = std::move(sequence);
 }
 
 void CAdjustApp::LoadBundle() {
@@ -92,11 +83,11 @@ bool CAdjustApp::InitInstance() {
     startupWindow_->show();
     startupWindow_->hide();
 
-    frame_ = std::make_unique<CMainFrame>();
+    frame_ = std::make_unique<CMainFrame>(services_);
     connect(frame_.get(), &CMainFrame::Closed, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     frame_->StartScan();
 
-    startTick_ = clock_.Now();
+    startTick_ = services_.clock.Now();
     idleTimer_.start();
     return true;
 }
@@ -111,7 +102,7 @@ void CAdjustApp::OnIdle() {
         idleTimer_.stop();
         return;
     }
-    if (frame_->Link().scanning != 0 && clock_.Now() <= startTick_) {
+    if (frame_->Link().scanning != 0 && services_.clock.Now() <= startTick_) {
         return; // try again at the next idle moment
     }
     idleTimer_.stop();
@@ -119,13 +110,7 @@ void CAdjustApp::OnIdle() {
     startupWindow_.reset();
     qCInfo(lcApp) << "first idle moment: scan" << (frame_->Link().scanning ? "running" : "ended")
                   << "with" << frame_->Link().Ports().size() << "ports";
-
-    if (const Sequence& sequence = StartToExit()) {
-        sequence(*this);
-    } else {
-        // No user-visible sequence is built yet: the program ends here.
-        frame_->close();
-    }
+    emit FirstIdle();
 }
 
 } // namespace tonedesk

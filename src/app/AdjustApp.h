@@ -1,11 +1,11 @@
 #pragma once
 
+#include "app/AppServices.h"
 #include "support/Clock.h"
 
 #include <QObject>
 #include <QTimer>
 
-#include <functional>
 #include <memory>
 
 class QLockFile;
@@ -17,21 +17,19 @@ class CMainFrame;
 class ResourceBundle;
 
 // The application: loads the resource bundle, makes sure one copy runs, creates the hidden
-// start-up window and the hidden main frame, starts the port scan and, at the first idle moment,
-// hands over to the start-to-exit sequence.
+// start-up window and the hidden main frame on the services it is given, starts the port scan
+// and, at the first idle moment, hands over to the start-to-exit sequence (FirstIdle).
 class CAdjustApp : public QObject {
     Q_OBJECT
 public:
-    // Leads the user from the first idle moment to the end of the program.
-    using Sequence = std::function<void(CAdjustApp&)>;
-
-    CAdjustApp();
+    // The services must outlive the application object.
+    explicit CAdjustApp(const AppServices& services);
     ~CAdjustApp() override;
 
     // Start-up; false ends the program at once (another copy runs).
     bool InitInstance();
-    // The idle work: starts the sequence once, at the first idle moment after start-up at which
-    // the scan has ended or the clock has moved on.
+    // The idle work: once, at the first idle moment after start-up at which the scan has ended
+    // or the clock has moved on, closes the start-up window and emits FirstIdle.
     void OnIdle();
 
     // The about command (57664): runs the about box.
@@ -43,8 +41,11 @@ public:
     // The lock file that marks a running copy.
     static QString InstanceLockPath();
 
-    // The start-to-exit sequence; until the connection dialog is built it ends the program.
-    static void SetSequence(Sequence sequence);
+signals:
+    // The first idle moment after start-up. The start-to-exit sequence connects here and leads
+    // the user from now to the end of the program; until the connection dialog is built, the
+    // program (main.cpp) ends here.
+    void FirstIdle();
 
 private:
     void LoadBundle();
@@ -54,7 +55,7 @@ private:
     std::unique_ptr<QLockFile> instanceLock_;
     std::unique_ptr<CBitmapWindow> startupWindow_;
     std::unique_ptr<CMainFrame> frame_;
-    SteadyClock clock_;
+    AppServices services_;
     Tick startTick_ = 0;
     QTimer idleTimer_;
 };

@@ -1,21 +1,10 @@
 #include "app/MainFrame.h"
 
-#include "link/PosixSerialPort.h"
-#include "link/SettingsFile.h"
-#include "support/Clock.h"
-#include "support/FileRead.h"
-#include "support/PathName.h"
 #include "support/Settings.h"
-#include "support/qt/QtSettingsStore.h"
-#include "support/ui/FileSelectDialog.h"
-#include "support/ui/MessageNotifier.h"
 #include "support/ui/ResourceBundle.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QMessageBox>
-
-#include <cstring>
 
 namespace tonedesk {
 
@@ -25,51 +14,13 @@ constexpr int kServiceMs = 1;
 constexpr int kIconId = 128;
 constexpr std::size_t kMaxFrameProjectorName = 63;
 
-CMainFrame::GammaDialogRunner& GammaRunner() {
-    static CMainFrame::GammaDialogRunner runner;
-    return runner;
-}
-
-std::optional<std::string> ChooseWithDialog(bool openDialog, const std::string& filterText,
-                                            const std::string& initialPath) {
-    unsigned flags = kHideReadOnly | kNoTestFileCreate;
-    if (!openDialog) {
-        flags |= kNoReadOnlyReturn;
-    }
-    CFileSelectDialog dialog(openDialog, flags);
-    dialog.SetupDialog(QString(), filterText, initialPath, 0);
-    if (dialog.DoModal() != QDialog::Accepted) {
-        return std::nullopt;
-    }
-    return dialog.GetChosenPath();
-}
-
 } // namespace
 
-struct CMainFrame::OwnServices {
-    QtSettingsStore settings;
-    SteadyClock clock;
-    PosixSerialPortFactory ports{settings};
-    MessageNotifier notifier;
-};
-
-CMainFrame::CMainFrame() : CMainFrame(new OwnServices) {}
-
-CMainFrame::CMainFrame(OwnServices* own)
-    : CMainFrame(std::unique_ptr<OwnServices>(own), own->settings, own->clock, own->ports,
-                 own->notifier) {}
-
-CMainFrame::CMainFrame(Settings& settings, const Clock& clock, SerialPortFactory& ports,
-                       Notifier& notifier)
-    : CMainFrame(nullptr, settings, clock, ports, notifier) {}
-
-CMainFrame::CMainFrame(std::unique_ptr<OwnServices> own, Settings& settings, const Clock& clock,
-                       SerialPortFactory& ports, Notifier& notifier)
-    : QMainWindow(nullptr), own_(std::move(own)), settings_(settings), notifier_(notifier),
-      link_(std::make_unique<CProjectorLink>(settings, clock, ports, notifier)),
-      chooseFile_(ChooseWithDialog), reportText_([](const QString& text) {
-          QMessageBox::information(nullptr, QApplication::applicationName(), text);
-      }) {
+CMainFrame::CMainFrame(const AppServices& services)
+    : QMainWindow(nullptr), settings_(services.settings), notifier_(services.notifier),
+      prompts_(services.prompts),
+      link_(std::make_unique<CProjectorLink>(services.settings, services.clock, services.ports,
+                                             services.notifier)) {
     setWindowTitle(QApplication::applicationName());
     setWindowIcon(LoadIcon(kIconId));
     timer_.setTimerType(Qt::PreciseTimer);
@@ -82,10 +33,6 @@ CMainFrame::~CMainFrame() {
     // The link's destructor closes every port that is still open.
 }
 
-void CMainFrame::SetGammaDialogRunner(GammaDialogRunner runner) {
-    GammaRunner() = std::move(runner);
-}
-
 void CMainFrame::StartScan() {
     link_->ScanPorts();
     timer_.start();
@@ -94,7 +41,7 @@ void CMainFrame::StartScan() {
 int CMainFrame::LoadModel(const std::string& name) {
     const int result = link_->Model().ReadModelFile(name);
     if (result < 0) {
-        reportText_(QStringLiteral("Failed to ReadModelFile\n"));
+        prompts_.ShowText(QStringLiteral("Failed to ReadModelFile\n"));
         return result;
     }
     // The control panel's sheet is built here once the control panel exists.
@@ -140,9 +87,7 @@ bool CMainFrame::OnCommand(int command) {
 }
 
 void CMainFrame::RunGammaDialog() {
-    if (const GammaDialogRunner& runner = GammaRunner()) {
-        runner(*this);
-    }
+    emit GammaDialogRequested();
     // Once the control panel exists, its active page is asked to poll again here.
 }
 
@@ -180,48 +125,27 @@ CursorShape CMainFrame::CurrentCursor() const {
     return CursorShape::Arrow;
 }
 
-void CMainFrame::OpenSettingsFile() {
+std::optional<std::string> CMainFrame::ChooseSettingsFile(FileDialogMode mode,
+                                                          const std::string& initialPath) {
     const std::string filter = LoadString(kStringSettingsFilter).toLocal8Bit().toStdString();
-    for (;;) {
-        const std::optional<std::string> chosen =
-            chooseFile_(true, filter, EnvText(settings_, "OUTPUTPATH"));
-        if (!chosen) {
-            return;
-        }
-        settings_.WriteText(kEnvSection, "OUTPUTPATH", GetFolder(*chosen));
-        std::string text;
-        if (const int error = ReadWholeFile(*chosen, text); error != 0) {
-            notifier_.FileError(*chosen, std::strerror(error));
-            continue;
-        }
-        const SettingsFileContent content = ParseSettingsFile(text, projectorName);
-        if (!content.forThisProjector) {
-            notifier_.Message(kMessageOtherProjector);
-            continue;
-        }
-        for (const std::string& command : content.commands) {
-            link_->QueueCommand(command.data(), static_cast<std::int32_t>(command.size()), Plain,
-                                0);
-        }
-        if (content.shortLines > 0) {
-            notifier_.Message(kMessageShortSettingsLines, std::to_string(content.shortLines));
-        }
-        return;
-    }
+    return prompts_.ChooseFile(mode, filter, initialPath);
+}
+
+void CMainFrame::OpenSettingsFile() {
+    tonedesk::OpenSettingsFile(*link_, settings_, notifier_, projectorName,
+                               [this](const std::string& initialPath) {
+                                   return ChooseSettingsFile(FileDialogMode::Open, initialPath);
+                               });
 }
 
 void CMainFrame::SaveSettingsFileAs() {
-    const std::string filter = LoadString(kStringSettingsFilter).toLocal8Bit().toStdString();
     const std::optional<std::string> chosen =
-        chooseFile_(false, filter, EnvText(settings_, "OUTPUTPATH"));
+        ChooseSettingsFile(FileDialogMode::Save, EnvText(settings_, "OUTPUTPATH"));
     if (!chosen) {
         return;
     }
     settingsFilePath = *chosen;
-    settings_.WriteText(kEnvSection, "OUTPUTPATH", GetFolder(*chosen));
-    CModelFile& model = link_->Model();
-    model.saveCommands.readPosition = 0;
-    model.saveCommands2.readPosition = 0;
+    PrepareSettingsSave(*link_, settings_, *chosen);
     saveInProgress = 1;
 }
 

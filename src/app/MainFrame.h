@@ -1,32 +1,27 @@
 #pragma once
 
+#include "app/AppServices.h"
 #include "link/ProjectorLink.h"
+#include "link/SettingsFileActions.h"
 #include "support/Notifier.h"
 #include "support/TextString.h"
+#include "support/ui/UserPrompts.h"
 
 #include <QMainWindow>
 #include <QTimer>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
 namespace tonedesk {
 
-class Clock;
-class Settings;
-class SerialPortFactory;
-
 // Command ids the dialogs route to the frame.
 inline constexpr int kCommandGammaDialog = 20000;
 inline constexpr int kCommandOpenSettings = 57601;
 inline constexpr int kCommandSaveSettingsAs = 57604;
 
-// Message ids of the string table used by the frame.
-inline constexpr int kMessageOtherProjector = 4098;
-inline constexpr int kMessageShortSettingsLines = 4110;
 // The settings-file filter of the string table.
 inline constexpr int kStringSettingsFilter = 2052;
 
@@ -35,19 +30,8 @@ inline constexpr int kStringSettingsFilter = 2052;
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
-    // Asks the user for a file: an open or save dialog with the filter text and the initial
-    // path; the chosen path, or nothing when the user cancelled.
-    using FileChooser = std::function<std::optional<std::string>(
-        bool openDialog, const std::string& filterText, const std::string& initialPath)>;
-    // Runs the gamma editor modally for this frame.
-    using GammaDialogRunner = std::function<void(CMainFrame&)>;
-
-    // The program's frame: the user's profile, the steady clock, the machine's serial ports and
-    // message boxes.
-    CMainFrame();
-    // A frame on the given services (tests); they must outlive the frame.
-    CMainFrame(Settings& settings, const Clock& clock, SerialPortFactory& ports,
-               Notifier& notifier);
+    // A frame on the given services; they must outlive the frame.
+    explicit CMainFrame(const AppServices& services);
     ~CMainFrame() override;
 
     // Starts a new scan of the ports and the 1 ms service timer.
@@ -69,16 +53,8 @@ public:
     CProjectorLink& Link() { return *link_; }
     Settings& Profile() { return settings_; }
     Notifier& Notices() { return notifier_; }
+    UserPrompts& Prompts() { return prompts_; }
     QTimer& ServiceTimer() { return timer_; }
-
-    void SetFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
-    // Where a plain text is shown to the user (the model-file failure); a message box unless
-    // replaced.
-    void SetTextReporter(std::function<void(const QString&)> report) {
-        reportText_ = std::move(report);
-    }
-    // The gamma editor, once it is built, registers here.
-    static void SetGammaDialogRunner(GammaDialogRunner runner);
 
     // State the dialogs and the control panel read and write.
     CTextString settingsFilePath;
@@ -90,30 +66,30 @@ public:
 signals:
     // The frame accepted a close: the program ends.
     void Closed();
+    // The gamma editor command (20000) runs: whoever builds the gamma editor runs it modally for
+    // this frame from a direct connection.
+    void GammaDialogRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    struct OwnServices;
-    explicit CMainFrame(OwnServices* own);
-    CMainFrame(std::unique_ptr<OwnServices> own, Settings& settings, const Clock& clock,
-               SerialPortFactory& ports, Notifier& notifier);
-
     void OpenSettingsFile();
     void SaveSettingsFileAs();
     void RunGammaDialog();
     bool ProjectorOn();
     bool CloseMustWait() const;
 
-    std::unique_ptr<OwnServices> own_;
+    // Asks for a settings file with the string table's filter.
+    std::optional<std::string> ChooseSettingsFile(FileDialogMode mode,
+                                                  const std::string& initialPath);
+
     Settings& settings_;
     Notifier& notifier_;
+    UserPrompts& prompts_;
     std::unique_ptr<CProjectorLink> link_;
     QTimer timer_;
     int timerDepth_ = 0;
-    FileChooser chooseFile_;
-    std::function<void(const QString&)> reportText_;
 };
 
 } // namespace tonedesk

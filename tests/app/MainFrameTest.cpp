@@ -6,9 +6,7 @@
 
 #include <QSignalSpy>
 
-#include <deque>
 #include <filesystem>
-#include <optional>
 
 namespace tonedesk::test {
 namespace {
@@ -37,17 +35,6 @@ protected:
         GuiTest::SetUp();
         settings.SetInt(kPortsSection, "SYSTEM", 0);
         line = ports.AddLine(3);
-        frame.SetFileChooser([this](bool open, const std::string& filter,
-                                    const std::string& initialPath) -> std::optional<std::string> {
-            asked.push_back({open, filter, initialPath});
-            if (answers.empty()) {
-                return std::nullopt;
-            }
-            auto next = answers.front();
-            answers.pop_front();
-            return next;
-        });
-        frame.SetTextReporter([this](const QString& text) { reported.push_back(text); });
         port = frame.Link().UsePort(3);
         ASSERT_NE(port, nullptr);
         frame.projectorName = "DEMO-100";
@@ -66,22 +53,17 @@ protected:
         return out;
     }
 
-    struct Ask {
-        bool open;
-        std::string filter;
-        std::string initialPath;
-    };
-
     MemorySettings settings;
     ManualClock clock;
     FakeSerialPortFactory ports;
     ScriptedNotifier notifier;
+    RecordingPrompts prompts;
     std::shared_ptr<FakeLine> line;
-    CMainFrame frame{settings, clock, ports, notifier};
+    CMainFrame frame{{settings, clock, ports, notifier, prompts}};
     PortEntry* port = nullptr;
-    std::deque<std::optional<std::string>> answers;
-    std::vector<Ask> asked;
-    std::vector<QString> reported;
+    std::deque<std::optional<std::string>>& answers = prompts.answers;
+    std::vector<RecordingPrompts::Ask>& asked = prompts.asked;
+    std::vector<QString>& reported = prompts.shown;
 };
 
 TEST_F(MainFrameTest, SettingsFileQueuesOneCommandPerLineInOrder) {
@@ -172,6 +154,16 @@ TEST_F(MainFrameTest, CommandsNeedTheProjectorOnAndNoSaveInProgress) {
     EXPECT_TRUE(frame.IsCommandEnabled(kCommandGammaDialog));
     EXPECT_FALSE(frame.IsCommandEnabled(kCommandOpenSettings));
     EXPECT_FALSE(frame.IsCommandEnabled(kCommandSaveSettingsAs));
+}
+
+TEST_F(MainFrameTest, GammaEditorCommandSignalsOncePerEnabledRun) {
+    QSignalSpy requested(&frame, &CMainFrame::GammaDialogRequested);
+    EXPECT_FALSE(frame.OnCommand(kCommandGammaDialog));
+    EXPECT_EQ(requested.count(), 0);
+    PowerOn();
+    EXPECT_TRUE(frame.OnCommand(kCommandGammaDialog));
+    EXPECT_EQ(requested.count(), 1);
+    EXPECT_TRUE(asked.empty());
 }
 
 TEST_F(MainFrameTest, ChoosingASaveFileRewindsTheSaveListsAndStartsTheSave) {

@@ -43,6 +43,18 @@ QString RuntimeDir() {
     return QString::fromStdString(Folders().runtime.Path().string());
 }
 
+std::optional<std::string> RecordingPrompts::ChooseFile(FileDialogMode mode,
+                                                        const std::string& filterText,
+                                                        const std::string& initialPath) {
+    asked.push_back({mode == FileDialogMode::Open, filterText, initialPath});
+    if (answers.empty()) {
+        return std::nullopt;
+    }
+    std::optional<std::string> next = std::move(answers.front());
+    answers.pop_front();
+    return next;
+}
+
 void GuiTest::SetUp() {
     ASSERT_TRUE(ProgramBundle().IsLoaded())
         << "lumidesk.rcc not found in " << ProgramDir().toStdString();

@@ -2,17 +2,22 @@
 
 // Shared ground of the widget tests: a QApplication on the offscreen platform, a temporary
 // profile folder (XDG_CONFIG_HOME) and runtime folder (XDG_RUNTIME_DIR) for the whole run, the
-// program's resource bundle as the current bundle, temporary files and ready windows.
+// program's resource bundle as the current bundle, temporary files and ready windows, and a
+// recording stand-in for the file dialogs and message boxes.
 
 #include "common/TestKit.h"
 #include "support/ui/ResourceBundle.h"
+#include "support/ui/UserPrompts.h"
 
 #include <QString>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
+#include <deque>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace tonedesk::test {
 
@@ -23,6 +28,24 @@ const ResourceBundle& ProgramBundle();
 // The temporary folders of this run.
 QString ConfigHome();
 QString RuntimeDir();
+
+// Answers file dialogs from a script (then cancels) and records every question and text.
+class RecordingPrompts final : public UserPrompts {
+public:
+    struct Ask {
+        bool open; // an open dialog, else a save dialog
+        std::string filter;
+        std::string initialPath;
+    };
+
+    std::optional<std::string> ChooseFile(FileDialogMode mode, const std::string& filterText,
+                                          const std::string& initialPath) override;
+    void ShowText(const QString& text) override { shown.push_back(text); }
+
+    std::deque<std::optional<std::string>> answers; // the user's choices, in order
+    std::vector<Ask> asked;
+    std::vector<QString> shown;
+};
 
 class GuiTest : public ::testing::Test {
 protected:

@@ -1,8 +1,8 @@
 #include "common/GuiTestKit.h"
 
 #include "app/AboutDialog.h"
+#include "support/FileFilter.h"
 #include "support/ui/BitmapWindow.h"
-#include "support/ui/FileSelectDialog.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>

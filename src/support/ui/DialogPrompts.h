@@ -1,0 +1,16 @@
+#pragma once
+
+#include "support/ui/UserPrompts.h"
+
+namespace tonedesk {
+
+// Asks with the program's file dialog (CFileSelectDialog) and shows texts in message boxes
+// captioned with the application's name.
+class DialogPrompts final : public UserPrompts {
+public:
+    std::optional<std::string> ChooseFile(FileDialogMode mode, const std::string& filterText,
+                                          const std::string& initialPath) override;
+    void ShowText(const QString& text) override;
+};
+
+} // namespace tonedesk

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+#include <string>
+
+namespace tonedesk {
+
+// Whether a file dialog opens an existing file or names one to write.
+enum class FileDialogMode { Open, Save };
+
+// Where the windows ask the user for a file and show a plain text: dialogs and message boxes in
+// the program, a recording fake in the tests.
+class UserPrompts {
+public:
+    virtual ~UserPrompts() = default;
+
+    // A file dialog with the filter text (the string table's TAB format) starting at the initial
+    // path; the chosen path, or nothing when the user cancelled.
+    virtual std::optional<std::string> ChooseFile(FileDialogMode mode,
+                                                  const std::string& filterText,
+                                                  const std::string& initialPath) = 0;
+
+    // A message box with the text and an OK button.
+    virtual void ShowText(const QString& text) = 0;
+};
+
+} // namespace tonedesk
