@@ -173,21 +173,21 @@ std::string Describe(const PortOpenFailure& failure) {
     case PortOpenError::kNone:
         return {};
     case PortOpenError::kNoDevice:
-        return "does not exist";
+        return "no such device";
     case PortOpenError::kAccessDenied:
         return "access denied";
     case PortOpenError::kNotATerminal:
-        return "is not a serial line";
+        return "not a serial line";
     case PortOpenError::kInUse:
         return failure.ownerPid > 0
                    ? "in use by another program (pid " + std::to_string(failure.ownerPid) + ")"
                    : "in use by another program";
     case PortOpenError::kSystemConsole:
-        return "is the system console";
+        return "the system's console";
     case PortOpenError::kFailed:
         break;
     }
-    return "cannot be opened";
+    return "refused by the system";
 }
 
 std::uint32_t GrownErrorFlags(const LineErrorCounters& before, const LineErrorCounters& after) {

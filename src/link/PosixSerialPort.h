@@ -140,6 +140,7 @@ public:
     std::unique_ptr<SerialPort> Open(int comNumber) override;
     // Why the last Open failed (kNone after one that worked).
     const PortOpenFailure& LastFailure() const { return lastFailure_; }
+    std::string LastOpenFailure() const override { return Describe(lastFailure_); }
 
 private:
     const Settings& settings_;

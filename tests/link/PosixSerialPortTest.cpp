@@ -512,8 +512,8 @@ TEST_F(PortRefusalTest, SystemConsoleIsNoDefaultPort) {
         std::string consoles;
         std::string com1;
     } cases[] = {
-        {"tty0 ttyS0\n", "is the system console"},
-        {"ttyS0\n", "is the system console"},
+        {"tty0 ttyS0\n", "the system's console"},
+        {"ttyS0\n", "the system's console"},
         {"ttyS0 tty0\n", "opened"}, // the last one is the active console
         {"ttyS01\n", "opened"},
         {"", "opened"},
