@@ -168,7 +168,8 @@ PortEntry* CliContext::OpenPort(int comNumber, int baudRate) {
     CProjectorLink& link = Link();
     PortEntry* port = link.UsePort(comNumber);
     if (!port) {
-        std::fprintf(stderr, "tonedesk-cli: COM%d cannot be opened\n", comNumber);
+        std::fprintf(stderr, "tonedesk-cli: COM%d cannot be opened: %s\n", comNumber,
+                     ports_->LastOpenFailure().c_str());
         return nullptr;
     }
     if (baudRate == 0) {
@@ -196,7 +197,8 @@ PortEntry* CliContext::OpenPort(int comNumber, int baudRate) {
     }
     port->baudRate = baudRate;
     if (!link.OpenPort(*port)) {
-        std::fprintf(stderr, "tonedesk-cli: COM%d cannot be opened\n", comNumber);
+        std::fprintf(stderr, "tonedesk-cli: COM%d cannot be opened: %s\n", comNumber,
+                     ports_->LastOpenFailure().c_str());
         return nullptr;
     }
     return port;

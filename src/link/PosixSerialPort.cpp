@@ -1,8 +1,16 @@
 #include "link/PosixSerialPort.h"
 
+#include <cctype>
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
+#include <fstream>
+#include <iterator>
 #include <poll.h>
+#include <sstream>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -77,7 +85,110 @@ bool WouldBlock(int error) {
     return error == EAGAIN || error == EWOULDBLOCK || error == EINTR;
 }
 
+// Errors that mean the device is gone, not that one call failed.
+bool HungUp(int error) {
+    return error == EIO || error == ENXIO || error == ENODEV;
+}
+
+std::string FileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string LastPathPart(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The process id in a lock file: ASCII digits, or a binary int of 4 bytes; 0 when neither.
+int LockOwner(const std::string& content) {
+    const bool ascii =
+        !content.empty() && content.find_first_not_of("0123456789 \t\r\n") == std::string::npos;
+    if (ascii) {
+        long pid = 0;
+        std::istringstream(content) >> pid;
+        return pid > 0 && pid <= 0x7fffffff ? static_cast<int>(pid) : 0;
+    }
+    if (content.size() == sizeof(std::int32_t)) {
+        std::int32_t pid = 0;
+        std::memcpy(&pid, content.data(), sizeof pid);
+        return pid > 0 ? pid : 0;
+    }
+    return 0;
+}
+
+// The owner of a live lock file for the device, or 0. A lock is looked for under the name the
+// device was given and under the name of the device it leads to.
+int LiveLockOwner(const std::string& device, const std::string& lockFolder) {
+    std::string names[2] = {LastPathPart(device), {}};
+    if (char* real = ::realpath(device.c_str(), nullptr)) {
+        names[1] = LastPathPart(real);
+        std::free(real);
+    }
+    for (const auto& name : names) {
+        if (name.empty()) {
+            continue;
+        }
+        const int pid = LockOwner(FileText(lockFolder + "/LCK.." + name));
+        // A lock of a process that no longer exists is stale.
+        if (pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM)) {
+            return pid;
+        }
+    }
+    return 0;
+}
+
+// The active console's device name: the last one of the list.
+std::string ActiveConsole(const std::string& consoleList) {
+    std::istringstream in(FileText(consoleList));
+    std::string name;
+    std::string last;
+    while (in >> name) {
+        last = name;
+    }
+    return last;
+}
+
+PortOpenError OpenError(int error) {
+    switch (error) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+    case ENOTDIR:
+        return PortOpenError::kNoDevice;
+    case EACCES:
+    case EPERM:
+        return PortOpenError::kAccessDenied;
+    case EBUSY:
+        return PortOpenError::kInUse;
+    default:
+        return PortOpenError::kFailed;
+    }
+}
+
 } // namespace
+
+std::string Describe(const PortOpenFailure& failure) {
+    switch (failure.error) {
+    case PortOpenError::kNone:
+        return {};
+    case PortOpenError::kNoDevice:
+        return "no such device";
+    case PortOpenError::kAccessDenied:
+        return "access denied";
+    case PortOpenError::kNotATerminal:
+        return "not a serial line";
+    case PortOpenError::kInUse:
+        return failure.ownerPid > 0
+                   ? "in use by another program (pid " + std::to_string(failure.ownerPid) + ")"
+                   : "in use by another program";
+    case PortOpenError::kSystemConsole:
+        return "the system's console";
+    case PortOpenError::kFailed:
+        break;
+    }
+    return "refused by the system";
+}
 
 std::uint32_t GrownErrorFlags(const LineErrorCounters& before, const LineErrorCounters& after) {
     std::uint32_t flags = 0;
@@ -89,39 +200,78 @@ std::uint32_t GrownErrorFlags(const LineErrorCounters& before, const LineErrorCo
     return flags;
 }
 
-std::unique_ptr<PosixSerialPort> PosixSerialPort::Open(const std::string& device) {
-    if (device.empty()) {
+std::unique_ptr<PosixSerialPort> PosixSerialPort::Open(const std::string& device,
+                                                       const PosixPortOptions& options,
+                                                       PortOpenFailure* failure) {
+    PortOpenFailure why;
+    const auto refuse = [&](PortOpenError error, int fd = -1) {
+        why.error = error;
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        if (failure) {
+            *failure = why;
+        }
         return nullptr;
+    };
+    if (device.empty()) {
+        return refuse(PortOpenError::kNoDevice);
+    }
+    why.ownerPid = LiveLockOwner(device, options.lockFolder);
+    if (why.ownerPid != 0) {
+        return refuse(PortOpenError::kInUse);
     }
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        return nullptr;
+        return refuse(OpenError(errno));
     }
     if (!::isatty(fd)) {
-        ::close(fd);
-        return nullptr;
+        return refuse(PortOpenError::kNotATerminal, fd);
+    }
+    // Another serial program that locked the line keeps it; the lock goes with the descriptor.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        return refuse(errno == EWOULDBLOCK ? PortOpenError::kInUse : PortOpenError::kFailed, fd);
     }
     // Like an unshared handle: nobody else opens the line while the program talks on it.
     ::ioctl(fd, TIOCEXCL);
-    return std::unique_ptr<PosixSerialPort>(new PosixSerialPort(fd));
+    if (failure) {
+        *failure = {};
+    }
+    return std::unique_ptr<PosixSerialPort>(new PosixSerialPort(fd, options.readCounters));
 }
 
-PosixSerialPort::PosixSerialPort(int fd) : fd_(fd) {
-    haveCounters_ = ReadCounters(counters_);
+PosixSerialPort::PosixSerialPort(int fd, std::function<bool(int, LineErrorCounters&)> readCounters)
+    : fd_(fd), readCounters_(std::move(readCounters)) {
+    haveCounters_ = readCounters_ && readCounters_(fd_, counters_);
 }
 
 PosixSerialPort::~PosixSerialPort() {
+    LetGo();
+}
+
+void PosixSerialPort::LetGo() {
+    if (fd_ < 0) {
+        return;
+    }
+    // Output the line has not sent yet would hold the close up until it drained (half a
+    // minute on a line that is stopped): it is dropped.
+    ::tcflush(fd_, TCOFLUSH);
     ::ioctl(fd_, TIOCNXCL);
     ::close(fd_);
+    fd_ = -1;
 }
 
 bool PosixSerialPort::Configure(int baudRate) {
     termios t{};
-    if (::tcgetattr(fd_, &t) != 0) {
+    if (fd_ < 0 || ::tcgetattr(fd_, &t) != 0) {
         return false;
     }
     ::cfmakeraw(&t);
-    t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK);
+    t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | IGNPAR);
+    // Without the driver's counters, the line marks its errors in the data instead.
+    if (!haveCounters_) {
+        t.c_iflag |= INPCK | PARMRK;
+    }
     t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
 #ifdef CMSPAR
     t.c_cflag &= ~static_cast<tcflag_t>(CMSPAR);
@@ -139,8 +289,11 @@ bool PosixSerialPort::Configure(int baudRate) {
     bool ok = ::tcsetattr(fd_, TCSANOW, &t) == 0 && knownRate;
     // tcsetattr succeeds when any part was taken: check that the essentials were.
     termios now{};
-    if (ok && ::tcgetattr(fd_, &now) == 0) {
-        ok = ::cfgetospeed(&now) == speed && (now.c_cflag & (CSIZE | PARENB)) == CS8;
+    if (::tcgetattr(fd_, &now) == 0) {
+        marking_ = (now.c_iflag & PARMRK) != 0;
+        ok = ok && ::cfgetospeed(&now) == speed && (now.c_cflag & (CSIZE | PARENB)) == CS8;
+    } else {
+        ok = false;
     }
     // Pseudo-terminals have no modem lines and refuse this; nothing depends on it there.
     int lines = TIOCM_DTR | TIOCM_RTS;
@@ -152,22 +305,32 @@ PortStatus PosixSerialPort::Status() {
     PortStatus status;
     status.errors = pendingErrors_;
     pendingErrors_ = 0;
+    if (fd_ < 0) {
+        status.errors |= kPortIoError;
+        return status;
+    }
+    bool hungUp = false;
     pollfd p{fd_, POLLIN, 0};
     if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
         status.errors |= kPortIoError;
+        hungUp = (p.revents & (POLLHUP | POLLNVAL)) != 0;
     }
     int waiting = 0;
     if (::ioctl(fd_, FIONREAD, &waiting) == 0) {
         status.waiting = waiting > 0 ? static_cast<std::uint32_t>(waiting) : 0;
     } else if (!WouldBlock(errno)) {
         status.errors |= kPortIoError;
+        hungUp = hungUp || HungUp(errno);
     }
     if (haveCounters_) {
         LineErrorCounters now;
-        if (ReadCounters(now)) {
+        if (readCounters_(fd_, now)) {
             status.errors |= GrownErrorFlags(counters_, now);
             counters_ = now;
         }
+    }
+    if (hungUp) {
+        LetGo();
     }
     // A line that is gone holds nothing worth reading.
     if ((status.errors & kPortIoError) != 0) {
@@ -177,14 +340,47 @@ PortStatus PosixSerialPort::Status() {
 }
 
 int PosixSerialPort::Read(std::uint8_t* data, int size) {
-    if (data == nullptr || size <= 0) {
+    if (data == nullptr || size <= 0 || fd_ < 0) {
         return 0;
     }
-    return Transferred(::read(fd_, data, static_cast<std::size_t>(size)));
+    const int got = Transferred(::read(fd_, data, static_cast<std::size_t>(size)));
+    return marking_ ? Unmark(data, got) : got;
+}
+
+int PosixSerialPort::Unmark(std::uint8_t* data, int size) {
+    int kept = 0;
+    for (int i = 0; i < size; ++i) {
+        const std::uint8_t b = data[i];
+        switch (markState_) {
+        case MarkState::kData:
+            if (b == 0xFF) {
+                markState_ = MarkState::kEscape;
+            } else {
+                data[kept++] = b;
+            }
+            break;
+        case MarkState::kEscape:
+            if (b == 0x00) {
+                markState_ = MarkState::kBadByte;
+            } else {
+                // 0xFF 0xFF is a data byte 0xFF; the line marks nothing else.
+                data[kept++] = 0xFF;
+                markState_ = MarkState::kData;
+            }
+            break;
+        case MarkState::kBadByte:
+            // A character that arrived broken. The line runs without parity, so it is a framing
+            // error, or a break when it is a NUL.
+            pendingErrors_ |= b == 0x00 ? kPortBreak : kPortFraming;
+            markState_ = MarkState::kData;
+            break;
+        }
+    }
+    return kept;
 }
 
 int PosixSerialPort::Write(const std::uint8_t* data, int size) {
-    if (data == nullptr || size <= 0) {
+    if (data == nullptr || size <= 0 || fd_ < 0) {
         return 0;
     }
     return Transferred(::write(fd_, data, static_cast<std::size_t>(size)));
@@ -196,18 +392,24 @@ int PosixSerialPort::Transferred(long n) {
     }
     if (n < 0 && !WouldBlock(errno)) {
         pendingErrors_ |= kPortIoError;
+        if (HungUp(errno)) {
+            LetGo();
+        }
     }
     return 0;
 }
 
 void PosixSerialPort::Purge() {
-    ::tcflush(fd_, TCIOFLUSH);
+    if (fd_ >= 0) {
+        ::tcflush(fd_, TCIOFLUSH);
+    }
+    markState_ = MarkState::kData;
 }
 
-bool PosixSerialPort::ReadCounters(LineErrorCounters& counters) const {
+bool ReadDriverCounters(int fd, LineErrorCounters& counters) {
 #if defined(__linux__) && defined(TIOCGICOUNT)
     serial_icounter_struct c{};
-    if (::ioctl(fd_, TIOCGICOUNT, &c) != 0) {
+    if (::ioctl(fd, TIOCGICOUNT, &c) != 0) {
         return false; // not a UART (pseudo-terminals, some adapters)
     }
     counters.breaks = static_cast<std::uint32_t>(c.brk);
@@ -217,18 +419,19 @@ bool PosixSerialPort::ReadCounters(LineErrorCounters& counters) const {
     counters.parity = static_cast<std::uint32_t>(c.parity);
     return true;
 #else
+    (void)fd;
     (void)counters;
     return false;
 #endif
 }
 
-std::string ResolveComDevice(const Settings& settings, int comNumber) {
+ComDevice FindComDevice(const Settings& settings, int comNumber, const std::string& deviceFolder) {
     if (comNumber <= 0) {
         return {};
     }
     std::string named = settings.GetText(kPortsSection, "COM" + std::to_string(comNumber), "");
     if (!named.empty()) {
-        return named;
+        return {named, {}};
     }
     if (settings.GetInt(kPortsSection, "SYSTEM", 1) == 0) {
         return {};
@@ -236,17 +439,29 @@ std::string ResolveComDevice(const Settings& settings, int comNumber) {
     const struct {
         int first;
         const char* prefix;
-    } ranges[] = {{1, "/dev/ttyS"}, {33, "/dev/ttyUSB"}, {65, "/dev/ttyACM"}};
+    } ranges[] = {{1, "ttyS"}, {33, "ttyUSB"}, {65, "ttyACM"}};
     for (const auto& r : ranges) {
         if (comNumber >= r.first && comNumber < r.first + 32) {
-            return r.prefix + std::to_string(comNumber - r.first);
+            std::string name = r.prefix + std::to_string(comNumber - r.first);
+            return {deviceFolder + "/" + name, name};
         }
     }
     return {};
 }
 
+std::string ResolveComDevice(const Settings& settings, int comNumber) {
+    return FindComDevice(settings, comNumber).path;
+}
+
 std::unique_ptr<SerialPort> PosixSerialPortFactory::Open(int comNumber) {
-    return PosixSerialPort::Open(ResolveComDevice(settings_, comNumber));
+    const ComDevice device = FindComDevice(settings_, comNumber, host_.deviceFolder);
+    // A login on the console must not get the program's probes; the profile may still name
+    // that line on purpose.
+    if (!device.defaultName.empty() && device.defaultName == ActiveConsole(host_.consoleList)) {
+        lastFailure_ = {PortOpenError::kSystemConsole, 0};
+        return nullptr;
+    }
+    return PosixSerialPort::Open(device.path, host_.port, &lastFailure_);
 }
 
 } // namespace tonedesk

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace tonedesk {
 
@@ -44,6 +45,8 @@ public:
     virtual ~SerialPortFactory() = default;
     // The open port, or null when the port does not exist or cannot be opened.
     virtual std::unique_ptr<SerialPort> Open(int comNumber) = 0;
+    // Why the last Open failed, for messages ("in use by another program (pid 42)").
+    virtual std::string LastOpenFailure() const { return "reason unknown"; }
 };
 
 } // namespace tonedesk

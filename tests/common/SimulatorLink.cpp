@@ -23,7 +23,10 @@ SimulatorLink::SimulatorLink(const std::vector<std::string>& simOptions, int bau
     }
     settings_.WriteText(kPortsSection, "SYSTEM", "0");
     settings_.WriteText(kPortsSection, "COM1", *path);
-    ports_ = std::make_unique<PosixSerialPortFactory>(settings_);
+    PosixPortHost host;
+    host.consoleList = (host_.Path() / "console-active").string();
+    host.port.lockFolder = host_.Path().string();
+    ports_ = std::make_unique<PosixSerialPortFactory>(settings_, host);
     link_ = std::make_unique<CProjectorLink>(settings_, clock_, *ports_, notifier_);
     link_->scanning = 0;
     port_ = link_->UsePort(1);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/ChildProcess.h"
+#include "common/TestKit.h"
 #include "link/PosixSerialPort.h"
 #include "link/ProjectorLink.h"
 #include "support/Clock.h"
@@ -48,6 +49,7 @@ public:
 private:
     std::string error_;
     std::unique_ptr<ChildProcess> sim_;
+    TempDir host_; // the ports' lock folder and console list: none of the machine's
     MemorySettings settings_;
     SteadyClock clock_;
     MessageLog notifier_;

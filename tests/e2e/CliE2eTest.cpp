@@ -9,10 +9,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace tonedesk::test {
 namespace {
@@ -146,6 +149,24 @@ TEST_F(WholeProgram, SendCollectsATextAnswer) {
         {"send", "--port", "1", "--baud", "38400", "--kind", "text", "TLOG????", "MOUT   1"});
     EXPECT_EQ(r.exit, 0) << r.err;
     EXPECT_EQ(r.out, "first\nsecond\nOK\n");
+}
+
+TEST_F(WholeProgram, LineHeldByAnotherProgramIsLeftAloneWithAReason) {
+    const Simulator& sim = StartSimulator(4);
+    const int other = ::open(sim.path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+    ListPort(5, (dir_.Path() / "no-such-device").string());
+
+    CliResult r = RunCli({"send", "--port", "4", "--baud", "9600", "POWR????"});
+    EXPECT_NE(r.exit, 0);
+    EXPECT_NE(r.err.find("COM4 cannot be opened: in use by another program\n"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(sim.Received("POWR????"), 0);
+    ::close(other);
+
+    r = RunCli({"send", "--port", "5", "--baud", "9600", "POWR????"});
+    EXPECT_NE(r.err.find("COM5 cannot be opened: no such device\n"), std::string::npos) << r.err;
 }
 
 TEST_F(WholeProgram, RejectedQueryIsSentRetryTimes) {

@@ -10,8 +10,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
 #include <poll.h>
 #include <string>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -81,6 +84,21 @@ private:
     std::string slavePath_;
 };
 
+// The system as the ports see it, in a temporary folder: no console, no lock files.
+PosixPortHost HostIn(const test::TempDir& dir) {
+    PosixPortHost host;
+    host.deviceFolder = (dir.Path() / "dev").string();
+    host.consoleList = (dir.Path() / "console-active").string();
+    host.port.lockFolder = (dir.Path() / "lock").string();
+    std::filesystem::create_directories(host.deviceFolder);
+    std::filesystem::create_directories(host.port.lockFolder);
+    return host;
+}
+
+std::string Bytes(const std::uint8_t* data, int size) {
+    return std::string(reinterpret_cast<const char*>(data), static_cast<std::size_t>(size));
+}
+
 class PosixSerialPortTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -103,9 +121,20 @@ protected:
         return s;
     }
 
+    // Sends `bytes` from the other side and reads them at the port: the data and the error
+    // flags that the next status reports.
+    std::pair<std::string, std::uint32_t> Arrive(const std::string& bytes) {
+        pty_.Send(bytes);
+        WaitForBytes(static_cast<std::uint32_t>(bytes.size()));
+        std::uint8_t buf[64];
+        const int n = port_->Read(buf, sizeof buf);
+        return {Bytes(buf, n), port_->Status().errors};
+    }
+
     PtyPair pty_;
+    test::TempDir hostDir_;
     MemorySettings settings_;
-    PosixSerialPortFactory factory_{settings_};
+    PosixSerialPortFactory factory_{settings_, HostIn(hostDir_)};
     std::unique_ptr<PosixSerialPort> port_;
 };
 
@@ -139,7 +168,10 @@ TEST_F(PosixSerialPortTest, ConfiguresARawLineAtTheRate) {
         EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
         EXPECT_EQ(t.c_cflag & (PARENB | PARODD | CSTOPB | CRTSCTS), 0u);
         EXPECT_EQ(t.c_cflag & (CLOCAL | CREAD), static_cast<tcflag_t>(CLOCAL | CREAD));
-        EXPECT_EQ(t.c_iflag & (IXON | IXOFF | IXANY | ICRNL | INLCR | IGNCR | ISTRIP | INPCK), 0u);
+        EXPECT_EQ(t.c_iflag & (IXON | IXOFF | IXANY | ICRNL | INLCR | IGNCR | ISTRIP), 0u);
+        // A pseudo-terminal counts no line errors: the line marks them in the data instead.
+        EXPECT_EQ(t.c_iflag & (INPCK | PARMRK), static_cast<tcflag_t>(INPCK | PARMRK));
+        EXPECT_EQ(t.c_iflag & (IGNPAR | IGNBRK | BRKINT), 0u);
         EXPECT_EQ(t.c_oflag & OPOST, 0u);
         EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
         EXPECT_EQ(t.c_cc[VMIN], 0);
@@ -260,6 +292,109 @@ TEST_F(PosixSerialPortTest, HangUpIsAnErrorNotData) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
 }
 
+TEST_F(PosixSerialPortTest, LineErrorsMarkedInTheDataBecomeFlags) {
+    ASSERT_TRUE(port_->Configure(9600));
+    // The line doubles a data byte 0xFF; the port reads it once.
+    EXPECT_EQ(Arrive("A\xff"
+                     "B\xff"),
+              std::make_pair(std::string("A\xff"
+                                         "B\xff"),
+                             0u));
+
+    // A UART driver marks a break and a broken character in the data. A pseudo-terminal has
+    // none of either: the marks are sent as they are, with the line's own marking off.
+    termios t{};
+    ASSERT_EQ(::tcgetattr(pty_.Master(), &t), 0);
+    t.c_iflag &= ~static_cast<tcflag_t>(PARMRK);
+    ASSERT_EQ(::tcsetattr(pty_.Master(), TCSANOW, &t), 0);
+    const struct {
+        std::string sent;
+        std::string data;
+        std::uint32_t errors;
+    } arrivals[] = {
+        {std::string("A\xff\x00\x00"
+                     "B",
+                     5),
+         "AB", kPortBreak},
+        {"\xff", "", 0}, // a mark split over three reads
+        {std::string(1, '\0'), "", 0},
+        {"\x41"
+         "C\xff",
+         "C", kPortFraming},
+        {"\xff"
+         "D",
+         "\xff"
+         "D",
+         0}, // a doubled 0xFF split over two reads
+        {"E", "E", 0},
+    };
+    for (const auto& a : arrivals) {
+        SCOPED_TRACE(a.data);
+        EXPECT_EQ(Arrive(a.sent), std::make_pair(a.data, a.errors));
+    }
+}
+
+TEST(PosixSerialPortCountersTest, DriverCountersReplaceTheMarking) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.Ok());
+    test::TempDir dir;
+    PosixPortOptions options = HostIn(dir).port;
+    LineErrorCounters driver{};
+    options.readCounters = [&](int, LineErrorCounters& c) {
+        c = driver;
+        return true;
+    };
+    auto port = PosixSerialPort::Open(pty.SlavePath(), options);
+    ASSERT_NE(port, nullptr);
+    ASSERT_TRUE(port->Configure(9600));
+    termios t{};
+    ASSERT_EQ(::tcgetattr(pty.Master(), &t), 0);
+    EXPECT_EQ(t.c_iflag & (INPCK | PARMRK), 0u);
+
+    // Bytes are taken as they come, 0xFF 0x00 0x00 too.
+    pty.Send(std::string("\xff\x00\x00\xff", 4));
+    ASSERT_TRUE(PtyPair::WaitReadable(port->Descriptor()));
+    std::uint8_t buf[8];
+    EXPECT_EQ(Bytes(buf, port->Read(buf, sizeof buf)), std::string("\xff\x00\x00\xff", 4));
+    EXPECT_EQ(port->Status().errors, 0u);
+
+    driver.breaks += 1;
+    driver.parity += 2;
+    EXPECT_EQ(port->Status().errors, static_cast<std::uint32_t>(kPortBreak | kPortParity));
+    EXPECT_EQ(port->Status().errors, 0u);
+}
+
+TEST_F(PosixSerialPortTest, ClosingDropsOutputNotYetSent) {
+    ASSERT_TRUE(port_->Configure(9600));
+    const std::vector<std::uint8_t> block(4096, 'x');
+    std::size_t queued = 0;
+    for (int n = 1; n > 0 && queued < (8u << 20); queued += static_cast<std::size_t>(n)) {
+        n = port_->Write(block.data(), static_cast<int>(block.size()));
+    }
+    ASSERT_GT(queued, 0u);
+    // A line that does not send would hold the close up until its output drained.
+    port_.reset();
+    EXPECT_LT(pty_.Receive(queued, 100).size(), queued / 2);
+}
+
+TEST_F(PosixSerialPortTest, HungUpLineIsLetGo) {
+    ASSERT_TRUE(port_->Configure(9600));
+    const int fd = port_->Descriptor();
+    pty_.CloseMaster();
+    EXPECT_NE(port_->Status().errors & kPortIoError, 0u);
+    // The device is closed, so that it can come back under its own name.
+    EXPECT_EQ(port_->Descriptor(), -1);
+    EXPECT_EQ(::fcntl(fd, F_GETFD), -1);
+    std::uint8_t buf[4] = {};
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_NE(port_->Status().errors & kPortIoError, 0u);
+        EXPECT_EQ(port_->Read(buf, sizeof buf), 0);
+        EXPECT_EQ(port_->Write(buf, sizeof buf), 0);
+        EXPECT_FALSE(port_->Configure(9600));
+        port_->Purge();
+    }
+}
+
 TEST_F(PosixSerialPortTest, ClosingThePortLetsOthersOpenTheLine) {
     // Another program's open of the line fails while the port holds it. The super-user is
     // exempt from that rule, so the other program runs as an ordinary user.
@@ -296,14 +431,99 @@ TEST(PosixSerialPortFactoryTest, OpensOnlyTerminalsItCanResolve) {
     settings.WriteText(kPortsSection, "COM5", pty.SlavePath());
     settings.WriteText(kPortsSection, "COM6", (dir.Path() / "missing").string());
     settings.WriteText(kPortsSection, "COM7", plainFile.string());
-    PosixSerialPortFactory factory(settings);
+    PosixSerialPortFactory factory(settings, HostIn(dir));
     EXPECT_NE(factory.Open(5), nullptr);
     EXPECT_EQ(factory.Open(6), nullptr); // no such device
+    EXPECT_EQ(factory.LastFailure().error, PortOpenError::kNoDevice);
     EXPECT_EQ(factory.Open(7), nullptr); // not a terminal
+    EXPECT_EQ(factory.LastFailure().error, PortOpenError::kNotATerminal);
     EXPECT_EQ(factory.Open(1), nullptr); // default devices turned off
     EXPECT_EQ(factory.Open(0), nullptr);
     // The port is free again once closed: a second open after the first one ended works.
     EXPECT_NE(factory.Open(5), nullptr);
+}
+
+// Lines that other programs hold, or that carry the console, seen through COM1 = ttyS0 of a
+// device folder in which ttyS0 leads to a pseudo-terminal.
+class PortRefusalTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(pty_.Ok());
+        std::filesystem::create_symlink(pty_.SlavePath(), Device());
+        settings_.WriteText(kPortsSection, "COM7", Device());
+    }
+    std::string Device() const { return host_.deviceFolder + "/ttyS0"; }
+    // Whether COM<n> opens; the reason when it does not.
+    std::string Outcome(int comNumber) {
+        return factory_.Open(comNumber) ? "opened" : Describe(factory_.LastFailure());
+    }
+
+    PtyPair pty_;
+    test::TempDir dir_;
+    PosixPortHost host_ = HostIn(dir_);
+    MemorySettings settings_;
+    PosixSerialPortFactory factory_{settings_, host_};
+};
+
+TEST_F(PortRefusalTest, LineLockedByAnotherProgramIsRefused) {
+    const int other = ::open(pty_.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+    termios before{};
+    ASSERT_EQ(::tcgetattr(other, &before), 0);
+    EXPECT_EQ(Outcome(1), "in use by another program");
+    EXPECT_EQ(factory_.LastFailure().error, PortOpenError::kInUse);
+    ::close(other);
+    EXPECT_EQ(Outcome(1), "opened");
+}
+
+TEST_F(PortRefusalTest, LiveLockFilesAreHonouredAndStaleOnesIgnored) {
+    const pid_t gone = ::fork();
+    if (gone == 0) {
+        ::_exit(0);
+    }
+    ASSERT_GT(gone, 0);
+    ::waitpid(gone, nullptr, 0);
+    const int self = static_cast<int>(::getpid());
+    std::string binarySelf(sizeof(std::int32_t), '\0');
+    const std::int32_t self32 = self;
+    std::memcpy(binarySelf.data(), &self32, sizeof self32);
+
+    const std::string inUse = "in use by another program (pid " + std::to_string(self) + ")";
+    const struct {
+        std::string lock;
+        std::string outcome;
+    } cases[] = {
+        {"      " + std::to_string(self) + "\n", inUse},    // ASCII, as most programs write it
+        {binarySelf, inUse},                                // a 4-byte int, as older ones do
+        {"      " + std::to_string(gone) + "\n", "opened"}, // its owner is gone
+        {"garbage", "opened"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.outcome + " " + c.lock);
+        std::ofstream(host_.port.lockFolder + "/LCK..ttyS0", std::ios::binary) << c.lock;
+        EXPECT_EQ(Outcome(1), c.outcome);
+        EXPECT_EQ(Outcome(7), c.outcome); // the lock of the device a named path leads to
+    }
+}
+
+TEST_F(PortRefusalTest, SystemConsoleIsNoDefaultPort) {
+    const struct {
+        std::string consoles;
+        std::string com1;
+    } cases[] = {
+        {"tty0 ttyS0\n", "the system's console"},
+        {"ttyS0\n", "the system's console"},
+        {"ttyS0 tty0\n", "opened"}, // the last one is the active console
+        {"ttyS01\n", "opened"},
+        {"", "opened"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.consoles);
+        std::ofstream(host_.consoleList) << c.consoles;
+        EXPECT_EQ(Outcome(1), c.com1);
+        EXPECT_EQ(Outcome(7), "opened"); // the profile names the line on purpose
+    }
 }
 
 TEST(ResolveComDeviceTest, MapsComNumbersToDevices) {
