@@ -174,7 +174,7 @@ CursorShape CMainFrame::CurrentCursor() const {
         return CursorShape::Wait;
     }
     const PortEntry* port = link_->CurrentPort();
-    if (port && port->pendingKind != -1) {
+    if (port && port->IsAwaitingAnswer()) {
         return CursorShape::AppStarting;
     }
     return CursorShape::Arrow;
@@ -200,8 +200,8 @@ void CMainFrame::OpenSettingsFile() {
             continue;
         }
         for (const std::string& command : content.commands) {
-            link_->QueueCommand(command.data(), static_cast<std::int32_t>(command.size()), Plain,
-                                0);
+            link_->QueueCommand(command.data(), static_cast<std::int32_t>(command.size()),
+                                AnswerKind::Plain, 0);
         }
         if (content.shortLines > 0) {
             notifier_.Message(kMessageShortSettingsLines, std::to_string(content.shortLines));

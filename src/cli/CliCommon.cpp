@@ -183,7 +183,7 @@ PortEntry* CliContext::OpenPort(int comNumber, int baudRate) {
         link.scanning = 1;
         link.OpenPort(*port);
         static constexpr char kProbe[] = "TNAM   1\r";
-        link.QueueCommand(kProbe, 9, Identify, 0, port);
+        link.QueueCommand(kProbe, 9, AnswerKind::Identify, 0, port);
         ServiceUntilScanEnds();
         link.powerOnRetry = cycles;
         if (port->baudRate == 0 || port->probing) {

@@ -123,7 +123,7 @@ bool CProjectorLink::OpenPort(PortEntry& port) {
     port.receiveFill = 0;
     port.receivePosition = 0;
     port.partialLine.clear();
-    port.pendingKind = -1;
+    port.pendingKind.reset();
     port.retryCount = 0;
     port.commandQueue.clear();
     port.cursor = 0;
@@ -174,7 +174,7 @@ PortEntry* CProjectorLink::UsePort(std::int32_t comNumber) {
     return &*it;
 }
 
-bool CProjectorLink::QueueCommand(const void* bytes, std::int32_t length, std::int32_t kind,
+bool CProjectorLink::QueueCommand(const void* bytes, std::int32_t length, AnswerKind kind,
                                   std::int32_t pause, PortEntry* port) {
     if (!port) {
         port = currentPort_;
@@ -208,7 +208,7 @@ bool CProjectorLink::SendValue(const char* code, std::int32_t value, std::int32_
     } else {
         std::snprintf(command, sizeof command, "%.4s%4d\r", code, static_cast<int>(value));
     }
-    return QueueCommand(command, 9, Value, pause);
+    return QueueCommand(command, 9, AnswerKind::Value, pause);
 }
 
 bool CProjectorLink::IsBusy(const PortEntry* port) const {
@@ -218,7 +218,7 @@ bool CProjectorLink::IsBusy(const PortEntry* port) const {
     if (!port || !port->IsOpen()) {
         return false;
     }
-    return port->pendingKind != -1 || port->cursor < port->commandQueue.size();
+    return port->IsAwaitingAnswer() || port->cursor < port->commandQueue.size();
 }
 
 void CProjectorLink::SetLastStatus(std::int32_t value) {
@@ -253,8 +253,8 @@ void CProjectorLink::HandleLine(PortEntry& port, ExchangeResult result, const st
         }
     };
 
-    switch (port.pendingKind) {
-    case Plain:
+    switch (*port.pendingKind) {
+    case AnswerKind::Plain:
         if (isError) {
             countError();
             SetLastStatus(kNoValue);
@@ -262,7 +262,7 @@ void CProjectorLink::HandleLine(PortEntry& port, ExchangeResult result, const st
             MoveOn(port);
         }
         break;
-    case Value:
+    case AnswerKind::Value:
         if (isOk) {
             if (!isPowr) {
                 MoveOn(port);
@@ -280,7 +280,7 @@ void CProjectorLink::HandleLine(PortEntry& port, ExchangeResult result, const st
             MoveOn(port);
         }
         break;
-    case Text:
+    case AnswerKind::Text:
         if (!port.textAnswer.empty()) {
             port.textAnswer.back() = '\r';
             port.textAnswer.push_back('\n');
@@ -291,13 +291,13 @@ void CProjectorLink::HandleLine(PortEntry& port, ExchangeResult result, const st
             MoveOn(port);
         }
         break;
-    case Identify:
+    case AnswerKind::Identify:
         if (result == ExchangeResult::Data) {
             port.projectorName = line.substr(0, kMaxProjectorName);
             MoveOn(port);
         }
         break;
-    case Transfer:
+    case AnswerKind::Transfer:
         if (isError) {
             if (++port.retryCount == retry) {
                 port.retryCount = 0;
@@ -312,8 +312,8 @@ void CProjectorLink::HandleLine(PortEntry& port, ExchangeResult result, const st
         MoveOn(port);
         break;
     }
-    if (port.pendingKind != Text || endedByEot) {
-        port.pendingKind = -1;
+    if (port.pendingKind != AnswerKind::Text || endedByEot) {
+        port.pendingKind.reset();
     }
 }
 
@@ -329,7 +329,7 @@ ExchangeResult CProjectorLink::PumpPort(PortEntry& port) {
     // driver.
     const auto held = static_cast<std::uint32_t>(port.receiveFill - port.receivePosition);
     std::uint32_t room = kMaxReadPerPump;
-    if (port.pendingKind != -1) {
+    if (port.IsAwaitingAnswer()) {
         room = held < kMaxReadPerPump ? kMaxReadPerPump - held : 0;
     }
     const std::uint32_t waiting = std::min(status.waiting, room);
@@ -370,7 +370,7 @@ ExchangeResult CProjectorLink::PumpPort(PortEntry& port) {
     }
 
     // Answer.
-    if (port.pendingKind != -1) {
+    if (port.IsAwaitingAnswer()) {
         if (bytesRead == 0 && port.receivePosition == port.receiveFill) {
             port.receivePosition = 0;
             port.receiveFill = 0;
@@ -404,7 +404,7 @@ ExchangeResult CProjectorLink::PumpPort(PortEntry& port) {
                     port.earliestSend = now + recTimeoutErr;
                 }
                 HandleLine(port, result, line, endedByEot);
-                if (port.pendingKind == -1 && port.cursor < port.commandQueue.size() &&
+                if (!port.IsAwaitingAnswer() && port.cursor < port.commandQueue.size() &&
                     port.commandQueue[port.cursor].pause) {
                     port.earliestSend = now + kPauseMs;
                 }
@@ -417,11 +417,11 @@ ExchangeResult CProjectorLink::PumpPort(PortEntry& port) {
     }
 
     // Time-out.
-    if (port.pendingKind != -1) {
+    if (port.IsAwaitingAnswer()) {
         const Tick now = clock_.Now();
         if (After(now, port.answerDeadline)) {
             const bool inGrace = powerCommandTime != 0 && now - powerCommandTime <= powerOnWait;
-            if (port.pendingKind == Text) {
+            if (port.pendingKind == AnswerKind::Text) {
                 // The end of a text answer that has no EOT.
                 if (port.textAnswer.empty() || port.textAnswer.back() != 0) {
                     port.textAnswer.push_back(0);
@@ -447,7 +447,7 @@ ExchangeResult CProjectorLink::SendNext(PortEntry& port, ExchangeResult result) 
     // from before a wrap of the tick count.
     const Tick longestPause = std::max(recTimeoutErr, kPauseMs);
     const bool sendDue = !After(port.earliestSend, now) || port.earliestSend - now > longestPause;
-    if (port.pendingKind == -1 && port.cursor < port.commandQueue.size() && sendDue) {
+    if (!port.IsAwaitingAnswer() && port.cursor < port.commandQueue.size() && sendDue) {
         QueuedCommand& command = port.commandQueue[port.cursor];
         if (!port.writing) {
             // A write that cannot finish (output held, device gone) times out like an answer.
@@ -476,18 +476,18 @@ ExchangeResult CProjectorLink::SendNext(PortEntry& port, ExchangeResult result) 
         command.sent = 0;
         const std::uint8_t* bytes = port.sendBuffer.data() + command.offset;
         switch (command.kind) {
-        case Plain:
+        case AnswerKind::Plain:
             if (StartsWithPowr(bytes, command.length)) {
                 port.answerTimeout = recTimeoutOff;
                 powerCommandTime = now;
             }
             [[fallthrough]];
-        case Value:
+        case AnswerKind::Value:
             lastStatusKey_ = KeyOf(bytes, command.length);
             haveLastStatusKey_ = true;
             Status().FindOrAdd(lastStatusKey_);
             break;
-        case Text:
+        case AnswerKind::Text:
             port.textAnswer.clear();
             break;
         default:
@@ -516,10 +516,10 @@ bool CProjectorLink::Service() {
         if (PumpPort(port) != ExchangeResult::TimedOut) {
             continue;
         }
-        if (port.pendingKind == Text) {
+        if (port.pendingKind == AnswerKind::Text) {
             MoveOn(port);
         } else if (++port.retryCount != retry) {
-            port.pendingKind = -1;
+            port.pendingKind.reset();
             continue;
         } else {
             ++port.cursor;
@@ -527,7 +527,7 @@ bool CProjectorLink::Service() {
             dropped = true;
         }
         port.retryCount = 0;
-        port.pendingKind = -1;
+        port.pendingKind.reset();
     }
     return dropped;
 }
@@ -549,7 +549,7 @@ void CProjectorLink::ScanPorts() {
         port.powerOnRetryCount = 0;
         if (OpenPort(port)) {
             ++portsFound;
-            QueueCommand(kProbe, kProbeLength, Identify, 0, &port);
+            QueueCommand(kProbe, kProbeLength, AnswerKind::Identify, 0, &port);
         } else {
             ports_.pop_back();
         }
@@ -576,7 +576,7 @@ void CProjectorLink::FailedProbe(PortEntry& port, bool& goesOn) {
     }
     if (port.baudRate != 0) {
         OpenPort(port);
-        QueueCommand(kProbe, kProbeLength, Identify, 0, &port);
+        QueueCommand(kProbe, kProbeLength, AnswerKind::Identify, 0, &port);
         goesOn = true;
     }
 }

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,7 @@ class Notifier;
 class Settings;
 
 // What kind of answer a command expects.
-enum AnswerKind : std::int32_t {
+enum class AnswerKind : std::int32_t {
     Plain = 0,    // "OK" or "ERR"
     Value = 1,    // a number, stored in the status table under the command's code
     Text = 2,     // lines, the last ended by EOT, collected in the port's text answer
@@ -40,7 +41,7 @@ struct QueuedCommand {
     std::int32_t offset = 0; // start of its bytes in the send buffer
     std::int32_t sent = 0;   // bytes already written
     std::int32_t length = 0;
-    std::int32_t kind = Plain;
+    AnswerKind kind = AnswerKind::Plain;
     std::int32_t pause = 0; // 1: not sooner than 50 ms after the previous answer
 };
 
@@ -67,7 +68,7 @@ struct PortEntry {
     std::int32_t baudIndex = 0;
     std::int32_t receiveFill = 0;
     std::int32_t receivePosition = 0;
-    std::int32_t pendingKind = -1; // AnswerKind awaited, -1 none
+    std::optional<AnswerKind> pendingKind; // the kind of answer awaited; none while idle
     Tick answerDeadline = 0;
     Tick answerTimeout = 0;
     Tick earliestSend = 0;
@@ -89,6 +90,7 @@ struct PortEntry {
     std::int32_t writing = 0;
 
     bool IsOpen() const { return handle != nullptr; }
+    bool IsAwaitingAnswer() const { return pendingKind.has_value(); }
     int ComNumber() const { return portIndex + 1; }
 };
 
@@ -121,7 +123,7 @@ public:
 
     // Appends a command to a port's queue (null: the current port). False when there is no
     // port or the port is closed.
-    bool QueueCommand(const void* bytes, std::int32_t length, std::int32_t kind, std::int32_t pause,
+    bool QueueCommand(const void* bytes, std::int32_t length, AnswerKind kind, std::int32_t pause,
                       PortEntry* port = nullptr);
     // Queues the first four characters of code + "%4d\r" (or "????\r" for kNoValue) as a
     // Value command on the current port. False, and nothing queued, when there is no port,

@@ -6,6 +6,8 @@
 namespace tonedesk::test {
 namespace {
 
+using enum AnswerKind;
+
 std::string TextOf(const ByteBuffer& bytes) {
     return std::string(bytes.begin(), bytes.end());
 }
@@ -15,7 +17,7 @@ std::string TextOf(const ByteBuffer& bytes) {
 
 struct AnswerCase {
     const char* name;
-    std::int32_t kind;
+    AnswerKind kind;
     std::string command;
     std::string answer;
     bool busyAfter;       // the command stays (or, for Text, is still collecting)
@@ -279,7 +281,7 @@ TEST_F(ExchangeTest, PartialWritesContinueAtTheNextPumps) {
     for (int i = 0; i < 64; ++i) {
         Step();
     }
-    EXPECT_EQ(port->pendingKind, -1);
+    EXPECT_FALSE(port->IsAwaitingAnswer());
     Step();
     EXPECT_EQ(line->written, block);
     EXPECT_EQ(port->pendingKind, Transfer);

@@ -23,7 +23,7 @@ TEST_F(GammaQueueTest, AllChannelsGoOutInOrderWithPauses) {
     ASSERT_TRUE(QueueGammaTables(*link, 1, table, -1));
     ASSERT_EQ(port->commandQueue.size(), 12u);
     for (std::size_t k = 0; k < 12; ++k) {
-        EXPECT_EQ(port->commandQueue[k].kind, Transfer);
+        EXPECT_EQ(port->commandQueue[k].kind, AnswerKind::Transfer);
         EXPECT_EQ(port->commandQueue[k].pause, 1);
         EXPECT_EQ(port->commandQueue[k].length, k % 2 == 0 ? 9 : 257);
     }

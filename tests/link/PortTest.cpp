@@ -3,6 +3,8 @@
 namespace tonedesk::test {
 namespace {
 
+using enum AnswerKind;
+
 using PortTest = LinkFixture;
 
 TEST_F(PortTest, EmptyProfileGivesTheDefaults) {

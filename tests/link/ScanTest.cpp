@@ -3,6 +3,8 @@
 namespace tonedesk::test {
 namespace {
 
+using enum AnswerKind;
+
 class ScanTest : public LinkFixture {
 protected:
     // Service once per virtual millisecond until the scan ends (or `limit` ms passed); the time
