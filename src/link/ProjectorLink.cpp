@@ -79,14 +79,15 @@ CProjectorLink::CProjectorLink(const Settings& settings, const Clock& clock,
                                SerialPortFactory& ports, Notifier& notifier)
     : clock_(clock), portFactory_(ports), notifier_(notifier), model_(notifier) {
     ports_.reserve(kMaxComPorts);
-    recTimeoutOn = TimeSetting(settings, "REC_TIMEOUT_ON");
-    recTimeoutOff = TimeSetting(settings, "REC_TIMEOUT_OFF");
-    recTimeoutErr = TimeSetting(settings, "REC_TIMEOUT_ERR");
-    powerOnTime = TimeSetting(settings, "POWERON_TIME");
-    powerOnWait = TimeSetting(settings, "POWERON_WAIT");
-    retry = CountSetting(settings, "RETRY");
-    retry2 = CountSetting(settings, "RETRY2");
-    powerOnRetry = CountSetting(settings, "POWERON_RETRY");
+    settings_.recTimeoutOn = TimeSetting(settings, "REC_TIMEOUT_ON");
+    settings_.recTimeoutOff = TimeSetting(settings, "REC_TIMEOUT_OFF");
+    settings_.recTimeoutErr = TimeSetting(settings, "REC_TIMEOUT_ERR");
+    settings_.powerOnTime = TimeSetting(settings, "POWERON_TIME");
+    settings_.powerOnWait = TimeSetting(settings, "POWERON_WAIT");
+    settings_.retry = CountSetting(settings, "RETRY");
+    settings_.retry2 = CountSetting(settings, "RETRY2");
+    settings_.powerOnRetry = CountSetting(settings, "POWERON_RETRY");
+    probeCycles_ = settings_.powerOnRetry;
 }
 
 CProjectorLink::~CProjectorLink() = default;
@@ -104,7 +105,8 @@ void CProjectorLink::TraceOut(const char* format, ...) const {
 }
 
 Tick CProjectorLink::ProbeTimeout() const {
-    return powerOnTime / (static_cast<Tick>(retry2) * 3);
+    return settings_.powerOnTime /
+           (static_cast<Tick>(settings_.retry2) * static_cast<Tick>(probeRates_.size()));
 }
 
 bool CProjectorLink::OpenPort(PortEntry& port) {
@@ -129,7 +131,7 @@ bool CProjectorLink::OpenPort(PortEntry& port) {
     port.cursor = 0;
     port.sendBuffer.clear();
     port.writing = 0;
-    port.answerTimeout = port.probing ? ProbeTimeout() : recTimeoutOff;
+    port.answerTimeout = port.probing ? ProbeTimeout() : settings_.recTimeoutOff;
 
     // Configuration failures show up later as line errors or missing answers.
     port.handle->Configure(port.baudRate);
@@ -248,7 +250,7 @@ void CProjectorLink::HandleLine(PortEntry& port, ExchangeResult result, const st
     const bool isPowr =
         command && StartsWithPowr(port.sendBuffer.data() + command->offset, command->length);
     const auto countError = [&] {
-        if (++port.retryCount == retry) {
+        if (++port.retryCount == settings_.retry) {
             MoveOn(port);
         }
     };
@@ -274,7 +276,7 @@ void CProjectorLink::HandleLine(PortEntry& port, ExchangeResult result, const st
         } else {
             const std::int32_t value = DecimalValue(line);
             if (isPowr) {
-                port.answerTimeout = value == 1 ? recTimeoutOn : recTimeoutOff;
+                port.answerTimeout = value == 1 ? settings_.recTimeoutOn : settings_.recTimeoutOff;
             }
             SetLastStatus(value);
             MoveOn(port);
@@ -299,7 +301,7 @@ void CProjectorLink::HandleLine(PortEntry& port, ExchangeResult result, const st
         break;
     case AnswerKind::Transfer:
         if (isError) {
-            if (++port.retryCount == retry) {
+            if (++port.retryCount == settings_.retry) {
                 port.retryCount = 0;
                 DropQueue(port);
                 notifier_.Message(kMessageTransferRejected);
@@ -401,7 +403,7 @@ ExchangeResult CProjectorLink::PumpPort(PortEntry& port) {
                 result = Classify(line);
                 const Tick now = clock_.Now();
                 if (result == ExchangeResult::Error) {
-                    port.earliestSend = now + recTimeoutErr;
+                    port.earliestSend = now + settings_.recTimeoutErr;
                 }
                 HandleLine(port, result, line, endedByEot);
                 if (!port.IsAwaitingAnswer() && port.cursor < port.commandQueue.size() &&
@@ -420,7 +422,8 @@ ExchangeResult CProjectorLink::PumpPort(PortEntry& port) {
     if (port.IsAwaitingAnswer()) {
         const Tick now = clock_.Now();
         if (After(now, port.answerDeadline)) {
-            const bool inGrace = powerCommandTime != 0 && now - powerCommandTime <= powerOnWait;
+            const bool inGrace =
+                powerCommandTime_ != 0 && now - powerCommandTime_ <= settings_.powerOnWait;
             if (port.pendingKind == AnswerKind::Text) {
                 // The end of a text answer that has no EOT.
                 if (port.textAnswer.empty() || port.textAnswer.back() != 0) {
@@ -445,7 +448,7 @@ ExchangeResult CProjectorLink::SendNext(PortEntry& port, ExchangeResult result) 
     const Tick now = clock_.Now();
     // A pause never lasts longer than this; an earliest-send tick further ahead is left over
     // from before a wrap of the tick count.
-    const Tick longestPause = std::max(recTimeoutErr, kPauseMs);
+    const Tick longestPause = std::max(settings_.recTimeoutErr, kPauseMs);
     const bool sendDue = !After(port.earliestSend, now) || port.earliestSend - now > longestPause;
     if (!port.IsAwaitingAnswer() && port.cursor < port.commandQueue.size() && sendDue) {
         QueuedCommand& command = port.commandQueue[port.cursor];
@@ -478,8 +481,8 @@ ExchangeResult CProjectorLink::SendNext(PortEntry& port, ExchangeResult result) 
         switch (command.kind) {
         case AnswerKind::Plain:
             if (StartsWithPowr(bytes, command.length)) {
-                port.answerTimeout = recTimeoutOff;
-                powerCommandTime = now;
+                port.answerTimeout = settings_.recTimeoutOff;
+                powerCommandTime_ = now;
             }
             [[fallthrough]];
         case AnswerKind::Value:
@@ -505,7 +508,7 @@ ExchangeResult CProjectorLink::SendNext(PortEntry& port, ExchangeResult result) 
 }
 
 bool CProjectorLink::Service() {
-    if (scanning) {
+    if (scanning_) {
         return ServiceScan();
     }
     bool dropped = false;
@@ -518,7 +521,7 @@ bool CProjectorLink::Service() {
         }
         if (port.pendingKind == AnswerKind::Text) {
             MoveOn(port);
-        } else if (++port.retryCount != retry) {
+        } else if (++port.retryCount != settings_.retry) {
             port.pendingKind.reset();
             continue;
         } else {
@@ -537,19 +540,21 @@ void CProjectorLink::ScanPorts() {
     for (PortEntry& port : ports_) {
         port.handle.reset();
     }
-    scanning = 1;
-    portsFound = 0;
+    scanning_ = true;
+    portsFound_ = 0;
+    probeRates_.assign(kBaudRates.begin(), kBaudRates.end());
+    probeCycles_ = settings_.powerOnRetry;
     ports_.clear();
     for (std::int32_t index = 0; index < kMaxComPorts; ++index) {
         PortEntry& port = ports_.emplace_back();
         port.portIndex = index;
-        port.probing = scanning;
+        port.probing = 1;
         port.baudIndex = 0;
         port.baudRate = 0;
         port.powerOnRetryCount = 0;
         if (OpenPort(port)) {
-            ++portsFound;
-            QueueCommand(kProbe, kProbeLength, AnswerKind::Identify, 0, &port);
+            ++portsFound_;
+            QueueProbe(port);
         } else {
             ports_.pop_back();
         }
@@ -557,28 +562,48 @@ void CProjectorLink::ScanPorts() {
 }
 
 void CProjectorLink::FailedProbe(PortEntry& port, bool& goesOn) {
-    if (++port.retryCount != retry2) {
+    if (++port.retryCount != settings_.retry2) {
         goesOn = true;
         return;
     }
     ++port.baudIndex;
-    if (port.baudIndex == static_cast<std::int32_t>(kBaudRates.size())) {
-        if (++port.powerOnRetryCount == powerOnRetry) {
+    if (port.baudIndex == static_cast<std::int32_t>(probeRates_.size())) {
+        if (++port.powerOnRetryCount == probeCycles_) {
             port.handle.reset();
             port.probing = 0;
             port.baudRate = 0;
         } else {
             port.baudIndex = 0;
-            port.baudRate = kBaudRates[0];
+            port.baudRate = probeRates_[0];
         }
     } else {
-        port.baudRate = kBaudRates[static_cast<std::size_t>(port.baudIndex)];
+        port.baudRate = probeRates_[static_cast<std::size_t>(port.baudIndex)];
     }
     if (port.baudRate != 0) {
         OpenPort(port);
-        QueueCommand(kProbe, kProbeLength, AnswerKind::Identify, 0, &port);
+        QueueProbe(port);
         goesOn = true;
     }
+}
+
+void CProjectorLink::QueueProbe(PortEntry& port) {
+    QueueCommand(kProbe, kProbeLength, AnswerKind::Identify, 0, &port);
+}
+
+bool CProjectorLink::StartProbe(PortEntry& port, std::span<const std::int32_t> rates) {
+    if (!port.IsOpen() || rates.empty()) {
+        return false;
+    }
+    probeRates_.assign(rates.begin(), rates.end());
+    probeCycles_ = 1;
+    port.probing = 1;
+    port.baudIndex = 0;
+    port.baudRate = probeRates_[0];
+    port.powerOnRetryCount = 0;
+    scanning_ = true;
+    OpenPort(port);
+    QueueProbe(port);
+    return true;
 }
 
 bool CProjectorLink::ServiceScan() {
@@ -602,7 +627,7 @@ bool CProjectorLink::ServiceScan() {
         }
     }
     if (!goesOn) {
-        scanning = 0;
+        scanning_ = false;
     }
     return false;
 }

@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,18 @@ inline constexpr std::uint32_t kMaxReadPerPump = 4096;
 inline constexpr int kMessageQueueDropped = 4102;
 inline constexpr int kMessageTransferRejected = 4105;
 
+// The link settings of the profile (section ENV). The three counts are at least 1.
+struct LinkSettings {
+    std::int32_t retry = 3;        // attempts of a command
+    std::int32_t retry2 = 2;       // attempts of the name query at one rate
+    std::int32_t powerOnRetry = 6; // cycles of the rates the scan tries
+    Tick recTimeoutOn = 10000;     // answer time-out while the projector is on
+    Tick recTimeoutOff = 10000;    // answer time-out otherwise
+    Tick recTimeoutErr = 250;      // pause after an ERR answer
+    Tick powerOnTime = 4800;       // one cycle of the scan's rates
+    Tick powerOnWait = 30000;      // missing answers are not counted this long after "POWR"
+};
+
 struct PortEntry {
     std::int32_t portIndex = 0;         // 0-based: COM(portIndex + 1)
     std::unique_ptr<SerialPort> handle; // null while closed
@@ -91,6 +104,8 @@ struct PortEntry {
 
     bool IsOpen() const { return handle != nullptr; }
     bool IsAwaitingAnswer() const { return pendingKind.has_value(); }
+    // After a scan or a probe: a projector answered the name query on this port, at baudRate.
+    bool AnsweredProbe() const { return IsOpen() && probing == 0 && baudRate != 0; }
     int ComNumber() const { return portIndex + 1; }
 };
 
@@ -138,6 +153,13 @@ public:
     bool Service();
     // Starts a new scan of COM1..COM255.
     void ScanPorts();
+    // Probes one open port as the scan does, for one cycle of `rates`: the name query as an
+    // Identify command at each rate in turn, RETRY2 attempts at each, an answer awaited
+    // POWERON_TIME / (RETRY2 * number of rates). The link enters the scanning mode; Service drives
+    // the probe until Scanning() turns false, and then the port tells whether a projector answered
+    // (AnsweredProbe) and at which rate. A port nothing answered on is closed. False, and nothing
+    // started, when the port is closed or no rate is given.
+    bool StartProbe(PortEntry& port, std::span<const std::int32_t> rates);
 
     PortEntry* CurrentPort() const { return currentPort_; }
     std::vector<PortEntry>& Ports() { return ports_; }
@@ -151,24 +173,23 @@ public:
     void SetTraceSink(TraceSink sink) { traceSink_ = std::move(sink); }
     void TraceOut(const char* format, ...) const __attribute__((format(printf, 2, 3)));
 
-    // Link settings, as read at construction. The three counts are at least 1.
-    std::int32_t retry = 3;
-    std::int32_t retry2 = 2;
-    std::int32_t powerOnRetry = 6;
-    Tick recTimeoutOn = 10000;
-    Tick recTimeoutOff = 10000;
-    Tick recTimeoutErr = 250;
-    Tick powerOnTime = 4800;
-    Tick powerOnWait = 30000;
-
-    Tick powerCommandTime = 0; // tick of the last "POWR" Plain command; 0 none
-    std::int32_t scanning = 1;
-    std::int32_t portsFound = 0;
+    // The link settings, as read at construction.
+    const LinkSettings& Configuration() const { return settings_; }
+    // The link starts in the scanning mode: Service drives the scan (or a probe) until it ends.
+    bool Scanning() const { return scanning_; }
+    // Leaves the scanning mode: from now on Service exchanges the queued commands of the open
+    // ports.
+    void StopScanning() { scanning_ = false; }
+    // Ports that opened at the start of the last scan.
+    std::int32_t PortsFound() const { return portsFound_; }
+    // Tick at which the last "POWR" Plain command was written; 0 none.
+    Tick PowerCommandTime() const { return powerCommandTime_; }
 
 private:
     ExchangeResult PumpPort(PortEntry& port);
     bool ServiceScan();
     void FailedProbe(PortEntry& port, bool& goesOn);
+    void QueueProbe(PortEntry& port);
     void HandleLine(PortEntry& port, ExchangeResult result, const std::string& line,
                     bool endedByEot);
     ExchangeResult SendNext(PortEntry& port, ExchangeResult result);
@@ -187,6 +208,13 @@ private:
     std::uint32_t lastStatusKey_ = 0; // code of the last Plain or Value command written
     bool haveLastStatusKey_ = false;
     TraceSink traceSink_;
+    LinkSettings settings_;
+    Tick powerCommandTime_ = 0;
+    bool scanning_ = true;
+    std::int32_t portsFound_ = 0;
+    // What the running scan or probe tries: these rates in turn, this many cycles.
+    std::vector<std::int32_t> probeRates_{kBaudRates.begin(), kBaudRates.end()};
+    std::int32_t probeCycles_ = 0;
 };
 
 } // namespace tonedesk

@@ -303,7 +303,7 @@ TEST_F(MainFrameTest, StartScanStartsTheServiceTimer) {
     EXPECT_TRUE(frame.ServiceTimer().isActive());
     EXPECT_EQ(frame.ServiceTimer().interval(), 1);
     EXPECT_EQ(frame.ServiceTimer().timerType(), Qt::PreciseTimer);
-    EXPECT_EQ(frame.Link().scanning, 1);
+    EXPECT_TRUE(frame.Link().Scanning());
 }
 
 } // namespace

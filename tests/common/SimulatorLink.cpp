@@ -25,7 +25,7 @@ SimulatorLink::SimulatorLink(const std::vector<std::string>& simOptions, int bau
     settings_.WriteText(kPortsSection, "COM1", *path);
     ports_ = std::make_unique<PosixSerialPortFactory>(settings_);
     link_ = std::make_unique<CProjectorLink>(settings_, clock_, *ports_, notifier_);
-    link_->scanning = 0;
+    link_->StopScanning();
     port_ = link_->UsePort(1);
     if (!port_) {
         error_ = "the simulator's terminal " + *path + " cannot be opened";

@@ -208,7 +208,7 @@ TEST_F(ExchangeTest, PowerCommandStartsAGracePeriodForMissingAnswers) {
     Queue("POWR   1\r", Plain);
     Step();
     const Tick powerWritten = clock.Now();
-    EXPECT_EQ(link->powerCommandTime, powerWritten);
+    EXPECT_EQ(link->PowerCommandTime(), powerWritten);
     Step();
     EXPECT_FALSE(link->IsBusy());
 

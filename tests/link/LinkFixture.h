@@ -31,7 +31,7 @@ protected:
         if (!link) {
             MakeLink();
         }
-        link->scanning = 0;
+        link->StopScanning();
         PortEntry* p = link->UsePort(com);
         EXPECT_NE(p, nullptr);
         port = p;

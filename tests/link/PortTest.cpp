@@ -9,17 +9,18 @@ using PortTest = LinkFixture;
 
 TEST_F(PortTest, EmptyProfileGivesTheDefaults) {
     MakeLink();
-    EXPECT_EQ(link->retry, 3);
-    EXPECT_EQ(link->retry2, 2);
-    EXPECT_EQ(link->powerOnRetry, 6);
-    EXPECT_EQ(link->recTimeoutOn, 10000u);
-    EXPECT_EQ(link->recTimeoutOff, 10000u);
-    EXPECT_EQ(link->recTimeoutErr, 250u);
-    EXPECT_EQ(link->powerOnTime, 4800u);
-    EXPECT_EQ(link->powerOnWait, 30000u);
-    EXPECT_EQ(link->scanning, 1);
-    EXPECT_EQ(link->portsFound, 0);
-    EXPECT_EQ(link->powerCommandTime, 0u);
+    const LinkSettings& s = link->Configuration();
+    EXPECT_EQ(s.retry, 3);
+    EXPECT_EQ(s.retry2, 2);
+    EXPECT_EQ(s.powerOnRetry, 6);
+    EXPECT_EQ(s.recTimeoutOn, 10000u);
+    EXPECT_EQ(s.recTimeoutOff, 10000u);
+    EXPECT_EQ(s.recTimeoutErr, 250u);
+    EXPECT_EQ(s.powerOnTime, 4800u);
+    EXPECT_EQ(s.powerOnWait, 30000u);
+    EXPECT_TRUE(link->Scanning());
+    EXPECT_EQ(link->PortsFound(), 0);
+    EXPECT_EQ(link->PowerCommandTime(), 0u);
     EXPECT_EQ(link->CurrentPort(), nullptr);
 }
 
@@ -29,10 +30,11 @@ TEST_F(PortTest, CountsBelowOneAreTakenAsOne) {
     SetEnv("POWERON_RETRY", 0);
     SetEnv("REC_TIMEOUT_ERR", -1);
     Connect();
-    EXPECT_EQ(link->retry, 1);
-    EXPECT_EQ(link->retry2, 1);
-    EXPECT_EQ(link->powerOnRetry, 1);
-    EXPECT_EQ(link->recTimeoutErr, 0u);
+    const LinkSettings& s = link->Configuration();
+    EXPECT_EQ(s.retry, 1);
+    EXPECT_EQ(s.retry2, 1);
+    EXPECT_EQ(s.powerOnRetry, 1);
+    EXPECT_EQ(s.recTimeoutErr, 0u);
 
     // One rejection and one missing answer are all a command gets.
     line->Reply("MOUT   1\r", "ERR\r");
@@ -105,7 +107,7 @@ TEST_F(PortTest, CloseOtherPortsKeepsOnlyTheNamedPort) {
     for (int com : {3, 1, 2}) {
         ports.AddLine(com);
     }
-    link->scanning = 0;
+    link->StopScanning();
     for (int com : {3, 1, 2}) {
         ASSERT_NE(link->UsePort(com), nullptr);
     }
