@@ -70,6 +70,29 @@ ExchangeResult Classify(const std::string& line) {
     return ExchangeResult::Data;
 }
 
+// Room for bytes from the driver in this pump. Lines already in the buffer are handled one per
+// pump. While an answer is awaited, no more is taken from the driver than fits beside them in
+// kMaxReadPerPump, so that a peer sending lines faster than that cannot make the buffer grow
+// without end: the rest waits in the driver.
+std::uint32_t ReadRoom(const PortEntry& port) {
+    if (!port.IsAwaitingAnswer()) {
+        return kMaxReadPerPump;
+    }
+    const auto held = static_cast<std::uint32_t>(port.receiveFill - port.receivePosition);
+    return held < kMaxReadPerPump ? kMaxReadPerPump - held : 0;
+}
+
+// The lines handled so far are gone: what is left moves to the front of the receive buffer.
+void DropHandledBytes(PortEntry& port) {
+    if (port.receivePosition == 0) {
+        return;
+    }
+    const auto from = port.receiveBuffer.begin() + port.receivePosition;
+    std::copy(from, port.receiveBuffer.begin() + port.receiveFill, port.receiveBuffer.begin());
+    port.receiveFill -= port.receivePosition;
+    port.receivePosition = 0;
+}
+
 constexpr char kProbe[] = "TNAM   1\r";
 constexpr std::int32_t kProbeLength = 9;
 
@@ -241,8 +264,8 @@ void CProjectorLink::DropQueue(PortEntry& port) {
     port.writing = 0;
 }
 
-void CProjectorLink::HandleLine(PortEntry& port, ExchangeResult result, const std::string& line,
-                                bool endedByEot) {
+void CProjectorLink::ApplyAnswer(PortEntry& port, ExchangeResult result, const std::string& line,
+                                 bool endedByEot) {
     const bool isError = result == ExchangeResult::Error;
     const bool isOk = result == ExchangeResult::Ok;
     const QueuedCommand* command =
@@ -320,30 +343,24 @@ void CProjectorLink::HandleLine(PortEntry& port, ExchangeResult result, const st
 }
 
 ExchangeResult CProjectorLink::PumpPort(PortEntry& port) {
+    const std::int32_t bytesRead = ReadFromDriver(port);
     ExchangeResult result = ExchangeResult::None;
-    SerialPort& device = *port.handle;
-
-    // Receive.
-    const PortStatus status = device.Status();
-    // Lines already in the buffer are handled one per pump. While an answer is awaited, no more
-    // is taken from the driver than fits beside them in kMaxReadPerPump, so that a peer sending
-    // lines faster than that cannot make the buffer grow without end: the rest waits in the
-    // driver.
-    const auto held = static_cast<std::uint32_t>(port.receiveFill - port.receivePosition);
-    std::uint32_t room = kMaxReadPerPump;
     if (port.IsAwaitingAnswer()) {
-        room = held < kMaxReadPerPump ? kMaxReadPerPump - held : 0;
+        result = TakeAnswer(port, bytesRead);
     }
-    const std::uint32_t waiting = std::min(status.waiting, room);
+    if (port.IsAwaitingAnswer() && AnswerTimedOut(port)) {
+        result = ExchangeResult::TimedOut;
+    }
+    return SendNext(port, result);
+}
+
+std::int32_t CProjectorLink::ReadFromDriver(PortEntry& port) {
+    SerialPort& device = *port.handle;
+    const PortStatus status = device.Status();
+    const std::uint32_t waiting = std::min(status.waiting, ReadRoom(port));
     std::int32_t bytesRead = 0;
-    if (waiting > 0 && port.receivePosition > 0) {
-        // The lines handled so far are gone: what is left moves to the front.
-        const auto from = port.receiveBuffer.begin() + port.receivePosition;
-        std::copy(from, port.receiveBuffer.begin() + port.receiveFill, port.receiveBuffer.begin());
-        port.receiveFill = static_cast<std::int32_t>(held);
-        port.receivePosition = 0;
-    }
     if (waiting > 0) {
+        DropHandledBytes(port);
         const std::size_t need = static_cast<std::size_t>(port.receiveFill) + waiting;
         if (port.receiveBuffer.size() < need) {
             port.receiveBuffer.resize(need);
@@ -358,114 +375,103 @@ ExchangeResult CProjectorLink::PumpPort(PortEntry& port) {
         }
     }
     if (status.errors != 0) {
-        static constexpr std::pair<std::uint32_t, const char*> kFlagTexts[] = {
-            {kPortBreak, " Detect Break\n"},         {kPortFraming, " Framing\n"},
-            {kPortIoError, " I/O Error\n"},          {kPortOverrun, " Over Run\n"},
-            {kPortRxOverflow, " Buffer Overflow\n"}, {kPortParity, " Parity Error\n"},
-        };
-        for (const auto& [flag, text] : kFlagTexts) {
-            if (status.errors & flag) {
-                TraceOut("%s", text);
-            }
-        }
+        TraceLineErrors(status.errors);
         bytesRead = 0;
     }
+    return bytesRead;
+}
 
-    // Answer.
-    if (port.IsAwaitingAnswer()) {
-        if (bytesRead == 0 && port.receivePosition == port.receiveFill) {
-            port.receivePosition = 0;
-            port.receiveFill = 0;
-        } else {
-            port.receiveFill += bytesRead;
-            bool ended = false;
-            bool endedByEot = false;
-            std::int32_t i = port.receivePosition;
-            for (; i < port.receiveFill; ++i) {
-                const std::uint8_t b = port.receiveBuffer[static_cast<std::size_t>(i)];
-                if (b == 13 || b == 4) {
-                    ended = true;
-                    endedByEot = b == 4;
-                    ++i;
-                    break;
-                }
-                if (b >= 32 && port.partialLine.size() < kMaxAnswerLine) {
-                    port.partialLine.push_back(static_cast<char>(b));
-                }
-            }
-            // The bytes scanned are held in the partial line: the receive buffer never keeps
-            // more than what arrived after the line end.
-            port.receivePosition = i;
-            if (ended) {
-                const std::string line = std::move(port.partialLine);
-                port.partialLine.clear();
-                TraceOut("Recv:%s\n", line.c_str());
-                result = Classify(line);
-                const Tick now = clock_.Now();
-                if (result == ExchangeResult::Error) {
-                    port.earliestSend = now + settings_.recTimeoutErr;
-                }
-                HandleLine(port, result, line, endedByEot);
-                if (!port.IsAwaitingAnswer() && port.cursor < port.commandQueue.size() &&
-                    port.commandQueue[port.cursor].pause) {
-                    port.earliestSend = now + kPauseMs;
-                }
-            }
-            if (port.receivePosition == port.receiveFill) {
-                port.receivePosition = 0;
-                port.receiveFill = 0;
-            }
+void CProjectorLink::TraceLineErrors(std::uint32_t errors) const {
+    static constexpr std::pair<std::uint32_t, const char*> kFlagTexts[] = {
+        {kPortBreak, " Detect Break\n"},         {kPortFraming, " Framing\n"},
+        {kPortIoError, " I/O Error\n"},          {kPortOverrun, " Over Run\n"},
+        {kPortRxOverflow, " Buffer Overflow\n"}, {kPortParity, " Parity Error\n"},
+    };
+    for (const auto& [flag, text] : kFlagTexts) {
+        if (errors & flag) {
+            TraceOut("%s", text);
         }
     }
+}
 
-    // Time-out.
-    if (port.IsAwaitingAnswer()) {
-        const Tick now = clock_.Now();
-        if (After(now, port.answerDeadline)) {
-            const bool inGrace =
-                powerCommandTime_ != 0 && now - powerCommandTime_ <= settings_.powerOnWait;
-            if (port.pendingKind == AnswerKind::Text) {
-                // The end of a text answer that has no EOT.
-                if (port.textAnswer.empty() || port.textAnswer.back() != 0) {
-                    port.textAnswer.push_back(0);
-                }
-                result = ExchangeResult::TimedOut;
-            } else if (!inGrace) {
-                result = ExchangeResult::TimedOut;
-            }
-            if (result == ExchangeResult::TimedOut) {
-                port.receiveFill = 0;
-                port.receivePosition = 0;
-                port.partialLine.clear();
-            }
+ExchangeResult CProjectorLink::TakeAnswer(PortEntry& port, std::int32_t bytesRead) {
+    port.receiveFill += bytesRead;
+    const LineEnd end = CutLine(port);
+    const ExchangeResult result =
+        end == LineEnd::None ? ExchangeResult::None : HandleLine(port, end == LineEnd::Eot);
+    if (port.receivePosition == port.receiveFill) {
+        port.receivePosition = 0;
+        port.receiveFill = 0;
+    }
+    return result;
+}
+
+CProjectorLink::LineEnd CProjectorLink::CutLine(PortEntry& port) {
+    LineEnd end = LineEnd::None;
+    std::int32_t i = port.receivePosition;
+    for (; i < port.receiveFill; ++i) {
+        const std::uint8_t b = port.receiveBuffer[static_cast<std::size_t>(i)];
+        if (b == 13 || b == 4) {
+            end = b == 4 ? LineEnd::Eot : LineEnd::Cr;
+            ++i;
+            break;
+        }
+        if (b >= 32 && port.partialLine.size() < kMaxAnswerLine) {
+            port.partialLine.push_back(static_cast<char>(b));
         }
     }
+    // The bytes scanned are held in the partial line: the receive buffer never keeps more than
+    // what arrived after the line end.
+    port.receivePosition = i;
+    return end;
+}
 
-    return SendNext(port, result);
+ExchangeResult CProjectorLink::HandleLine(PortEntry& port, bool endedByEot) {
+    const std::string line = std::move(port.partialLine);
+    port.partialLine.clear();
+    TraceOut("Recv:%s\n", line.c_str());
+    const ExchangeResult result = Classify(line);
+    const Tick now = clock_.Now();
+    if (result == ExchangeResult::Error) {
+        port.earliestSend = now + settings_.recTimeoutErr;
+    }
+    ApplyAnswer(port, result, line, endedByEot);
+    if (!port.IsAwaitingAnswer() && port.cursor < port.commandQueue.size() &&
+        port.commandQueue[port.cursor].pause) {
+        port.earliestSend = now + kPauseMs;
+    }
+    return result;
+}
+
+bool CProjectorLink::AnswerTimedOut(PortEntry& port) {
+    const Tick now = clock_.Now();
+    if (!After(now, port.answerDeadline)) {
+        return false;
+    }
+    if (port.pendingKind == AnswerKind::Text) {
+        // The end of a text answer that has no EOT.
+        if (port.textAnswer.empty() || port.textAnswer.back() != 0) {
+            port.textAnswer.push_back(0);
+        }
+    } else if (powerCommandTime_ != 0 && now - powerCommandTime_ <= settings_.powerOnWait) {
+        return false; // the projector may still be powering up
+    }
+    port.receiveFill = 0;
+    port.receivePosition = 0;
+    port.partialLine.clear();
+    return true;
 }
 
 ExchangeResult CProjectorLink::SendNext(PortEntry& port, ExchangeResult result) {
     const Tick now = clock_.Now();
-    // A pause never lasts longer than this; an earliest-send tick further ahead is left over
-    // from before a wrap of the tick count.
-    const Tick longestPause = std::max(settings_.recTimeoutErr, kPauseMs);
-    const bool sendDue = !After(port.earliestSend, now) || port.earliestSend - now > longestPause;
-    if (!port.IsAwaitingAnswer() && port.cursor < port.commandQueue.size() && sendDue) {
+    if (!port.IsAwaitingAnswer() && port.cursor < port.commandQueue.size() && SendDue(port, now)) {
         QueuedCommand& command = port.commandQueue[port.cursor];
         if (!port.writing) {
             // A write that cannot finish (output held, device gone) times out like an answer.
             port.writing = 1;
             port.answerDeadline = now + port.answerTimeout;
         }
-        const PortStatus status = port.handle->Status();
-        std::int32_t written = 0;
-        if (!status.xoffHold) {
-            const std::int32_t rest = command.length - command.sent;
-            written = std::clamp<std::int32_t>(
-                port.handle->Write(port.sendBuffer.data() + command.offset + command.sent, rest), 0,
-                rest);
-            command.sent += written;
-        }
+        WriteSome(port, command);
         if (command.sent < command.length) {
             if (After(now, port.answerDeadline)) {
                 command.sent = 0;
@@ -475,28 +481,8 @@ ExchangeResult CProjectorLink::SendNext(PortEntry& port, ExchangeResult result) 
             return result;
         }
         port.writing = 0;
-        port.pendingKind = command.kind;
         command.sent = 0;
-        const std::uint8_t* bytes = port.sendBuffer.data() + command.offset;
-        switch (command.kind) {
-        case AnswerKind::Plain:
-            if (StartsWithPowr(bytes, command.length)) {
-                port.answerTimeout = settings_.recTimeoutOff;
-                powerCommandTime_ = now;
-            }
-            [[fallthrough]];
-        case AnswerKind::Value:
-            lastStatusKey_ = KeyOf(bytes, command.length);
-            haveLastStatusKey_ = true;
-            Status().FindOrAdd(lastStatusKey_);
-            break;
-        case AnswerKind::Text:
-            port.textAnswer.clear();
-            break;
-        default:
-            break;
-        }
-        port.answerDeadline = now + port.answerTimeout;
+        AwaitAnswer(port, command, now);
         return result;
     }
 
@@ -505,6 +491,46 @@ ExchangeResult CProjectorLink::SendNext(PortEntry& port, ExchangeResult result) 
         DropQueue(port);
     }
     return result;
+}
+
+bool CProjectorLink::SendDue(const PortEntry& port, Tick now) const {
+    // A pause never lasts longer than this; an earliest-send tick further ahead is left over
+    // from before a wrap of the tick count.
+    const Tick longestPause = std::max(settings_.recTimeoutErr, kPauseMs);
+    return !After(port.earliestSend, now) || port.earliestSend - now > longestPause;
+}
+
+void CProjectorLink::WriteSome(PortEntry& port, QueuedCommand& command) {
+    if (port.handle->Status().xoffHold) {
+        return;
+    }
+    const std::int32_t rest = command.length - command.sent;
+    command.sent += std::clamp<std::int32_t>(
+        port.handle->Write(port.sendBuffer.data() + command.offset + command.sent, rest), 0, rest);
+}
+
+void CProjectorLink::AwaitAnswer(PortEntry& port, const QueuedCommand& command, Tick now) {
+    port.pendingKind = command.kind;
+    const std::uint8_t* bytes = port.sendBuffer.data() + command.offset;
+    switch (command.kind) {
+    case AnswerKind::Plain:
+        if (StartsWithPowr(bytes, command.length)) {
+            port.answerTimeout = settings_.recTimeoutOff;
+            powerCommandTime_ = now;
+        }
+        [[fallthrough]];
+    case AnswerKind::Value:
+        lastStatusKey_ = KeyOf(bytes, command.length);
+        haveLastStatusKey_ = true;
+        Status().FindOrAdd(lastStatusKey_);
+        break;
+    case AnswerKind::Text:
+        port.textAnswer.clear();
+        break;
+    default:
+        break;
+    }
+    port.answerDeadline = now + port.answerTimeout;
 }
 
 bool CProjectorLink::Service() {

@@ -186,13 +186,40 @@ public:
     Tick PowerCommandTime() const { return powerCommandTime_; }
 
 private:
+    // How an answer line ended.
+    enum class LineEnd { None, Cr, Eot };
+
+    // One exchange step of a port: what arrived is read, the next answer line cut and handled,
+    // a missing answer timed out and the next command written.
     ExchangeResult PumpPort(PortEntry& port);
+    // Takes what the driver holds into the receive buffer; the bytes taken, 0 after line errors.
+    std::int32_t ReadFromDriver(PortEntry& port);
+    void TraceLineErrors(std::uint32_t errors) const;
+    // Cuts the next answer line from the received bytes and handles it; None while no line
+    // ended.
+    ExchangeResult TakeAnswer(PortEntry& port, std::int32_t bytesRead);
+    // Moves received bytes into the port's partial line up to the first line end.
+    LineEnd CutLine(PortEntry& port);
+    // The partial line is a whole answer: traced, classified and applied; what it was.
+    ExchangeResult HandleLine(PortEntry& port, bool endedByEot);
+    // What the answer line does to the command in flight, by the kind of answer awaited.
+    void ApplyAnswer(PortEntry& port, ExchangeResult result, const std::string& line,
+                     bool endedByEot);
+    // The awaited answer is overdue (and the projector is not powering up): the received bytes
+    // are dropped.
+    bool AnswerTimedOut(PortEntry& port);
+    // Writes (the rest of) the next command when no answer is awaited; the queue is emptied
+    // once every command was answered. TimedOut when a write could not finish in time, else
+    // `result`.
+    ExchangeResult SendNext(PortEntry& port, ExchangeResult result);
+    bool SendDue(const PortEntry& port, Tick now) const;
+    void WriteSome(PortEntry& port, QueuedCommand& command);
+    // The command was written: its answer is awaited from now on.
+    void AwaitAnswer(PortEntry& port, const QueuedCommand& command, Tick now);
+
     bool ServiceScan();
     void FailedProbe(PortEntry& port, bool& goesOn);
     void QueueProbe(PortEntry& port);
-    void HandleLine(PortEntry& port, ExchangeResult result, const std::string& line,
-                    bool endedByEot);
-    ExchangeResult SendNext(PortEntry& port, ExchangeResult result);
     void MoveOn(PortEntry& port);
     void DropQueue(PortEntry& port);
     void SetLastStatus(std::int32_t value);
