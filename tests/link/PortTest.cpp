@@ -77,7 +77,7 @@ TEST_F(PortTest, ReopeningAnOpenPortAppliesItsRateAndEmptiesItsQueue) {
     EXPECT_EQ(line->configured, (std::vector<int>{9600, 38400}));
     EXPECT_EQ(line->purgeCount, 2);
     EXPECT_FALSE(link->IsBusy());
-    EXPECT_TRUE(port->sendBuffer.empty());
+    EXPECT_EQ(QueuedBytes(), "");
     EXPECT_EQ(port->receiveFill, 0);
     EXPECT_TRUE(port->partialLine.empty());
     EXPECT_EQ(port->projectorName, "PJ");
@@ -87,7 +87,7 @@ TEST_F(PortTest, ReopeningAnOpenPortAppliesItsRateAndEmptiesItsQueue) {
     line->Feed("RR\r");
     Step();
     EXPECT_FALSE(link->IsBusy());
-    EXPECT_EQ(port->retryCount, 0);
+    EXPECT_EQ(Retries(), 0);
 }
 
 TEST_F(PortTest, PortThatDoesNotOpenLeavesNoCurrentPort) {
