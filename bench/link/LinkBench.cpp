@@ -20,7 +20,7 @@ void BM_ServiceIdlePorts(benchmark::State& state) {
         ports.AddLine(com);
     }
     CProjectorLink link(settings, clock, ports, notifier);
-    link.scanning = 0;
+    link.StopScanning();
     for (int com = 1; com <= count; ++com) {
         if (!link.UsePort(com)) {
             state.SkipWithError("port did not open");

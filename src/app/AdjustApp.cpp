@@ -102,13 +102,13 @@ void CAdjustApp::OnIdle() {
         idleTimer_.stop();
         return;
     }
-    if (frame_->Link().scanning != 0 && services_.clock.Now() <= startTick_) {
+    if (frame_->Link().Scanning() && services_.clock.Now() <= startTick_) {
         return; // try again at the next idle moment
     }
     idleTimer_.stop();
     startupWindow_->close();
     startupWindow_.reset();
-    qCInfo(lcApp) << "first idle moment: scan" << (frame_->Link().scanning ? "running" : "ended")
+    qCInfo(lcApp) << "first idle moment: scan" << (frame_->Link().Scanning() ? "running" : "ended")
                   << "with" << frame_->Link().Ports().size() << "ports";
     emit FirstIdle();
 }

@@ -119,7 +119,7 @@ CursorShape CMainFrame::CurrentCursor() const {
         return CursorShape::Wait;
     }
     const PortEntry* port = link_->CurrentPort();
-    if (port && port->pendingKind != -1) {
+    if (port && port->IsAwaitingAnswer()) {
         return CursorShape::AppStarting;
     }
     return CursorShape::Arrow;

@@ -124,7 +124,7 @@ CProjectorLink& CliContext::Link() {
     if (!link_) {
         link_ = std::make_unique<CProjectorLink>(*settings_, clock_, *ports_, notifier_);
         // The link starts in the scanning mode; a command that does not scan leaves it.
-        link_->scanning = 0;
+        link_->StopScanning();
     }
     return *link_;
 }
@@ -161,7 +161,7 @@ bool CliContext::ServiceUntilIdle(PortEntry* port) {
 }
 
 void CliContext::ServiceUntilScanEnds() {
-    ServiceUntil([&] { return Link().scanning == 0; });
+    ServiceUntil([&] { return !Link().Scanning(); });
 }
 
 PortEntry* CliContext::OpenPort(int comNumber, int baudRate) {
@@ -175,25 +175,14 @@ PortEntry* CliContext::OpenPort(int comNumber, int baudRate) {
     if (baudRate == 0) {
         // The scanning mode of the link on this one port: the name query at each rate in
         // turn, one cycle.
-        const std::int32_t cycles = link.powerOnRetry;
-        link.powerOnRetry = 1;
-        port->probing = 1;
-        port->baudIndex = 0;
-        port->baudRate = kBaudRates[0];
-        port->powerOnRetryCount = 0;
-        link.scanning = 1;
-        link.OpenPort(*port);
-        static constexpr char kProbe[] = "TNAM   1\r";
-        link.QueueCommand(kProbe, 9, Identify, 0, port);
-        ServiceUntilScanEnds();
-        link.powerOnRetry = cycles;
-        if (port->baudRate == 0 || port->probing) {
-            link.scanning = 0;
+        if (link.StartProbe(*port, kBaudRates)) {
+            ServiceUntilScanEnds();
+        }
+        if (!port->AnsweredProbe()) {
             std::fprintf(stderr, "tonedesk-cli: no projector answered on COM%d\n", comNumber);
             return nullptr;
         }
         baudRate = port->baudRate;
-        port->probing = 0;
     }
     port->baudRate = baudRate;
     if (!link.OpenPort(*port)) {

@@ -18,7 +18,7 @@ int RunScan(CliArgs& args, CliContext& context) {
     int answered = 0;
     int found = 0;
     for (const PortEntry& port : link.Ports()) {
-        if (!port.IsOpen() || port.probing || port.baudRate == 0) {
+        if (!port.AnsweredProbe()) {
             continue;
         }
         ++answered;

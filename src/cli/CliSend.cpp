@@ -11,11 +11,14 @@ namespace {
 // The link traces every answer line it handles as "Recv:<line>\n".
 constexpr std::string_view kAnswerTrace = "Recv:";
 
-std::int32_t KindFromName(const std::string& name) {
+AnswerKind KindFromName(const std::string& name) {
     static constexpr struct {
         std::string_view name;
-        std::int32_t kind;
-    } kKinds[] = {{"plain", Plain}, {"value", Value}, {"text", Text}, {"transfer", Transfer}};
+        AnswerKind kind;
+    } kKinds[] = {{"plain", AnswerKind::Plain},
+                  {"value", AnswerKind::Value},
+                  {"text", AnswerKind::Text},
+                  {"transfer", AnswerKind::Transfer}};
     for (const auto& k : kKinds) {
         if (k.name == name) {
             return k.kind;
@@ -49,7 +52,8 @@ int RunSend(CliArgs& args, CliContext& context) {
     for (const auto& w : words) {
         commands.push_back(CommandFromWord(w));
     }
-    const std::int32_t forcedKind = kindName ? KindFromName(*kindName) : -1;
+    // Checked before the port is opened; used only when --kind was given.
+    const AnswerKind forcedKind = kindName ? KindFromName(*kindName) : AnswerKind::Plain;
 
     PortEntry* port = context.OpenPort(*comNumber, baud.value_or(0));
     if (!port) {
@@ -75,12 +79,11 @@ int RunSend(CliArgs& args, CliContext& context) {
         }
     });
     for (const auto& command : commands) {
-        std::int32_t kind = forcedKind;
-        if (kind < 0) {
-            kind = std::string_view(command).substr(4, 4) == "????" ? Value : Plain;
-        }
+        const bool isQuery = std::string_view(command).substr(4, 4) == "????";
+        const AnswerKind kind =
+            kindName ? forcedKind : (isQuery ? AnswerKind::Value : AnswerKind::Plain);
         link.QueueCommand(command.data(), static_cast<std::int32_t>(command.size()), kind,
-                          kind == Transfer ? 1 : 0, port);
+                          kind == AnswerKind::Transfer ? 1 : 0, port);
     }
     const bool dropped = context.ServiceUntilIdle(port);
     link.SetTraceSink({});

@@ -70,6 +70,29 @@ ExchangeResult Classify(const std::string& line) {
     return ExchangeResult::Data;
 }
 
+// Room for bytes from the driver in this pump. Lines already in the buffer are handled one per
+// pump. While an answer is awaited, no more is taken from the driver than fits beside them in
+// kMaxReadPerPump, so that a peer sending lines faster than that cannot make the buffer grow
+// without end: the rest waits in the driver.
+std::uint32_t ReadRoom(const PortEntry& port) {
+    if (!port.IsAwaitingAnswer()) {
+        return kMaxReadPerPump;
+    }
+    const auto held = static_cast<std::uint32_t>(port.receiveFill - port.receivePosition);
+    return held < kMaxReadPerPump ? kMaxReadPerPump - held : 0;
+}
+
+// The lines handled so far are gone: what is left moves to the front of the receive buffer.
+void DropHandledBytes(PortEntry& port) {
+    if (port.receivePosition == 0) {
+        return;
+    }
+    const auto from = port.receiveBuffer.begin() + port.receivePosition;
+    std::copy(from, port.receiveBuffer.begin() + port.receiveFill, port.receiveBuffer.begin());
+    port.receiveFill -= port.receivePosition;
+    port.receivePosition = 0;
+}
+
 constexpr char kProbe[] = "TNAM   1\r";
 constexpr std::int32_t kProbeLength = 9;
 
@@ -79,14 +102,15 @@ CProjectorLink::CProjectorLink(const Settings& settings, const Clock& clock,
                                SerialPortFactory& ports, Notifier& notifier)
     : clock_(clock), portFactory_(ports), notifier_(notifier), model_(notifier) {
     ports_.reserve(kMaxComPorts);
-    recTimeoutOn = TimeSetting(settings, "REC_TIMEOUT_ON");
-    recTimeoutOff = TimeSetting(settings, "REC_TIMEOUT_OFF");
-    recTimeoutErr = TimeSetting(settings, "REC_TIMEOUT_ERR");
-    powerOnTime = TimeSetting(settings, "POWERON_TIME");
-    powerOnWait = TimeSetting(settings, "POWERON_WAIT");
-    retry = CountSetting(settings, "RETRY");
-    retry2 = CountSetting(settings, "RETRY2");
-    powerOnRetry = CountSetting(settings, "POWERON_RETRY");
+    settings_.recTimeoutOn = TimeSetting(settings, "REC_TIMEOUT_ON");
+    settings_.recTimeoutOff = TimeSetting(settings, "REC_TIMEOUT_OFF");
+    settings_.recTimeoutErr = TimeSetting(settings, "REC_TIMEOUT_ERR");
+    settings_.powerOnTime = TimeSetting(settings, "POWERON_TIME");
+    settings_.powerOnWait = TimeSetting(settings, "POWERON_WAIT");
+    settings_.retry = CountSetting(settings, "RETRY");
+    settings_.retry2 = CountSetting(settings, "RETRY2");
+    settings_.powerOnRetry = CountSetting(settings, "POWERON_RETRY");
+    probeCycles_ = settings_.powerOnRetry;
 }
 
 CProjectorLink::~CProjectorLink() = default;
@@ -104,7 +128,8 @@ void CProjectorLink::TraceOut(const char* format, ...) const {
 }
 
 Tick CProjectorLink::ProbeTimeout() const {
-    return powerOnTime / (static_cast<Tick>(retry2) * 3);
+    return settings_.powerOnTime /
+           (static_cast<Tick>(settings_.retry2) * static_cast<Tick>(probeRates_.size()));
 }
 
 bool CProjectorLink::OpenPort(PortEntry& port) {
@@ -123,13 +148,13 @@ bool CProjectorLink::OpenPort(PortEntry& port) {
     port.receiveFill = 0;
     port.receivePosition = 0;
     port.partialLine.clear();
-    port.pendingKind = -1;
+    port.pendingKind.reset();
     port.retryCount = 0;
     port.commandQueue.clear();
     port.cursor = 0;
     port.sendBuffer.clear();
     port.writing = 0;
-    port.answerTimeout = port.probing ? ProbeTimeout() : recTimeoutOff;
+    port.answerTimeout = port.probing ? ProbeTimeout() : settings_.recTimeoutOff;
 
     // Configuration failures show up later as line errors or missing answers.
     port.handle->Configure(port.baudRate);
@@ -174,7 +199,7 @@ PortEntry* CProjectorLink::UsePort(std::int32_t comNumber) {
     return &*it;
 }
 
-bool CProjectorLink::QueueCommand(const void* bytes, std::int32_t length, std::int32_t kind,
+bool CProjectorLink::QueueCommand(const void* bytes, std::int32_t length, AnswerKind kind,
                                   std::int32_t pause, PortEntry* port) {
     if (!port) {
         port = currentPort_;
@@ -208,7 +233,7 @@ bool CProjectorLink::SendValue(const char* code, std::int32_t value, std::int32_
     } else {
         std::snprintf(command, sizeof command, "%.4s%4d\r", code, static_cast<int>(value));
     }
-    return QueueCommand(command, 9, Value, pause);
+    return QueueCommand(command, 9, AnswerKind::Value, pause);
 }
 
 bool CProjectorLink::IsBusy(const PortEntry* port) const {
@@ -218,7 +243,7 @@ bool CProjectorLink::IsBusy(const PortEntry* port) const {
     if (!port || !port->IsOpen()) {
         return false;
     }
-    return port->pendingKind != -1 || port->cursor < port->commandQueue.size();
+    return port->IsAwaitingAnswer() || port->cursor < port->commandQueue.size();
 }
 
 void CProjectorLink::SetLastStatus(std::int32_t value) {
@@ -239,8 +264,8 @@ void CProjectorLink::DropQueue(PortEntry& port) {
     port.writing = 0;
 }
 
-void CProjectorLink::HandleLine(PortEntry& port, ExchangeResult result, const std::string& line,
-                                bool endedByEot) {
+void CProjectorLink::ApplyAnswer(PortEntry& port, ExchangeResult result, const std::string& line,
+                                 bool endedByEot) {
     const bool isError = result == ExchangeResult::Error;
     const bool isOk = result == ExchangeResult::Ok;
     const QueuedCommand* command =
@@ -248,13 +273,13 @@ void CProjectorLink::HandleLine(PortEntry& port, ExchangeResult result, const st
     const bool isPowr =
         command && StartsWithPowr(port.sendBuffer.data() + command->offset, command->length);
     const auto countError = [&] {
-        if (++port.retryCount == retry) {
+        if (++port.retryCount == settings_.retry) {
             MoveOn(port);
         }
     };
 
-    switch (port.pendingKind) {
-    case Plain:
+    switch (*port.pendingKind) {
+    case AnswerKind::Plain:
         if (isError) {
             countError();
             SetLastStatus(kNoValue);
@@ -262,7 +287,7 @@ void CProjectorLink::HandleLine(PortEntry& port, ExchangeResult result, const st
             MoveOn(port);
         }
         break;
-    case Value:
+    case AnswerKind::Value:
         if (isOk) {
             if (!isPowr) {
                 MoveOn(port);
@@ -274,13 +299,13 @@ void CProjectorLink::HandleLine(PortEntry& port, ExchangeResult result, const st
         } else {
             const std::int32_t value = DecimalValue(line);
             if (isPowr) {
-                port.answerTimeout = value == 1 ? recTimeoutOn : recTimeoutOff;
+                port.answerTimeout = value == 1 ? settings_.recTimeoutOn : settings_.recTimeoutOff;
             }
             SetLastStatus(value);
             MoveOn(port);
         }
         break;
-    case Text:
+    case AnswerKind::Text:
         if (!port.textAnswer.empty()) {
             port.textAnswer.back() = '\r';
             port.textAnswer.push_back('\n');
@@ -291,15 +316,15 @@ void CProjectorLink::HandleLine(PortEntry& port, ExchangeResult result, const st
             MoveOn(port);
         }
         break;
-    case Identify:
+    case AnswerKind::Identify:
         if (result == ExchangeResult::Data) {
             port.projectorName = line.substr(0, kMaxProjectorName);
             MoveOn(port);
         }
         break;
-    case Transfer:
+    case AnswerKind::Transfer:
         if (isError) {
-            if (++port.retryCount == retry) {
+            if (++port.retryCount == settings_.retry) {
                 port.retryCount = 0;
                 DropQueue(port);
                 notifier_.Message(kMessageTransferRejected);
@@ -312,36 +337,30 @@ void CProjectorLink::HandleLine(PortEntry& port, ExchangeResult result, const st
         MoveOn(port);
         break;
     }
-    if (port.pendingKind != Text || endedByEot) {
-        port.pendingKind = -1;
+    if (port.pendingKind != AnswerKind::Text || endedByEot) {
+        port.pendingKind.reset();
     }
 }
 
 ExchangeResult CProjectorLink::PumpPort(PortEntry& port) {
+    const std::int32_t bytesRead = ReadFromDriver(port);
     ExchangeResult result = ExchangeResult::None;
-    SerialPort& device = *port.handle;
+    if (port.IsAwaitingAnswer()) {
+        result = TakeAnswer(port, bytesRead);
+    }
+    if (port.IsAwaitingAnswer() && AnswerTimedOut(port)) {
+        result = ExchangeResult::TimedOut;
+    }
+    return SendNext(port, result);
+}
 
-    // Receive.
+std::int32_t CProjectorLink::ReadFromDriver(PortEntry& port) {
+    SerialPort& device = *port.handle;
     const PortStatus status = device.Status();
-    // Lines already in the buffer are handled one per pump. While an answer is awaited, no more
-    // is taken from the driver than fits beside them in kMaxReadPerPump, so that a peer sending
-    // lines faster than that cannot make the buffer grow without end: the rest waits in the
-    // driver.
-    const auto held = static_cast<std::uint32_t>(port.receiveFill - port.receivePosition);
-    std::uint32_t room = kMaxReadPerPump;
-    if (port.pendingKind != -1) {
-        room = held < kMaxReadPerPump ? kMaxReadPerPump - held : 0;
-    }
-    const std::uint32_t waiting = std::min(status.waiting, room);
+    const std::uint32_t waiting = std::min(status.waiting, ReadRoom(port));
     std::int32_t bytesRead = 0;
-    if (waiting > 0 && port.receivePosition > 0) {
-        // The lines handled so far are gone: what is left moves to the front.
-        const auto from = port.receiveBuffer.begin() + port.receivePosition;
-        std::copy(from, port.receiveBuffer.begin() + port.receiveFill, port.receiveBuffer.begin());
-        port.receiveFill = static_cast<std::int32_t>(held);
-        port.receivePosition = 0;
-    }
     if (waiting > 0) {
+        DropHandledBytes(port);
         const std::size_t need = static_cast<std::size_t>(port.receiveFill) + waiting;
         if (port.receiveBuffer.size() < need) {
             port.receiveBuffer.resize(need);
@@ -356,113 +375,103 @@ ExchangeResult CProjectorLink::PumpPort(PortEntry& port) {
         }
     }
     if (status.errors != 0) {
-        static constexpr std::pair<std::uint32_t, const char*> kFlagTexts[] = {
-            {kPortBreak, " Detect Break\n"},         {kPortFraming, " Framing\n"},
-            {kPortIoError, " I/O Error\n"},          {kPortOverrun, " Over Run\n"},
-            {kPortRxOverflow, " Buffer Overflow\n"}, {kPortParity, " Parity Error\n"},
-        };
-        for (const auto& [flag, text] : kFlagTexts) {
-            if (status.errors & flag) {
-                TraceOut("%s", text);
-            }
-        }
+        TraceLineErrors(status.errors);
         bytesRead = 0;
     }
+    return bytesRead;
+}
 
-    // Answer.
-    if (port.pendingKind != -1) {
-        if (bytesRead == 0 && port.receivePosition == port.receiveFill) {
-            port.receivePosition = 0;
-            port.receiveFill = 0;
-        } else {
-            port.receiveFill += bytesRead;
-            bool ended = false;
-            bool endedByEot = false;
-            std::int32_t i = port.receivePosition;
-            for (; i < port.receiveFill; ++i) {
-                const std::uint8_t b = port.receiveBuffer[static_cast<std::size_t>(i)];
-                if (b == 13 || b == 4) {
-                    ended = true;
-                    endedByEot = b == 4;
-                    ++i;
-                    break;
-                }
-                if (b >= 32 && port.partialLine.size() < kMaxAnswerLine) {
-                    port.partialLine.push_back(static_cast<char>(b));
-                }
-            }
-            // The bytes scanned are held in the partial line: the receive buffer never keeps
-            // more than what arrived after the line end.
-            port.receivePosition = i;
-            if (ended) {
-                const std::string line = std::move(port.partialLine);
-                port.partialLine.clear();
-                TraceOut("Recv:%s\n", line.c_str());
-                result = Classify(line);
-                const Tick now = clock_.Now();
-                if (result == ExchangeResult::Error) {
-                    port.earliestSend = now + recTimeoutErr;
-                }
-                HandleLine(port, result, line, endedByEot);
-                if (port.pendingKind == -1 && port.cursor < port.commandQueue.size() &&
-                    port.commandQueue[port.cursor].pause) {
-                    port.earliestSend = now + kPauseMs;
-                }
-            }
-            if (port.receivePosition == port.receiveFill) {
-                port.receivePosition = 0;
-                port.receiveFill = 0;
-            }
+void CProjectorLink::TraceLineErrors(std::uint32_t errors) const {
+    static constexpr std::pair<std::uint32_t, const char*> kFlagTexts[] = {
+        {kPortBreak, " Detect Break\n"},         {kPortFraming, " Framing\n"},
+        {kPortIoError, " I/O Error\n"},          {kPortOverrun, " Over Run\n"},
+        {kPortRxOverflow, " Buffer Overflow\n"}, {kPortParity, " Parity Error\n"},
+    };
+    for (const auto& [flag, text] : kFlagTexts) {
+        if (errors & flag) {
+            TraceOut("%s", text);
         }
     }
+}
 
-    // Time-out.
-    if (port.pendingKind != -1) {
-        const Tick now = clock_.Now();
-        if (After(now, port.answerDeadline)) {
-            const bool inGrace = powerCommandTime != 0 && now - powerCommandTime <= powerOnWait;
-            if (port.pendingKind == Text) {
-                // The end of a text answer that has no EOT.
-                if (port.textAnswer.empty() || port.textAnswer.back() != 0) {
-                    port.textAnswer.push_back(0);
-                }
-                result = ExchangeResult::TimedOut;
-            } else if (!inGrace) {
-                result = ExchangeResult::TimedOut;
-            }
-            if (result == ExchangeResult::TimedOut) {
-                port.receiveFill = 0;
-                port.receivePosition = 0;
-                port.partialLine.clear();
-            }
+ExchangeResult CProjectorLink::TakeAnswer(PortEntry& port, std::int32_t bytesRead) {
+    port.receiveFill += bytesRead;
+    const LineEnd end = CutLine(port);
+    const ExchangeResult result =
+        end == LineEnd::None ? ExchangeResult::None : HandleLine(port, end == LineEnd::Eot);
+    if (port.receivePosition == port.receiveFill) {
+        port.receivePosition = 0;
+        port.receiveFill = 0;
+    }
+    return result;
+}
+
+CProjectorLink::LineEnd CProjectorLink::CutLine(PortEntry& port) {
+    LineEnd end = LineEnd::None;
+    std::int32_t i = port.receivePosition;
+    for (; i < port.receiveFill; ++i) {
+        const std::uint8_t b = port.receiveBuffer[static_cast<std::size_t>(i)];
+        if (b == 13 || b == 4) {
+            end = b == 4 ? LineEnd::Eot : LineEnd::Cr;
+            ++i;
+            break;
+        }
+        if (b >= 32 && port.partialLine.size() < kMaxAnswerLine) {
+            port.partialLine.push_back(static_cast<char>(b));
         }
     }
+    // The bytes scanned are held in the partial line: the receive buffer never keeps more than
+    // what arrived after the line end.
+    port.receivePosition = i;
+    return end;
+}
 
-    return SendNext(port, result);
+ExchangeResult CProjectorLink::HandleLine(PortEntry& port, bool endedByEot) {
+    const std::string line = std::move(port.partialLine);
+    port.partialLine.clear();
+    TraceOut("Recv:%s\n", line.c_str());
+    const ExchangeResult result = Classify(line);
+    const Tick now = clock_.Now();
+    if (result == ExchangeResult::Error) {
+        port.earliestSend = now + settings_.recTimeoutErr;
+    }
+    ApplyAnswer(port, result, line, endedByEot);
+    if (!port.IsAwaitingAnswer() && port.cursor < port.commandQueue.size() &&
+        port.commandQueue[port.cursor].pause) {
+        port.earliestSend = now + kPauseMs;
+    }
+    return result;
+}
+
+bool CProjectorLink::AnswerTimedOut(PortEntry& port) {
+    const Tick now = clock_.Now();
+    if (!After(now, port.answerDeadline)) {
+        return false;
+    }
+    if (port.pendingKind == AnswerKind::Text) {
+        // The end of a text answer that has no EOT.
+        if (port.textAnswer.empty() || port.textAnswer.back() != 0) {
+            port.textAnswer.push_back(0);
+        }
+    } else if (powerCommandTime_ != 0 && now - powerCommandTime_ <= settings_.powerOnWait) {
+        return false; // the projector may still be powering up
+    }
+    port.receiveFill = 0;
+    port.receivePosition = 0;
+    port.partialLine.clear();
+    return true;
 }
 
 ExchangeResult CProjectorLink::SendNext(PortEntry& port, ExchangeResult result) {
     const Tick now = clock_.Now();
-    // A pause never lasts longer than this; an earliest-send tick further ahead is left over
-    // from before a wrap of the tick count.
-    const Tick longestPause = std::max(recTimeoutErr, kPauseMs);
-    const bool sendDue = !After(port.earliestSend, now) || port.earliestSend - now > longestPause;
-    if (port.pendingKind == -1 && port.cursor < port.commandQueue.size() && sendDue) {
+    if (!port.IsAwaitingAnswer() && port.cursor < port.commandQueue.size() && SendDue(port, now)) {
         QueuedCommand& command = port.commandQueue[port.cursor];
         if (!port.writing) {
             // A write that cannot finish (output held, device gone) times out like an answer.
             port.writing = 1;
             port.answerDeadline = now + port.answerTimeout;
         }
-        const PortStatus status = port.handle->Status();
-        std::int32_t written = 0;
-        if (!status.xoffHold) {
-            const std::int32_t rest = command.length - command.sent;
-            written = std::clamp<std::int32_t>(
-                port.handle->Write(port.sendBuffer.data() + command.offset + command.sent, rest), 0,
-                rest);
-            command.sent += written;
-        }
+        WriteSome(port, command);
         if (command.sent < command.length) {
             if (After(now, port.answerDeadline)) {
                 command.sent = 0;
@@ -472,28 +481,8 @@ ExchangeResult CProjectorLink::SendNext(PortEntry& port, ExchangeResult result) 
             return result;
         }
         port.writing = 0;
-        port.pendingKind = command.kind;
         command.sent = 0;
-        const std::uint8_t* bytes = port.sendBuffer.data() + command.offset;
-        switch (command.kind) {
-        case Plain:
-            if (StartsWithPowr(bytes, command.length)) {
-                port.answerTimeout = recTimeoutOff;
-                powerCommandTime = now;
-            }
-            [[fallthrough]];
-        case Value:
-            lastStatusKey_ = KeyOf(bytes, command.length);
-            haveLastStatusKey_ = true;
-            Status().FindOrAdd(lastStatusKey_);
-            break;
-        case Text:
-            port.textAnswer.clear();
-            break;
-        default:
-            break;
-        }
-        port.answerDeadline = now + port.answerTimeout;
+        AwaitAnswer(port, command, now);
         return result;
     }
 
@@ -504,8 +493,48 @@ ExchangeResult CProjectorLink::SendNext(PortEntry& port, ExchangeResult result) 
     return result;
 }
 
+bool CProjectorLink::SendDue(const PortEntry& port, Tick now) const {
+    // A pause never lasts longer than this; an earliest-send tick further ahead is left over
+    // from before a wrap of the tick count.
+    const Tick longestPause = std::max(settings_.recTimeoutErr, kPauseMs);
+    return !After(port.earliestSend, now) || port.earliestSend - now > longestPause;
+}
+
+void CProjectorLink::WriteSome(PortEntry& port, QueuedCommand& command) {
+    if (port.handle->Status().xoffHold) {
+        return;
+    }
+    const std::int32_t rest = command.length - command.sent;
+    command.sent += std::clamp<std::int32_t>(
+        port.handle->Write(port.sendBuffer.data() + command.offset + command.sent, rest), 0, rest);
+}
+
+void CProjectorLink::AwaitAnswer(PortEntry& port, const QueuedCommand& command, Tick now) {
+    port.pendingKind = command.kind;
+    const std::uint8_t* bytes = port.sendBuffer.data() + command.offset;
+    switch (command.kind) {
+    case AnswerKind::Plain:
+        if (StartsWithPowr(bytes, command.length)) {
+            port.answerTimeout = settings_.recTimeoutOff;
+            powerCommandTime_ = now;
+        }
+        [[fallthrough]];
+    case AnswerKind::Value:
+        lastStatusKey_ = KeyOf(bytes, command.length);
+        haveLastStatusKey_ = true;
+        Status().FindOrAdd(lastStatusKey_);
+        break;
+    case AnswerKind::Text:
+        port.textAnswer.clear();
+        break;
+    default:
+        break;
+    }
+    port.answerDeadline = now + port.answerTimeout;
+}
+
 bool CProjectorLink::Service() {
-    if (scanning) {
+    if (scanning_) {
         return ServiceScan();
     }
     bool dropped = false;
@@ -516,10 +545,10 @@ bool CProjectorLink::Service() {
         if (PumpPort(port) != ExchangeResult::TimedOut) {
             continue;
         }
-        if (port.pendingKind == Text) {
+        if (port.pendingKind == AnswerKind::Text) {
             MoveOn(port);
-        } else if (++port.retryCount != retry) {
-            port.pendingKind = -1;
+        } else if (++port.retryCount != settings_.retry) {
+            port.pendingKind.reset();
             continue;
         } else {
             ++port.cursor;
@@ -527,7 +556,7 @@ bool CProjectorLink::Service() {
             dropped = true;
         }
         port.retryCount = 0;
-        port.pendingKind = -1;
+        port.pendingKind.reset();
     }
     return dropped;
 }
@@ -537,19 +566,21 @@ void CProjectorLink::ScanPorts() {
     for (PortEntry& port : ports_) {
         port.handle.reset();
     }
-    scanning = 1;
-    portsFound = 0;
+    scanning_ = true;
+    portsFound_ = 0;
+    probeRates_.assign(kBaudRates.begin(), kBaudRates.end());
+    probeCycles_ = settings_.powerOnRetry;
     ports_.clear();
     for (std::int32_t index = 0; index < kMaxComPorts; ++index) {
         PortEntry& port = ports_.emplace_back();
         port.portIndex = index;
-        port.probing = scanning;
+        port.probing = 1;
         port.baudIndex = 0;
         port.baudRate = 0;
         port.powerOnRetryCount = 0;
         if (OpenPort(port)) {
-            ++portsFound;
-            QueueCommand(kProbe, kProbeLength, Identify, 0, &port);
+            ++portsFound_;
+            QueueProbe(port);
         } else {
             ports_.pop_back();
         }
@@ -557,28 +588,48 @@ void CProjectorLink::ScanPorts() {
 }
 
 void CProjectorLink::FailedProbe(PortEntry& port, bool& goesOn) {
-    if (++port.retryCount != retry2) {
+    if (++port.retryCount != settings_.retry2) {
         goesOn = true;
         return;
     }
     ++port.baudIndex;
-    if (port.baudIndex == static_cast<std::int32_t>(kBaudRates.size())) {
-        if (++port.powerOnRetryCount == powerOnRetry) {
+    if (port.baudIndex == static_cast<std::int32_t>(probeRates_.size())) {
+        if (++port.powerOnRetryCount == probeCycles_) {
             port.handle.reset();
             port.probing = 0;
             port.baudRate = 0;
         } else {
             port.baudIndex = 0;
-            port.baudRate = kBaudRates[0];
+            port.baudRate = probeRates_[0];
         }
     } else {
-        port.baudRate = kBaudRates[static_cast<std::size_t>(port.baudIndex)];
+        port.baudRate = probeRates_[static_cast<std::size_t>(port.baudIndex)];
     }
     if (port.baudRate != 0) {
         OpenPort(port);
-        QueueCommand(kProbe, kProbeLength, Identify, 0, &port);
+        QueueProbe(port);
         goesOn = true;
     }
+}
+
+void CProjectorLink::QueueProbe(PortEntry& port) {
+    QueueCommand(kProbe, kProbeLength, AnswerKind::Identify, 0, &port);
+}
+
+bool CProjectorLink::StartProbe(PortEntry& port, std::span<const std::int32_t> rates) {
+    if (!port.IsOpen() || rates.empty()) {
+        return false;
+    }
+    probeRates_.assign(rates.begin(), rates.end());
+    probeCycles_ = 1;
+    port.probing = 1;
+    port.baudIndex = 0;
+    port.baudRate = probeRates_[0];
+    port.powerOnRetryCount = 0;
+    scanning_ = true;
+    OpenPort(port);
+    QueueProbe(port);
+    return true;
 }
 
 bool CProjectorLink::ServiceScan() {
@@ -602,7 +653,7 @@ bool CProjectorLink::ServiceScan() {
         }
     }
     if (!goesOn) {
-        scanning = 0;
+        scanning_ = false;
     }
     return false;
 }

@@ -10,6 +10,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -19,7 +21,7 @@ class Notifier;
 class Settings;
 
 // What kind of answer a command expects.
-enum AnswerKind : std::int32_t {
+enum class AnswerKind : std::int32_t {
     Plain = 0,    // "OK" or "ERR"
     Value = 1,    // a number, stored in the status table under the command's code
     Text = 2,     // lines, the last ended by EOT, collected in the port's text answer
@@ -40,7 +42,7 @@ struct QueuedCommand {
     std::int32_t offset = 0; // start of its bytes in the send buffer
     std::int32_t sent = 0;   // bytes already written
     std::int32_t length = 0;
-    std::int32_t kind = Plain;
+    AnswerKind kind = AnswerKind::Plain;
     std::int32_t pause = 0; // 1: not sooner than 50 ms after the previous answer
 };
 
@@ -60,6 +62,18 @@ inline constexpr std::uint32_t kMaxReadPerPump = 4096;
 inline constexpr int kMessageQueueDropped = 4102;
 inline constexpr int kMessageTransferRejected = 4105;
 
+// The link settings of the profile (section ENV). The three counts are at least 1.
+struct LinkSettings {
+    std::int32_t retry = 3;        // attempts of a command
+    std::int32_t retry2 = 2;       // attempts of the name query at one rate
+    std::int32_t powerOnRetry = 6; // cycles of the rates the scan tries
+    Tick recTimeoutOn = 10000;     // answer time-out while the projector is on
+    Tick recTimeoutOff = 10000;    // answer time-out otherwise
+    Tick recTimeoutErr = 250;      // pause after an ERR answer
+    Tick powerOnTime = 4800;       // one cycle of the scan's rates
+    Tick powerOnWait = 30000;      // missing answers are not counted this long after "POWR"
+};
+
 struct PortEntry {
     std::int32_t portIndex = 0;         // 0-based: COM(portIndex + 1)
     std::unique_ptr<SerialPort> handle; // null while closed
@@ -67,7 +81,7 @@ struct PortEntry {
     std::int32_t baudIndex = 0;
     std::int32_t receiveFill = 0;
     std::int32_t receivePosition = 0;
-    std::int32_t pendingKind = -1; // AnswerKind awaited, -1 none
+    std::optional<AnswerKind> pendingKind; // the kind of answer awaited; none while idle
     Tick answerDeadline = 0;
     Tick answerTimeout = 0;
     Tick earliestSend = 0;
@@ -89,6 +103,9 @@ struct PortEntry {
     std::int32_t writing = 0;
 
     bool IsOpen() const { return handle != nullptr; }
+    bool IsAwaitingAnswer() const { return pendingKind.has_value(); }
+    // After a scan or a probe: a projector answered the name query on this port, at baudRate.
+    bool AnsweredProbe() const { return IsOpen() && probing == 0 && baudRate != 0; }
     int ComNumber() const { return portIndex + 1; }
 };
 
@@ -121,7 +138,7 @@ public:
 
     // Appends a command to a port's queue (null: the current port). False when there is no
     // port or the port is closed.
-    bool QueueCommand(const void* bytes, std::int32_t length, std::int32_t kind, std::int32_t pause,
+    bool QueueCommand(const void* bytes, std::int32_t length, AnswerKind kind, std::int32_t pause,
                       PortEntry* port = nullptr);
     // Queues the first four characters of code + "%4d\r" (or "????\r" for kNoValue) as a
     // Value command on the current port. False, and nothing queued, when there is no port,
@@ -136,6 +153,13 @@ public:
     bool Service();
     // Starts a new scan of COM1..COM255.
     void ScanPorts();
+    // Probes one open port as the scan does, for one cycle of `rates`: the name query as an
+    // Identify command at each rate in turn, RETRY2 attempts at each, an answer awaited
+    // POWERON_TIME / (RETRY2 * number of rates). The link enters the scanning mode; Service drives
+    // the probe until Scanning() turns false, and then the port tells whether a projector answered
+    // (AnsweredProbe) and at which rate. A port nothing answered on is closed. False, and nothing
+    // started, when the port is closed or no rate is given.
+    bool StartProbe(PortEntry& port, std::span<const std::int32_t> rates);
 
     PortEntry* CurrentPort() const { return currentPort_; }
     std::vector<PortEntry>& Ports() { return ports_; }
@@ -149,27 +173,53 @@ public:
     void SetTraceSink(TraceSink sink) { traceSink_ = std::move(sink); }
     void TraceOut(const char* format, ...) const __attribute__((format(printf, 2, 3)));
 
-    // Link settings, as read at construction. The three counts are at least 1.
-    std::int32_t retry = 3;
-    std::int32_t retry2 = 2;
-    std::int32_t powerOnRetry = 6;
-    Tick recTimeoutOn = 10000;
-    Tick recTimeoutOff = 10000;
-    Tick recTimeoutErr = 250;
-    Tick powerOnTime = 4800;
-    Tick powerOnWait = 30000;
-
-    Tick powerCommandTime = 0; // tick of the last "POWR" Plain command; 0 none
-    std::int32_t scanning = 1;
-    std::int32_t portsFound = 0;
+    // The link settings, as read at construction.
+    const LinkSettings& Configuration() const { return settings_; }
+    // The link starts in the scanning mode: Service drives the scan (or a probe) until it ends.
+    bool Scanning() const { return scanning_; }
+    // Leaves the scanning mode: from now on Service exchanges the queued commands of the open
+    // ports.
+    void StopScanning() { scanning_ = false; }
+    // Ports that opened at the start of the last scan.
+    std::int32_t PortsFound() const { return portsFound_; }
+    // Tick at which the last "POWR" Plain command was written; 0 none.
+    Tick PowerCommandTime() const { return powerCommandTime_; }
 
 private:
+    // How an answer line ended.
+    enum class LineEnd { None, Cr, Eot };
+
+    // One exchange step of a port: what arrived is read, the next answer line cut and handled,
+    // a missing answer timed out and the next command written.
     ExchangeResult PumpPort(PortEntry& port);
+    // Takes what the driver holds into the receive buffer; the bytes taken, 0 after line errors.
+    std::int32_t ReadFromDriver(PortEntry& port);
+    void TraceLineErrors(std::uint32_t errors) const;
+    // Cuts the next answer line from the received bytes and handles it; None while no line
+    // ended.
+    ExchangeResult TakeAnswer(PortEntry& port, std::int32_t bytesRead);
+    // Moves received bytes into the port's partial line up to the first line end.
+    LineEnd CutLine(PortEntry& port);
+    // The partial line is a whole answer: traced, classified and applied; what it was.
+    ExchangeResult HandleLine(PortEntry& port, bool endedByEot);
+    // What the answer line does to the command in flight, by the kind of answer awaited.
+    void ApplyAnswer(PortEntry& port, ExchangeResult result, const std::string& line,
+                     bool endedByEot);
+    // The awaited answer is overdue (and the projector is not powering up): the received bytes
+    // are dropped.
+    bool AnswerTimedOut(PortEntry& port);
+    // Writes (the rest of) the next command when no answer is awaited; the queue is emptied
+    // once every command was answered. TimedOut when a write could not finish in time, else
+    // `result`.
+    ExchangeResult SendNext(PortEntry& port, ExchangeResult result);
+    bool SendDue(const PortEntry& port, Tick now) const;
+    void WriteSome(PortEntry& port, QueuedCommand& command);
+    // The command was written: its answer is awaited from now on.
+    void AwaitAnswer(PortEntry& port, const QueuedCommand& command, Tick now);
+
     bool ServiceScan();
     void FailedProbe(PortEntry& port, bool& goesOn);
-    void HandleLine(PortEntry& port, ExchangeResult result, const std::string& line,
-                    bool endedByEot);
-    ExchangeResult SendNext(PortEntry& port, ExchangeResult result);
+    void QueueProbe(PortEntry& port);
     void MoveOn(PortEntry& port);
     void DropQueue(PortEntry& port);
     void SetLastStatus(std::int32_t value);
@@ -185,6 +235,13 @@ private:
     std::uint32_t lastStatusKey_ = 0; // code of the last Plain or Value command written
     bool haveLastStatusKey_ = false;
     TraceSink traceSink_;
+    LinkSettings settings_;
+    Tick powerCommandTime_ = 0;
+    bool scanning_ = true;
+    std::int32_t portsFound_ = 0;
+    // What the running scan or probe tries: these rates in turn, this many cycles.
+    std::vector<std::int32_t> probeRates_{kBaudRates.begin(), kBaudRates.end()};
+    std::int32_t probeCycles_ = 0;
 };
 
 } // namespace tonedesk

@@ -38,7 +38,8 @@ void OpenSettingsFile(CProjectorLink& link, Settings& settings, Notifier& notifi
             continue;
         }
         for (const std::string& command : content.commands) {
-            link.QueueCommand(command.data(), static_cast<std::int32_t>(command.size()), Plain, 0);
+            link.QueueCommand(command.data(), static_cast<std::int32_t>(command.size()),
+                              AnswerKind::Plain, 0);
         }
         if (content.shortLines > 0) {
             notifier.Message(kMessageShortSettingsLines, std::to_string(content.shortLines));

@@ -75,7 +75,7 @@ TEST_F(MainFrameTest, SettingsFileQueuesOneCommandPerLineInOrder) {
 
     EXPECT_EQ(Queued(), (std::vector<std::string>{"BRIT  12\r", "CONT -10\r", "MOUT   1\r"}));
     for (std::size_t i = port->cursor; i < port->commandQueue.size(); ++i) {
-        EXPECT_EQ(port->commandQueue[i].kind, Plain);
+        EXPECT_EQ(port->commandQueue[i].kind, AnswerKind::Plain);
         EXPECT_EQ(port->commandQueue[i].pause, 0);
     }
     EXPECT_TRUE(notifier.recorder.messages.empty());
@@ -193,7 +193,7 @@ TEST_F(MainFrameTest, ChoosingASaveFileRewindsTheSaveListsAndStartsTheSave) {
 TEST_F(MainFrameTest, CloseWaitsForAQueuedTransfer) {
     QSignalSpy closed(&frame, &CMainFrame::Closed);
     const char block[] = "GAMM   0\r";
-    ASSERT_TRUE(frame.Link().QueueCommand(block, 9, Transfer, 1));
+    ASSERT_TRUE(frame.Link().QueueCommand(block, 9, AnswerKind::Transfer, 1));
     EXPECT_FALSE(frame.close());
     EXPECT_EQ(frame.closing, 1);
     EXPECT_EQ(frame.CurrentCursor(), CursorShape::Wait);
@@ -209,7 +209,7 @@ TEST_F(MainFrameTest, CloseWaitsForAQueuedTransfer) {
 
 TEST_F(MainFrameTest, CloseWaitsForAnyQueuedCommandWhileSaving) {
     QSignalSpy closed(&frame, &CMainFrame::Closed);
-    ASSERT_TRUE(frame.Link().QueueCommand("POWR????\r", 9, Value, 0));
+    ASSERT_TRUE(frame.Link().QueueCommand("POWR????\r", 9, AnswerKind::Value, 0));
     frame.saveInProgress = 1;
     EXPECT_FALSE(frame.close());
     frame.saveInProgress = 0;
@@ -224,7 +224,7 @@ TEST_F(MainFrameTest, DroppedQueueAbandonsTheSaveAndLeavesTheInteractionBits) {
         notifier.recorder.messages.clear();
         frame.saveInProgress = 1;
         frame.interactionBits = bits;
-        ASSERT_TRUE(frame.Link().QueueCommand("POWR????\r", 9, Value, 0));
+        ASSERT_TRUE(frame.Link().QueueCommand("POWR????\r", 9, AnswerKind::Value, 0));
         // The projector never answers: after RETRY time-outs the queue is dropped.
         for (int i = 0; i < 400 && notifier.recorder.messages.empty(); ++i) {
             clock.Advance(500);
@@ -243,12 +243,12 @@ TEST_F(MainFrameTest, TimerTickDuringAMessageIsIgnored) {
         line->ClearWritten();
         port->commandQueue.clear();
         port->cursor = 0;
-        port->pendingKind = -1;
-        frame.Link().QueueCommand("MOUT   1\r", 9, Plain, 0);
+        port->pendingKind.reset();
+        frame.Link().QueueCommand("MOUT   1\r", 9, AnswerKind::Plain, 0);
         frame.OnTimer(); // the message box's event loop delivers a tick
         nestedWrote = !line->WrittenText().empty();
     };
-    ASSERT_TRUE(frame.Link().QueueCommand("POWR????\r", 9, Value, 0));
+    ASSERT_TRUE(frame.Link().QueueCommand("POWR????\r", 9, AnswerKind::Value, 0));
     for (int i = 0; i < 400 && notifier.recorder.messages.empty(); ++i) {
         clock.Advance(500);
         frame.OnTimer();
@@ -261,9 +261,9 @@ TEST_F(MainFrameTest, TimerTickDuringAMessageIsIgnored) {
 
 TEST_F(MainFrameTest, CursorShowsWaitingAndClosing) {
     EXPECT_EQ(frame.CurrentCursor(), CursorShape::Arrow);
-    ASSERT_TRUE(frame.Link().QueueCommand("POWR????\r", 9, Value, 0));
+    ASSERT_TRUE(frame.Link().QueueCommand("POWR????\r", 9, AnswerKind::Value, 0));
     frame.OnTimer();
-    ASSERT_NE(port->pendingKind, -1);
+    ASSERT_TRUE(port->IsAwaitingAnswer());
     EXPECT_EQ(frame.CurrentCursor(), CursorShape::AppStarting);
     EXPECT_EQ(frame.cursor().shape(), Qt::BusyCursor);
     frame.closing = 1;
@@ -295,7 +295,7 @@ TEST_F(MainFrameTest, StartScanStartsTheServiceTimer) {
     EXPECT_TRUE(frame.ServiceTimer().isActive());
     EXPECT_EQ(frame.ServiceTimer().interval(), 1);
     EXPECT_EQ(frame.ServiceTimer().timerType(), Qt::PreciseTimer);
-    EXPECT_EQ(frame.Link().scanning, 1);
+    EXPECT_TRUE(frame.Link().Scanning());
 }
 
 } // namespace

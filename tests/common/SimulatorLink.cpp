@@ -28,7 +28,7 @@ SimulatorLink::SimulatorLink(const std::vector<std::string>& simOptions, int bau
     host.port.lockFolder = host_.Path().string();
     ports_ = std::make_unique<PosixSerialPortFactory>(settings_, host);
     link_ = std::make_unique<CProjectorLink>(settings_, clock_, *ports_, notifier_);
-    link_->scanning = 0;
+    link_->StopScanning();
     port_ = link_->UsePort(1);
     if (!port_) {
         error_ = "the simulator's terminal " + *path + " cannot be opened";

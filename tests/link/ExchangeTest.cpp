@@ -6,16 +6,14 @@
 namespace tonedesk::test {
 namespace {
 
-std::string TextOf(const ByteBuffer& bytes) {
-    return std::string(bytes.begin(), bytes.end());
-}
+using enum AnswerKind;
 
 // ---------------------------------------------------------------------------------------------
 // One row per command kind and answer: what one answer line does to the command in flight.
 
 struct AnswerCase {
     const char* name;
-    std::int32_t kind;
+    AnswerKind kind;
     std::string command;
     std::string answer;
     bool busyAfter;       // the command stays (or, for Text, is still collecting)
@@ -40,13 +38,13 @@ TEST_P(AnswerTable, OneAnswerLine) {
     Step();
 
     EXPECT_EQ(link->IsBusy(), c.busyAfter);
-    EXPECT_EQ(port->retryCount, c.retries);
+    EXPECT_EQ(Retries(), c.retries);
     EXPECT_EQ(Count(line->WrittenText(), c.command), c.writes);
     if (c.status) {
         EXPECT_EQ(StatusOf(c.command.substr(0, 4)), *c.status);
     }
     EXPECT_EQ(port->projectorName, c.name_);
-    EXPECT_EQ(TextOf(port->textAnswer), c.text);
+    EXPECT_EQ(TextAnswer(), c.text);
     EXPECT_TRUE(notifier.messages.empty());
 }
 
@@ -147,10 +145,10 @@ TEST_F(ExchangeTest, TextLinesAreJoinedUntilEot) {
     Step();
     line->Feed("A\rB\r\nC\x04");
     Step();
-    EXPECT_EQ(TextOf(port->textAnswer), "A" + kNul);
+    EXPECT_EQ(TextAnswer(), "A" + kNul);
     Step();
     Step();
-    EXPECT_EQ(TextOf(port->textAnswer), "A\r\nB\r\nC" + kNul);
+    EXPECT_EQ(TextAnswer(), "A\r\nB\r\nC" + kNul);
     EXPECT_FALSE(link->IsBusy());
 }
 
@@ -164,7 +162,7 @@ TEST_F(ExchangeTest, TextWithoutEotEndsAtTheTimeoutWithoutRetry) {
     EXPECT_TRUE(link->IsBusy());
     EXPECT_FALSE(RunFor(10001));
     EXPECT_FALSE(link->IsBusy());
-    EXPECT_EQ(TextOf(port->textAnswer), "A\r\nB" + kNul);
+    EXPECT_EQ(TextAnswer(), "A\r\nB" + kNul);
     EXPECT_EQ(Count(line->WrittenText(), "STAT????\r"), 1);
 }
 
@@ -173,7 +171,7 @@ TEST_F(ExchangeTest, SilentTextAnswerEndsAsAnEmptyText) {
     Queue("STAT????\r", Text);
     RunFor(10002);
     EXPECT_FALSE(link->IsBusy());
-    EXPECT_EQ(TextOf(port->textAnswer), kNul);
+    EXPECT_EQ(TextAnswer(), kNul);
 }
 
 TEST_F(ExchangeTest, ALineLeftInTheBufferAnswersTheNextCommand) {
@@ -206,16 +204,16 @@ TEST_F(ExchangeTest, PowerCommandStartsAGracePeriodForMissingAnswers) {
     Queue("POWR   1\r", Plain);
     Step();
     const Tick powerWritten = clock.Now();
-    EXPECT_EQ(link->powerCommandTime, powerWritten);
+    EXPECT_EQ(link->PowerCommandTime(), powerWritten);
     Step();
     EXPECT_FALSE(link->IsBusy());
 
     Queue("POWR????\r", Value);
     RunFor(powerWritten + 30000 - clock.Now());
-    EXPECT_EQ(port->retryCount, 0);
+    EXPECT_EQ(Retries(), 0);
     EXPECT_EQ(Count(line->WrittenText(), "POWR????\r"), 1);
     Step(); // the grace period is over: reported at once
-    EXPECT_EQ(port->retryCount, 1);
+    EXPECT_EQ(Retries(), 1);
     Step();
     EXPECT_EQ(Count(line->WrittenText(), "POWR????\r"), 2);
 }
@@ -232,7 +230,7 @@ TEST_F(ExchangeTest, MissingAnswersDropTheQueueAfterRetryAttempts) {
     EXPECT_EQ(line->WrittenText(), "MOUT   1\rMOUT   1\rMOUT   1\r");
     EXPECT_FALSE(link->IsBusy());
     EXPECT_TRUE(port->commandQueue.empty());
-    EXPECT_TRUE(port->sendBuffer.empty());
+    EXPECT_EQ(QueuedBytes(), "");
     EXPECT_TRUE(notifier.messages.empty());
 }
 
@@ -279,10 +277,10 @@ TEST_F(ExchangeTest, PartialWritesContinueAtTheNextPumps) {
     for (int i = 0; i < 64; ++i) {
         Step();
     }
-    EXPECT_EQ(port->pendingKind, -1);
+    EXPECT_EQ(AwaitedKind(), std::nullopt);
     Step();
     EXPECT_EQ(line->written, block);
-    EXPECT_EQ(port->pendingKind, Transfer);
+    EXPECT_EQ(AwaitedKind(), Transfer);
     EXPECT_EQ(port->commandQueue[0].sent, 0);
 }
 
@@ -293,13 +291,13 @@ TEST_F(ExchangeTest, WriteThatCannotFinishTimesOutAndStartsAgainFromItsFirstByte
     Step();
     line->writeLimit = 0;
     RunFor(10000);
-    EXPECT_EQ(port->retryCount, 0);
+    EXPECT_EQ(Retries(), 0);
     Step();
-    EXPECT_EQ(port->retryCount, 1);
+    EXPECT_EQ(Retries(), 1);
     line->writeLimit = -1;
     Step();
     EXPECT_EQ(line->WrittenText(), "MOUTMOUT   1\r");
-    EXPECT_EQ(port->pendingKind, Plain);
+    EXPECT_EQ(AwaitedKind(), Plain);
 }
 
 TEST_F(ExchangeTest, LineErrorsLoseTheBytesOfThatRead) {
@@ -350,7 +348,7 @@ TEST_P(SendValueTable, QueuesNineBytesOrNothing) {
     if (!c.queued) {
         EXPECT_FALSE(queued);
         EXPECT_TRUE(port->commandQueue.empty());
-        EXPECT_TRUE(port->sendBuffer.empty());
+        EXPECT_EQ(QueuedBytes(), "");
         return;
     }
     ASSERT_TRUE(queued);
@@ -358,7 +356,7 @@ TEST_P(SendValueTable, QueuesNineBytesOrNothing) {
     EXPECT_EQ(port->commandQueue[0].length, 9);
     EXPECT_EQ(port->commandQueue[0].kind, Value);
     EXPECT_EQ(port->commandQueue[0].pause, 1);
-    EXPECT_EQ(TextOf(port->sendBuffer), c.queued);
+    EXPECT_EQ(QueuedBytes(), c.queued);
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, SendValueTable,
@@ -412,7 +410,8 @@ TEST_F(ExchangeTest, LinesArrivingFasterThanTheyAreHandledDoNotPileUp) {
     line->Feed("END\x04");
     RunFor(200000);
     EXPECT_FALSE(link->IsBusy());
-    EXPECT_EQ(TextOf(port->textAnswer).substr(port->textAnswer.size() - 4), "END" + kNul);
+    const std::string text = TextAnswer();
+    EXPECT_EQ(text.substr(text.size() - 4), "END" + kNul);
 }
 
 struct HangUpCase {
@@ -472,7 +471,7 @@ TEST_F(ExchangeTest, DeadlinesSurviveTheWrapOfTheTickCount) {
     link->SendValue("MOUT", kNoValue, 0);
     Step();
     RunFor(300); // the tick count wraps meanwhile
-    EXPECT_EQ(port->retryCount, 0);
+    EXPECT_EQ(Retries(), 0);
     line->Feed("5\r");
     Step();
     EXPECT_EQ(StatusOf("MOUT"), 5);
@@ -480,9 +479,9 @@ TEST_F(ExchangeTest, DeadlinesSurviveTheWrapOfTheTickCount) {
     link->SendValue("MOUT", kNoValue, 0);
     Step();
     RunFor(10000);
-    EXPECT_EQ(port->retryCount, 0);
+    EXPECT_EQ(Retries(), 0);
     Step();
-    EXPECT_EQ(port->retryCount, 1);
+    EXPECT_EQ(Retries(), 1);
 }
 
 TEST_F(ExchangeTest, LongIdlePortSendsAtOnce) {

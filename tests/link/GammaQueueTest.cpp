@@ -21,9 +21,9 @@ TEST_F(GammaQueueTest, AllChannelsGoOutInOrderWithPauses) {
         expected += bytes;
     }
     ASSERT_TRUE(QueueGammaTables(*link, 1, table, -1));
-    ASSERT_EQ(port->commandQueue.size(), 12u);
+    ASSERT_EQ(QueueLeft(), 12u);
     for (std::size_t k = 0; k < 12; ++k) {
-        EXPECT_EQ(port->commandQueue[k].kind, Transfer);
+        EXPECT_EQ(port->commandQueue[k].kind, AnswerKind::Transfer);
         EXPECT_EQ(port->commandQueue[k].pause, 1);
         EXPECT_EQ(port->commandQueue[k].length, k % 2 == 0 ? 9 : 257);
     }
@@ -38,7 +38,7 @@ TEST_F(GammaQueueTest, OneChannelQueuesFourEntries) {
     Connect();
     GammaTable table;
     ASSERT_TRUE(QueueGammaTables(*link, 0, table, 1));
-    ASSERT_EQ(port->commandQueue.size(), 4u);
+    ASSERT_EQ(QueueLeft(), 4u);
     RunFor(1);
     EXPECT_EQ(line->WrittenText(), "GAMM   2\r");
 }

@@ -8,7 +8,35 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
+#include <ostream>
 #include <string>
+
+namespace tonedesk {
+
+// Answer kinds by their names in failure messages.
+inline void PrintTo(AnswerKind kind, std::ostream* os) {
+    switch (kind) {
+    case AnswerKind::Plain:
+        *os << "Plain";
+        return;
+    case AnswerKind::Value:
+        *os << "Value";
+        return;
+    case AnswerKind::Text:
+        *os << "Text";
+        return;
+    case AnswerKind::Identify:
+        *os << "Identify";
+        return;
+    case AnswerKind::Transfer:
+        *os << "Transfer";
+        return;
+    }
+    *os << "AnswerKind(" << static_cast<int>(kind) << ")";
+}
+
+} // namespace tonedesk
 
 namespace tonedesk::test {
 
@@ -31,14 +59,14 @@ protected:
         if (!link) {
             MakeLink();
         }
-        link->scanning = 0;
+        link->StopScanning();
         PortEntry* p = link->UsePort(com);
         EXPECT_NE(p, nullptr);
         port = p;
         return *p;
     }
 
-    bool Queue(std::string_view bytes, std::int32_t kind, std::int32_t pause = 0) {
+    bool Queue(std::string_view bytes, AnswerKind kind, std::int32_t pause = 0) {
         return link->QueueCommand(bytes.data(), static_cast<std::int32_t>(bytes.size()), kind,
                                   pause);
     }
@@ -67,6 +95,16 @@ protected:
     // The bytes of every command queued on the port, back to back.
     static std::string TextOfQueue(const PortEntry& p) {
         return std::string(p.sendBuffer.begin(), p.sendBuffer.end());
+    }
+
+    // What the connected port holds: the bytes queued, the commands not done yet, the kind of
+    // answer awaited, the attempts the command in flight has used, the text answer.
+    std::string QueuedBytes() const { return TextOfQueue(*port); }
+    std::size_t QueueLeft() const { return port->commandQueue.size() - port->cursor; }
+    std::optional<AnswerKind> AwaitedKind() const { return port->pendingKind; }
+    std::int32_t Retries() const { return port->retryCount; }
+    std::string TextAnswer() const {
+        return std::string(port->textAnswer.begin(), port->textAnswer.end());
     }
 
     static int Count(const std::string& text, const std::string& what) {

@@ -3,21 +3,24 @@
 namespace tonedesk::test {
 namespace {
 
+using enum AnswerKind;
+
 using PortTest = LinkFixture;
 
 TEST_F(PortTest, EmptyProfileGivesTheDefaults) {
     MakeLink();
-    EXPECT_EQ(link->retry, 3);
-    EXPECT_EQ(link->retry2, 2);
-    EXPECT_EQ(link->powerOnRetry, 6);
-    EXPECT_EQ(link->recTimeoutOn, 10000u);
-    EXPECT_EQ(link->recTimeoutOff, 10000u);
-    EXPECT_EQ(link->recTimeoutErr, 250u);
-    EXPECT_EQ(link->powerOnTime, 4800u);
-    EXPECT_EQ(link->powerOnWait, 30000u);
-    EXPECT_EQ(link->scanning, 1);
-    EXPECT_EQ(link->portsFound, 0);
-    EXPECT_EQ(link->powerCommandTime, 0u);
+    const LinkSettings& s = link->Configuration();
+    EXPECT_EQ(s.retry, 3);
+    EXPECT_EQ(s.retry2, 2);
+    EXPECT_EQ(s.powerOnRetry, 6);
+    EXPECT_EQ(s.recTimeoutOn, 10000u);
+    EXPECT_EQ(s.recTimeoutOff, 10000u);
+    EXPECT_EQ(s.recTimeoutErr, 250u);
+    EXPECT_EQ(s.powerOnTime, 4800u);
+    EXPECT_EQ(s.powerOnWait, 30000u);
+    EXPECT_TRUE(link->Scanning());
+    EXPECT_EQ(link->PortsFound(), 0);
+    EXPECT_EQ(link->PowerCommandTime(), 0u);
     EXPECT_EQ(link->CurrentPort(), nullptr);
 }
 
@@ -27,10 +30,11 @@ TEST_F(PortTest, CountsBelowOneAreTakenAsOne) {
     SetEnv("POWERON_RETRY", 0);
     SetEnv("REC_TIMEOUT_ERR", -1);
     Connect();
-    EXPECT_EQ(link->retry, 1);
-    EXPECT_EQ(link->retry2, 1);
-    EXPECT_EQ(link->powerOnRetry, 1);
-    EXPECT_EQ(link->recTimeoutErr, 0u);
+    const LinkSettings& s = link->Configuration();
+    EXPECT_EQ(s.retry, 1);
+    EXPECT_EQ(s.retry2, 1);
+    EXPECT_EQ(s.powerOnRetry, 1);
+    EXPECT_EQ(s.recTimeoutErr, 0u);
 
     // One rejection and one missing answer are all a command gets.
     line->Reply("MOUT   1\r", "ERR\r");
@@ -73,7 +77,7 @@ TEST_F(PortTest, ReopeningAnOpenPortAppliesItsRateAndEmptiesItsQueue) {
     EXPECT_EQ(line->configured, (std::vector<int>{9600, 38400}));
     EXPECT_EQ(line->purgeCount, 2);
     EXPECT_FALSE(link->IsBusy());
-    EXPECT_TRUE(port->sendBuffer.empty());
+    EXPECT_EQ(QueuedBytes(), "");
     EXPECT_EQ(port->receiveFill, 0);
     EXPECT_TRUE(port->partialLine.empty());
     EXPECT_EQ(port->projectorName, "PJ");
@@ -83,7 +87,7 @@ TEST_F(PortTest, ReopeningAnOpenPortAppliesItsRateAndEmptiesItsQueue) {
     line->Feed("RR\r");
     Step();
     EXPECT_FALSE(link->IsBusy());
-    EXPECT_EQ(port->retryCount, 0);
+    EXPECT_EQ(Retries(), 0);
 }
 
 TEST_F(PortTest, PortThatDoesNotOpenLeavesNoCurrentPort) {
@@ -103,7 +107,7 @@ TEST_F(PortTest, CloseOtherPortsKeepsOnlyTheNamedPort) {
     for (int com : {3, 1, 2}) {
         ports.AddLine(com);
     }
-    link->scanning = 0;
+    link->StopScanning();
     for (int com : {3, 1, 2}) {
         ASSERT_NE(link->UsePort(com), nullptr);
     }

@@ -3,13 +3,15 @@
 namespace tonedesk::test {
 namespace {
 
+using enum AnswerKind;
+
 class ScanTest : public LinkFixture {
 protected:
     // Service once per virtual millisecond until the scan ends (or `limit` ms passed); the time
     // it took.
     Tick ScanUntilDone(Tick limit = 60000) {
         const Tick start = clock.Now();
-        while (link->scanning && clock.Now() - start < limit) {
+        while (link->Scanning() && clock.Now() - start < limit) {
             Step();
         }
         return clock.Now() - start;
@@ -22,13 +24,13 @@ TEST_F(ScanTest, NoPortAtAllEndsTheScanAtTheFirstService) {
     MakeLink();
     link->ScanPorts();
     EXPECT_TRUE(link->Ports().empty());
-    EXPECT_EQ(link->portsFound, 0);
+    EXPECT_EQ(link->PortsFound(), 0);
     ASSERT_EQ(ports.openAttempts.size(), 255u);
     EXPECT_EQ(ports.openAttempts.front(), 1);
     EXPECT_EQ(ports.openAttempts.back(), 255);
-    EXPECT_EQ(link->scanning, 1);
+    EXPECT_TRUE(link->Scanning());
     Step();
-    EXPECT_EQ(link->scanning, 0);
+    EXPECT_FALSE(link->Scanning());
 }
 
 TEST_F(ScanTest, OnlyPortsThatOpenEnterTheTableInPortOrder) {
@@ -39,7 +41,7 @@ TEST_F(ScanTest, OnlyPortsThatOpenEnterTheTableInPortOrder) {
     MakeLink();
     link->ScanPorts();
     ASSERT_EQ(link->Ports().size(), 3u);
-    EXPECT_EQ(link->portsFound, 3);
+    EXPECT_EQ(link->PortsFound(), 3);
     const std::int32_t indexes[] = {0, 2, 199};
     for (std::size_t i = 0; i < 3; ++i) {
         const PortEntry& p = Entry(i);
@@ -58,7 +60,7 @@ TEST_F(ScanTest, ProjectorAnsweringOnlyAt38400IsFoundAtThatRate) {
     MakeLink();
     link->ScanPorts();
     ScanUntilDone();
-    EXPECT_EQ(link->scanning, 0);
+    EXPECT_FALSE(link->Scanning());
     const PortEntry& p = Entry(0);
     EXPECT_TRUE(p.IsOpen());
     EXPECT_EQ(p.probing, 0);
@@ -76,7 +78,7 @@ TEST_F(ScanTest, PortAnsweringErrAtEveryRateIsGivenUpAndClosed) {
     MakeLink();
     link->ScanPorts();
     ScanUntilDone();
-    EXPECT_EQ(link->scanning, 0);
+    EXPECT_FALSE(link->Scanning());
     const PortEntry& p = Entry(0);
     EXPECT_FALSE(p.IsOpen());
     EXPECT_FALSE(pj->open);
@@ -98,7 +100,7 @@ TEST_F(ScanTest, SilentPortIsTriedAbout800MsPerRate) {
     link->ScanPorts();
     std::vector<Tick> reconfigured;
     const Tick start = clock.Now();
-    while (link->scanning && clock.Now() - start < 60000) {
+    while (link->Scanning() && clock.Now() - start < 60000) {
         const std::size_t before = pj->configured.size();
         Step();
         if (pj->configured.size() != before) {
@@ -183,7 +185,7 @@ TEST_F(ScanTest, RetrySettingsBelowOneStillEndTheScan) {
     link->ScanPorts();
     EXPECT_EQ(Entry(0).answerTimeout, 1600u);
     const Tick took = ScanUntilDone();
-    EXPECT_EQ(link->scanning, 0);
+    EXPECT_FALSE(link->Scanning());
     EXPECT_FALSE(Entry(0).IsOpen());
     EXPECT_EQ(pj->configured, (std::vector<int>{9600, 38400, 115200}));
     EXPECT_LT(took, 3u * 1610);
@@ -196,7 +198,7 @@ TEST_F(ScanTest, ChosenPortRunsOutsideTheScanAfterwards) {
     link->ScanPorts();
     ScanUntilDone();
     PortEntry& chosen = link->Ports()[1];
-    link->scanning = 0;
+    link->StopScanning();
     link->CloseOtherPorts(chosen.portIndex);
     chosen.probing = 0;
     ASSERT_TRUE(link->OpenPort(chosen));
@@ -210,6 +212,66 @@ TEST_F(ScanTest, ChosenPortRunsOutsideTheScanAfterwards) {
     Step();
     Step();
     EXPECT_EQ(StatusOf("MOUT"), 3);
+}
+
+// ---------------------------------------------------------------------------------------------
+// A probe of one port: the scan's name query on that port only, one cycle of the given rates.
+
+TEST_F(ScanTest, ProbeFindsTheRateTheProjectorAnswersAtAndLeavesTheScanningMode) {
+    Connect(3);
+    line->Reply("TNAM   1\r", "PJ-3\r", 38400);
+    ASSERT_TRUE(link->StartProbe(*port, kBaudRates));
+    EXPECT_TRUE(link->Scanning());
+    EXPECT_FALSE(port->AnsweredProbe());
+    EXPECT_EQ(port->answerTimeout, 800u);
+    ScanUntilDone();
+    EXPECT_FALSE(link->Scanning());
+    EXPECT_TRUE(port->AnsweredProbe());
+    EXPECT_EQ(port->projectorName, "PJ-3");
+    EXPECT_EQ(port->baudRate, 38400);
+    EXPECT_EQ(line->configured, (std::vector<int>{9600, 9600, 38400}));
+    EXPECT_EQ(Count(line->WrittenText(), "TNAM   1\r"), 2);
+}
+
+TEST_F(ScanTest, ProbeGivesUpAfterOneCycleAndTheNextScanStillRunsItsCycles) {
+    Connect(1);
+    line->Reply("TNAM   1\r", "ERR\r");
+    ASSERT_TRUE(link->StartProbe(*port, kBaudRates));
+    ScanUntilDone();
+    EXPECT_FALSE(link->Scanning());
+    EXPECT_FALSE(port->AnsweredProbe());
+    EXPECT_FALSE(line->open);
+    EXPECT_EQ(port->baudRate, 0);
+    EXPECT_EQ(line->configured, (std::vector<int>{9600, 9600, 38400, 115200}));
+    EXPECT_EQ(Count(line->WrittenText(), "TNAM   1\r"), 6);
+
+    EXPECT_EQ(link->Configuration().powerOnRetry, 6);
+    link->ScanPorts();
+    ScanUntilDone();
+    EXPECT_EQ(Count(line->WrittenText(), "TNAM   1\r"), 6 + 36);
+}
+
+TEST_F(ScanTest, ProbeTriesOnlyTheRatesGivenAndSpreadsTheCycleOverThem) {
+    Connect(1);
+    const std::int32_t rates[] = {115200, 9600};
+    ASSERT_TRUE(link->StartProbe(*port, rates));
+    EXPECT_EQ(port->baudRate, 115200);
+    EXPECT_EQ(port->answerTimeout, 1200u); // POWERON_TIME over RETRY2 attempts at two rates
+    const Tick took = ScanUntilDone();
+    EXPECT_FALSE(port->AnsweredProbe());
+    EXPECT_EQ(line->configured, (std::vector<int>{9600, 115200, 9600}));
+    // A silent port keeps its unanswered probe in flight: one wait per rate.
+    EXPECT_GT(took, 2u * 1200);
+    EXPECT_LT(took, 2u * 1210);
+}
+
+TEST_F(ScanTest, ProbeOfAClosedPortOrWithoutRatesStartsNothing) {
+    Connect(1);
+    EXPECT_FALSE(link->StartProbe(*port, {}));
+    link->CloseOtherPorts(-1);
+    EXPECT_FALSE(link->StartProbe(*port, kBaudRates));
+    EXPECT_FALSE(link->Scanning());
+    EXPECT_EQ(line->configured, std::vector<int>{9600});
 }
 
 } // namespace

@@ -40,7 +40,7 @@ TEST_F(SettingsFileActionsTest, CommandsOfTheFileGoToTheProjectorInFileOrder) {
 
     EXPECT_EQ(TextOfQueue(*port), "BRIT  12\rCONT -10\rMOUT   1\r");
     for (const QueuedCommand& command : port->commandQueue) {
-        EXPECT_EQ(command.kind, Plain);
+        EXPECT_EQ(command.kind, AnswerKind::Plain);
         EXPECT_EQ(command.pause, 0);
     }
     EXPECT_EQ(notifier.messages, std::vector<int>{kMessageShortSettingsLines});
