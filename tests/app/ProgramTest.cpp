@@ -6,6 +6,7 @@
 #include <QProcessEnvironment>
 
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace tonedesk::test {
 namespace {
@@ -118,6 +119,19 @@ TEST_F(ProgramTest, WithoutItsBundleTheProgramCarriesOnWithItsOwnResources) {
     std::filesystem::copy_file(Program().toStdString(), alone + "/tonedesk");
     const Run run = Start(QString::fromStdString(alone + "/tonedesk"));
     ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.errors.contains(QStringLiteral("not loaded"))) << run.errors.toStdString();
+    EXPECT_TRUE(run.errors.contains(QStringLiteral("first idle moment")))
+        << run.errors.toStdString();
+}
+
+TEST_F(ProgramTest, PipeInPlaceOfItsBundleIsRefusedAndTheProgramCarriesOn) {
+    const std::string alone = temp.Path().string() + "/alone";
+    std::filesystem::create_directories(alone);
+    std::filesystem::copy_file(Program().toStdString(), alone + "/tonedesk");
+    ASSERT_EQ(::mkfifo((alone + "/lumidesk.rcc").c_str(), 0600), 0);
+    const Run run = Start(QString::fromStdString(alone + "/tonedesk"));
+    ASSERT_TRUE(run.finished) << "waited on the pipe";
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(run.errors.contains(QStringLiteral("not loaded"))) << run.errors.toStdString();
     EXPECT_TRUE(run.errors.contains(QStringLiteral("first idle moment")))
