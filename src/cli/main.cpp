@@ -35,8 +35,9 @@ void PrintUsage(std::FILE* out) {
                       "($XDG_CONFIG_HOME/VANTO/Vanto Tonedesk.conf, sections PORTS and ENV).\n"
                       "Every command takes --timeout SECONDS: the longest it may work with the\n"
                       "projector (default 600).\n"
-                      "Exit status: 0 done, 1 the operation failed, 2 bad usage or input,\n"
-                      "3 (model) the model file repeats an identifier.\n");
+                      "Exit status: 0 done, 1 the operation failed, 2 bad usage or input (also a\n"
+                      "profile that cannot be read), 3 (model) the model file repeats an\n"
+                      "identifier.\n");
 }
 
 } // namespace
@@ -62,6 +63,9 @@ int main(int argc, char** argv) {
                 context.SetTimeLimit(std::chrono::seconds(*limit));
             }
             return command.run(args, context);
+        } catch (const InputError& e) {
+            std::fprintf(stderr, "tonedesk-cli %s: %s\n", command.name, e.what());
+            return kExitUsage;
         } catch (const UsageError& e) {
             std::fprintf(stderr, "tonedesk-cli %s: %s\nUsage: tonedesk-cli %s\n", command.name,
                          e.what(), command.synopsis);

@@ -1,0 +1,93 @@
+// tonedesk-cli's own failures, run as a program: a profile it cannot use. No command here opens a
+// port, whatever the profile says.
+#include "common/ChildProcess.h"
+#include "common/TestKit.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tonedesk::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct CliResult {
+    std::optional<int> exit;
+    std::string out;
+    std::string err;
+};
+
+class CliRun : public testing::Test {
+protected:
+    void SetUp() override {
+        const char* bin = std::getenv("TONEDESK_BIN_DIR");
+        ASSERT_NE(bin, nullptr) << "TONEDESK_BIN_DIR is not set";
+        cli_ = std::filesystem::path(bin) / "tonedesk-cli";
+    }
+
+    // Runs tonedesk-cli on this test's profile folder.
+    CliResult Run(const std::vector<std::string>& args) {
+        std::vector<std::string> argv{cli_.string()};
+        argv.insert(argv.end(), args.begin(), args.end());
+        ChildProcess process(argv, {{"XDG_CONFIG_HOME", (dir_.Path() / "config").string()}});
+        CliResult r;
+        r.exit = process.Wait(20s);
+        r.out = process.Stdout();
+        r.err = process.Stderr();
+        return r;
+    }
+
+    TempDir dir_;
+    std::filesystem::path cli_;
+    const std::string profileName_ = "config/VANTO/Vanto Tonedesk.conf";
+    const std::filesystem::path profile_ = dir_.Path() / profileName_;
+};
+
+// Its section "PORTS" may turn the default ports off: a profile that cannot be read fails the
+// command, naming the file, instead of giving defaults that would probe every default port.
+TEST_F(CliRun, ProfileThatCannotBeReadFailsTheCommandNamingIt) {
+    const std::string ports = "[PORTS]\nSYSTEM=0\n";
+    const struct {
+        const char* name;
+        std::function<void()> make;
+    } cases[] = {
+        {"a folder", [&] { std::filesystem::create_directories(profile_); }},
+        {"garbage", [&] { dir_.Write(profileName_, std::string("\x01[\xfe\0\n", 5) + ports); }},
+        {"a pipe",
+         [&] {
+             std::filesystem::create_directories(profile_.parent_path());
+             ASSERT_EQ(::mkfifo(profile_.c_str(), 0600), 0);
+         }},
+        {"unreadable",
+         [&] {
+             dir_.Write(profileName_, ports);
+             std::filesystem::permissions(profile_, std::filesystem::perms::none);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(dir_.Path() / "config");
+        if (std::string_view(c.name) == "unreadable" && ::geteuid() == 0) {
+            continue; // root reads any file
+        }
+        c.make();
+        const CliResult r = Run({"levels", "--formula", "1,2,3"});
+        EXPECT_EQ(r.exit, 2) << r.err;
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find(profile_.string() + " cannot be used"), std::string::npos) << r.err;
+    }
+    // The same profile, readable, serves.
+    std::filesystem::remove_all(dir_.Path() / "config");
+    dir_.Write(profileName_, ports);
+    const CliResult r = Run({"levels", "--formula", "1,2,3"});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_TRUE(r.out.starts_with("5,5,5\n")) << r.out;
+}
+
+} // namespace
+} // namespace tonedesk::test
