@@ -1,5 +1,5 @@
-// tonedesk-cli's own failures, run as a program: a profile it cannot use. No command here opens a
-// port, whatever the profile says.
+// tonedesk-cli's own failures, run as a program: a profile it cannot use and output it cannot
+// write. No command here opens a port, whatever the profile says.
 #include "common/ChildProcess.h"
 #include "common/TestKit.h"
 
@@ -30,11 +30,12 @@ protected:
         cli_ = std::filesystem::path(bin) / "tonedesk-cli";
     }
 
-    // Runs tonedesk-cli on this test's profile folder.
-    CliResult Run(const std::vector<std::string>& args) {
+    // Runs tonedesk-cli on this test's profile folder; stdout to `outFile` when given.
+    CliResult Run(const std::vector<std::string>& args, const std::string& outFile = {}) {
         std::vector<std::string> argv{cli_.string()};
         argv.insert(argv.end(), args.begin(), args.end());
-        ChildProcess process(argv, {{"XDG_CONFIG_HOME", (dir_.Path() / "config").string()}});
+        ChildProcess process(argv, {{"XDG_CONFIG_HOME", (dir_.Path() / "config").string()}}, {},
+                             outFile);
         CliResult r;
         r.exit = process.Wait(20s);
         r.out = process.Stdout();
@@ -87,6 +88,22 @@ TEST_F(CliRun, ProfileThatCannotBeReadFailsTheCommandNamingIt) {
     const CliResult r = Run({"levels", "--formula", "1,2,3"});
     EXPECT_EQ(r.exit, 0) << r.err;
     EXPECT_TRUE(r.out.starts_with("5,5,5\n")) << r.out;
+}
+
+TEST_F(CliRun, OutputThatCannotBeWrittenFailsTheCommand) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"levels", "--formula", "1,2,3"}, {"--help"}}) {
+        SCOPED_TRACE(args[0]);
+        const CliResult full = Run(args, "/dev/full");
+        EXPECT_EQ(full.exit, 1);
+        EXPECT_EQ(full.err, "tonedesk-cli: cannot write the output: No space left on device\n");
+
+        const std::string file = (dir_.Path() / "out.txt").string();
+        const CliResult written = Run(args, file);
+        EXPECT_EQ(written.exit, 0) << written.err;
+        EXPECT_EQ(written.err, "");
+        EXPECT_FALSE(TempDir::Read(file).empty());
+    }
 }
 
 } // namespace

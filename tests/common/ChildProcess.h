@@ -18,10 +18,11 @@ public:
     using Duration = std::chrono::milliseconds;
 
     // Starts `argv` (argv[0] is the program's path) with the test's environment plus `env`.
-    // When stderrFile is not empty, stderr goes there instead of a pipe.
+    // When stderrFile (stdoutFile) is not empty, stderr (stdout) goes there instead of a pipe;
+    // the file is opened for writing, so it may be a device such as /dev/full.
     ChildProcess(const std::vector<std::string>& argv,
                  const std::map<std::string, std::string>& env = {},
-                 const std::string& stderrFile = {});
+                 const std::string& stderrFile = {}, const std::string& stdoutFile = {});
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
