@@ -16,12 +16,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-struct CliResult {
-    std::optional<int> exit;
-    std::string out;
-    std::string err;
-};
-
 class CliRun : public testing::Test {
 protected:
     void SetUp() override {
@@ -31,16 +25,11 @@ protected:
     }
 
     // Runs tonedesk-cli on this test's profile folder; stdout to `outFile` when given.
-    CliResult Run(const std::vector<std::string>& args, const std::string& outFile = {}) {
+    ProgramResult Run(const std::vector<std::string>& args, const std::string& outFile = {}) {
         std::vector<std::string> argv{cli_.string()};
         argv.insert(argv.end(), args.begin(), args.end());
-        ChildProcess process(argv, {{"XDG_CONFIG_HOME", (dir_.Path() / "config").string()}}, {},
-                             outFile);
-        CliResult r;
-        r.exit = process.Wait(20s);
-        r.out = process.Stdout();
-        r.err = process.Stderr();
-        return r;
+        return RunProgram(argv, {{"XDG_CONFIG_HOME", (dir_.Path() / "config").string()}}, 20s,
+                          outFile);
     }
 
     TempDir dir_;
@@ -77,7 +66,7 @@ TEST_F(CliRun, ProfileThatCannotBeReadFailsTheCommandNamingIt) {
             continue; // root reads any file
         }
         c.make();
-        const CliResult r = Run({"levels", "--formula", "1,2,3"});
+        const ProgramResult r = Run({"levels", "--formula", "1,2,3"});
         EXPECT_EQ(r.exit, 2) << r.err;
         EXPECT_EQ(r.out, "");
         EXPECT_NE(r.err.find(profile_.string() + " cannot be used"), std::string::npos) << r.err;
@@ -85,7 +74,7 @@ TEST_F(CliRun, ProfileThatCannotBeReadFailsTheCommandNamingIt) {
     // The same profile, readable, serves.
     std::filesystem::remove_all(dir_.Path() / "config");
     dir_.Write(profileName_, ports);
-    const CliResult r = Run({"levels", "--formula", "1,2,3"});
+    const ProgramResult r = Run({"levels", "--formula", "1,2,3"});
     EXPECT_EQ(r.exit, 0) << r.err;
     EXPECT_TRUE(r.out.starts_with("5,5,5\n")) << r.out;
 }
@@ -94,12 +83,12 @@ TEST_F(CliRun, OutputThatCannotBeWrittenFailsTheCommand) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"levels", "--formula", "1,2,3"}, {"--help"}}) {
         SCOPED_TRACE(args[0]);
-        const CliResult full = Run(args, "/dev/full");
+        const ProgramResult full = Run(args, "/dev/full");
         EXPECT_EQ(full.exit, 1);
         EXPECT_EQ(full.err, "tonedesk-cli: cannot write the output: No space left on device\n");
 
         const std::string file = (dir_.Path() / "out.txt").string();
-        const CliResult written = Run(args, file);
+        const ProgramResult written = Run(args, file);
         EXPECT_EQ(written.exit, 0) << written.err;
         EXPECT_EQ(written.err, "");
         EXPECT_FALSE(TempDir::Read(file).empty());

@@ -212,4 +212,15 @@ std::optional<int> ChildProcess::Stop(Duration timeout) {
     return Wait(timeout);
 }
 
+ProgramResult RunProgram(const std::vector<std::string>& argv,
+                         const std::map<std::string, std::string>& env,
+                         ChildProcess::Duration timeout, const std::string& stdoutFile) {
+    ChildProcess process(argv, env, {}, stdoutFile);
+    ProgramResult r;
+    r.exit = process.Wait(timeout);
+    r.out = process.Stdout();
+    r.err = process.Stderr();
+    return r;
+}
+
 } // namespace tonedesk::test

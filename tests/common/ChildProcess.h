@@ -55,4 +55,17 @@ private:
     std::optional<int> status_;
 };
 
+// What a program run to its end left: its exit status (nothing when it did not end in time or
+// ended by a signal), its stdout (empty when it went to a file) and its stderr.
+struct ProgramResult {
+    std::optional<int> exit;
+    std::string out;
+    std::string err;
+};
+
+// Runs `argv` as ChildProcess does and waits at most `timeout` for its end.
+ProgramResult RunProgram(const std::vector<std::string>& argv,
+                         const std::map<std::string, std::string>& env,
+                         ChildProcess::Duration timeout, const std::string& stdoutFile = {});
+
 } // namespace tonedesk::test
