@@ -24,7 +24,7 @@ int main(int argc, char* argv[]) {
 
     tonedesk::CAdjustApp adjust({settings, clock, ports, notifier, prompts});
     if (!adjust.InitInstance()) {
-        return 0;
+        return settings.LoadFailure() ? 1 : 0;
     }
     // The start-to-exit sequence: until the connection dialog is built, the program ends at its
     // first idle moment.

@@ -2,6 +2,8 @@
 
 #include "app/AboutDialog.h"
 #include "app/MainFrame.h"
+#include "support/Notifier.h"
+#include "support/Settings.h"
 #include "support/ui/BitmapWindow.h"
 #include "support/ui/ResourceBundle.h"
 
@@ -74,6 +76,16 @@ bool CAdjustApp::InitInstance() {
     if (!instanceLock_->tryLock(0)) {
         // Another copy runs: end silently.
         instanceLock_.reset();
+        return false;
+    }
+
+    // A profile that exists but cannot be read ends the program after telling the user: its
+    // defaults would probe every default port, which the user's section "PORTS" may forbid,
+    // and what the program writes would be lost or would replace the user's file.
+    if (const auto failure = services_.settings.LoadFailure()) {
+        qCWarning(lcApp) << "profile cannot be used:" << failure->fileName.c_str() << "-"
+                         << failure->reason.c_str();
+        services_.notifier.FileError(failure->fileName, failure->reason);
         return false;
     }
 

@@ -26,7 +26,8 @@ public:
     explicit CAdjustApp(const AppServices& services);
     ~CAdjustApp() override;
 
-    // Start-up; false ends the program at once (another copy runs).
+    // Start-up; false ends the program at once: another copy runs, or the profile cannot be
+    // read (the user is told).
     bool InitInstance();
     // The idle work: once, at the first idle moment after start-up at which the scan has ended
     // or the clock has moved on, closes the start-up window and emits FirstIdle.

@@ -114,9 +114,14 @@ void CliNotifier::FileError(const std::string& fileName, const std::string& reas
     std::fprintf(stderr, "tonedesk-cli: %s: %s\n", fileName.c_str(), reason.c_str());
 }
 
-CliContext::CliContext()
-    : settings_(std::make_unique<QtSettingsStore>()),
-      ports_(std::make_unique<PosixSerialPortFactory>(*settings_)) {}
+CliContext::CliContext() : settings_(std::make_unique<QtSettingsStore>()) {
+    // Its defaults would probe every default port, which its section "PORTS" may forbid.
+    if (const auto failure = settings_->LoadFailure()) {
+        throw InputError("the profile " + failure->fileName +
+                         " cannot be used: " + failure->reason);
+    }
+    ports_ = std::make_unique<PosixSerialPortFactory>(*settings_);
+}
 
 CliContext::~CliContext() = default;
 

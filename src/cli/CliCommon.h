@@ -47,6 +47,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Bad input that is not the command line's (a profile that cannot be read): main prints the
+// text and exits with 2.
+class InputError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 // The words after the subcommand's name. Options are taken out by name ("--port 3" or
 // "--port=3"); what is left are the positional words. Take every option first, then call
 // Positionals(), which rejects options nobody took.
@@ -86,6 +93,7 @@ public:
 // with the profile's link settings.
 class CliContext {
 public:
+    // InputError when the profile exists but cannot be read.
     CliContext();
     ~CliContext();
     CliContext(const CliContext&) = delete;

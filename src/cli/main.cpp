@@ -2,8 +2,10 @@
 
 #include "cli/CliCommands.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <string>
 #include <string_view>
@@ -35,13 +37,26 @@ void PrintUsage(std::FILE* out) {
                       "($XDG_CONFIG_HOME/VANTO/Vanto Tonedesk.conf, sections PORTS and ENV).\n"
                       "Every command takes --timeout SECONDS: the longest it may work with the\n"
                       "projector (default 600).\n"
-                      "Exit status: 0 done, 1 the operation failed, 2 bad usage or input,\n"
+                      "Exit status: 0 done, 1 the operation failed or its output could not be\n"
+                      "written, 2 bad usage or input (also a profile that cannot be read),\n"
                       "3 (model) the model file repeats an identifier.\n");
 }
 
-} // namespace
+// Flushes and closes stdout: output that could not be written (a full disk, a closed pipe)
+// fails the command instead of being lost in silence.
+int FinishOutput(int status) {
+    const bool failedBefore = std::ferror(stdout) != 0;
+    errno = 0;
+    const bool failedNow = std::fclose(stdout) != 0;
+    if (!failedBefore && !failedNow) {
+        return status;
+    }
+    std::fprintf(stderr, "tonedesk-cli: cannot write the output: %s\n",
+                 std::strerror(errno != 0 ? errno : EIO));
+    return status == kExitOk ? kExitFailed : status;
+}
 
-int main(int argc, char** argv) {
+int RunCommand(int argc, char** argv) {
     if (argc < 2) {
         PrintUsage(stderr);
         return kExitUsage;
@@ -62,6 +77,9 @@ int main(int argc, char** argv) {
                 context.SetTimeLimit(std::chrono::seconds(*limit));
             }
             return command.run(args, context);
+        } catch (const InputError& e) {
+            std::fprintf(stderr, "tonedesk-cli %s: %s\n", command.name, e.what());
+            return kExitUsage;
         } catch (const UsageError& e) {
             std::fprintf(stderr, "tonedesk-cli %s: %s\nUsage: tonedesk-cli %s\n", command.name,
                          e.what(), command.synopsis);
@@ -74,4 +92,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tonedesk-cli: unknown command '%s'\n", argv[1]);
     PrintUsage(stderr);
     return kExitUsage;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return FinishOutput(RunCommand(argc, argv));
 }

@@ -9,11 +9,21 @@
 
 namespace tonedesk {
 
+// Why a stored profile could not be read: the file and the reason.
+struct SettingsFailure {
+    std::string fileName;
+    std::string reason;
+};
+
 // The per-user profile. Every read falls back to its default on any failure; a write's
 // failure is ignored.
 class Settings {
 public:
     virtual ~Settings() = default;
+    // Set when the profile exists but could not be read. Its reads then give only the
+    // defaults, which are not the user's choices: section "PORTS" may turn the default port
+    // ranges off, so nothing may be probed on such a profile.
+    virtual std::optional<SettingsFailure> LoadFailure() const { return std::nullopt; }
     virtual std::int32_t GetInt(std::string_view section, std::string_view key,
                                 std::int32_t defaultValue) const = 0;
     virtual std::string GetText(std::string_view section, std::string_view key,

@@ -4,9 +4,12 @@
 #include "app/MainFrame.h"
 #include "common/FakeSerialPort.h"
 #include "support/Settings.h"
+#include "support/qt/QtSettingsStore.h"
 
 #include <QSignalSpy>
 #include <QTest>
+
+#include <filesystem>
 
 namespace tonedesk::test {
 namespace {
@@ -43,6 +46,34 @@ TEST_F(AdjustAppTest, FirstIdleMomentIsAnnouncedOnceAndTheFrameWorksOnTheHandedD
     // Ending the program is the start-to-exit sequence's choice, not the application's.
     EXPECT_EQ(closed.count(), 0);
     EXPECT_TRUE(app.Frame()->ServiceTimer().isActive());
+}
+
+// The user's profile in the test run's configuration folder that no store can read: the
+// program tells the user which file it is and ends before any port is probed, even though the
+// defaults would probe every default port.
+TEST_F(AdjustAppTest, ProfileThatCannotBeReadIsNamedAndNoPortIsProbed) {
+    const std::filesystem::path folder = ConfigHome().toStdString() + "/VANTO";
+    const std::filesystem::path file = folder / "Vanto Tonedesk.conf";
+    for (const bool isFolder : {true, false}) {
+        SCOPED_TRACE(isFolder ? "a folder" : "garbage");
+        std::filesystem::remove_all(folder);
+        if (isFolder) {
+            std::filesystem::create_directories(file);
+        } else {
+            temp.Write("garbage", std::string("\x01[\xfe\0\n", 5) + "[PORTS]\nSYSTEM=0\n");
+            std::filesystem::create_directories(folder);
+            std::filesystem::copy_file(temp.Path() / "garbage", file);
+        }
+        QtSettingsStore profile;
+        RecordingNotifier told;
+        CAdjustApp app({profile, clock, ports, told, prompts});
+        EXPECT_FALSE(app.InitInstance());
+        EXPECT_EQ(app.Frame(), nullptr);
+        EXPECT_TRUE(ports.openAttempts.empty());
+        ASSERT_EQ(told.fileErrors.size(), 1u);
+        EXPECT_EQ(told.fileErrors[0].fileName, file.string());
+    }
+    std::filesystem::remove_all(folder);
 }
 
 } // namespace

@@ -1,11 +1,13 @@
 #include "common/GuiTestKit.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QLockFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace tonedesk::test {
 namespace {
@@ -122,6 +124,42 @@ TEST_F(ProgramTest, WithoutItsBundleTheProgramCarriesOnWithItsOwnResources) {
     EXPECT_TRUE(run.errors.contains(QStringLiteral("not loaded"))) << run.errors.toStdString();
     EXPECT_TRUE(run.errors.contains(QStringLiteral("first idle moment")))
         << run.errors.toStdString();
+}
+
+TEST_F(ProgramTest, PipeInPlaceOfItsBundleIsRefusedAndTheProgramCarriesOn) {
+    const std::string alone = temp.Path().string() + "/alone";
+    std::filesystem::create_directories(alone);
+    std::filesystem::copy_file(Program().toStdString(), alone + "/tonedesk");
+    ASSERT_EQ(::mkfifo((alone + "/lumidesk.rcc").c_str(), 0600), 0);
+    const Run run = Start(QString::fromStdString(alone + "/tonedesk"));
+    ASSERT_TRUE(run.finished) << "waited on the pipe";
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.errors.contains(QStringLiteral("not loaded"))) << run.errors.toStdString();
+    EXPECT_TRUE(run.errors.contains(QStringLiteral("first idle moment")))
+        << run.errors.toStdString();
+}
+
+// A pipe in the profile's place is not opened: the program names it to the user (a message box
+// that the test does not close) and starts no scan.
+TEST_F(ProgramTest, PipeInPlaceOfItsProfileIsNamedInsteadOfWaitedOn) {
+    const std::string file = configHome.toStdString() + "/VANTO/Vanto Tonedesk.conf";
+    std::filesystem::remove(file);
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    QProcess process;
+    process.setProcessEnvironment(ProgramEnvironment());
+    process.start(Program(), {});
+    ASSERT_TRUE(process.waitForStarted(10000));
+    QString errors;
+    const QDeadlineTimer deadline(20000);
+    while (!errors.contains(QStringLiteral("profile cannot be used")) && !deadline.hasExpired() &&
+           process.state() == QProcess::Running) {
+        process.waitForReadyRead(100);
+        errors += QString::fromLocal8Bit(process.readAllStandardError());
+    }
+    process.kill();
+    process.waitForFinished(5000);
+    EXPECT_TRUE(errors.contains(QString::fromStdString(file))) << errors.toStdString();
+    EXPECT_FALSE(errors.contains(QStringLiteral("first idle moment"))) << errors.toStdString();
 }
 
 } // namespace

@@ -37,19 +37,26 @@ int MsUntil(Clock::time_point deadline) {
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv,
                            const std::map<std::string, std::string>& env,
-                           const std::string& stderrFile) {
+                           const std::string& stderrFile, const std::string& stdoutFile) {
     int in[2];
-    int out[2];
+    int out[2] = {-1, -1};
     int err[2] = {-1, -1};
     MakePipe(in);
-    MakePipe(out);
+    if (stdoutFile.empty()) {
+        MakePipe(out);
+    }
     if (stderrFile.empty()) {
         MakePipe(err);
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    if (stdoutFile.empty()) {
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, stdoutFile.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    }
     if (stderrFile.empty()) {
         posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
     } else {
@@ -87,7 +94,9 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
     const int rc = posix_spawn(&pid_, argvp[0], &actions, nullptr, argvp.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     close(in[0]);
-    close(out[1]);
+    if (out[1] >= 0) {
+        close(out[1]);
+    }
     if (err[1] >= 0) {
         close(err[1]);
     }
@@ -201,6 +210,17 @@ std::optional<int> ChildProcess::Stop(Duration timeout) {
         kill(pid_, SIGTERM);
     }
     return Wait(timeout);
+}
+
+ProgramResult RunProgram(const std::vector<std::string>& argv,
+                         const std::map<std::string, std::string>& env,
+                         ChildProcess::Duration timeout, const std::string& stdoutFile) {
+    ChildProcess process(argv, env, {}, stdoutFile);
+    ProgramResult r;
+    r.exit = process.Wait(timeout);
+    r.out = process.Stdout();
+    r.err = process.Stderr();
+    return r;
 }
 
 } // namespace tonedesk::test

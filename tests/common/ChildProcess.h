@@ -18,10 +18,11 @@ public:
     using Duration = std::chrono::milliseconds;
 
     // Starts `argv` (argv[0] is the program's path) with the test's environment plus `env`.
-    // When stderrFile is not empty, stderr goes there instead of a pipe.
+    // When stderrFile (stdoutFile) is not empty, stderr (stdout) goes there instead of a pipe;
+    // the file is opened for writing, so it may be a device such as /dev/full.
     ChildProcess(const std::vector<std::string>& argv,
                  const std::map<std::string, std::string>& env = {},
-                 const std::string& stderrFile = {});
+                 const std::string& stderrFile = {}, const std::string& stdoutFile = {});
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -53,5 +54,18 @@ private:
     std::size_t lineStart_ = 0; // what ReadLine has consumed of out_
     std::optional<int> status_;
 };
+
+// What a program run to its end left: its exit status (nothing when it did not end in time or
+// ended by a signal), its stdout (empty when it went to a file) and its stderr.
+struct ProgramResult {
+    std::optional<int> exit;
+    std::string out;
+    std::string err;
+};
+
+// Runs `argv` as ChildProcess does and waits at most `timeout` for its end.
+ProgramResult RunProgram(const std::vector<std::string>& argv,
+                         const std::map<std::string, std::string>& env,
+                         ChildProcess::Duration timeout, const std::string& stdoutFile = {});
 
 } // namespace tonedesk::test

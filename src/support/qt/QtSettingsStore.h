@@ -10,10 +10,15 @@ namespace tonedesk {
 
 // The user's profile on QSettings: organisation "VANTO", application "Vanto Tonedesk". On
 // Linux that is the INI file $XDG_CONFIG_HOME/VANTO/Vanto Tonedesk.conf.
+//
+// A profile that exists but is not a regular file, cannot be read or is not valid INI is
+// never used: LoadFailure() says why, reads give the defaults and writes leave it as it is.
 class QtSettingsStore final : public Settings {
 public:
     QtSettingsStore();
     ~QtSettingsStore() override;
+
+    std::optional<SettingsFailure> LoadFailure() const override { return failure_; }
 
     std::int32_t GetInt(std::string_view section, std::string_view key,
                         std::int32_t defaultValue) const override;
@@ -22,7 +27,8 @@ public:
     void WriteText(std::string_view section, std::string_view key, std::string_view value) override;
 
 private:
-    std::unique_ptr<QSettings> settings_;
+    std::unique_ptr<QSettings> settings_; // null when the profile could not be read
+    std::optional<SettingsFailure> failure_;
 };
 
 } // namespace tonedesk

@@ -1,5 +1,7 @@
 #include "support/ui/ResourceBundle.h"
 
+#include "support/FileRead.h"
+
 #include <QAbstractButton>
 #include <QFile>
 #include <QResource>
@@ -46,8 +48,15 @@ QString Unescape(QStringView text) {
 } // namespace
 
 ResourceBundle::ResourceBundle(const QString& file) : file_(file) {
+    // Read here and registered as data: a pipe or a device in the bundle's place is refused
+    // instead of waited on or read without end.
+    std::string bytes;
+    if (ReadWholeFile(QFile::encodeName(file).toStdString(), bytes) != 0) {
+        return;
+    }
+    data_ = QByteArray::fromStdString(bytes);
     const QString mapRoot = QStringLiteral("/bundles/%1").arg(g_nextRoot++);
-    if (QResource::registerResource(file, mapRoot)) {
+    if (QResource::registerResource(Data(), mapRoot)) {
         registered_ = true;
         loaded_ = true;
         root_ = QLatin1Char(':') + mapRoot;
@@ -66,7 +75,7 @@ ResourceBundle::~ResourceBundle() {
         g_current = nullptr;
     }
     if (registered_) {
-        QResource::unregisterResource(file_, root_.mid(1));
+        QResource::unregisterResource(Data(), root_.mid(1));
     }
 }
 

@@ -17,7 +17,8 @@ namespace tonedesk {
 // (strings.txt), bitmaps (bitmaps/N.bmp or .png) and icons (icons/N.png).
 class ResourceBundle {
 public:
-    // Registers the bundle file; IsLoaded() tells whether that worked.
+    // Reads and registers the bundle file; IsLoaded() tells whether that worked (a file that is
+    // not a regular file is refused).
     explicit ResourceBundle(const QString& file);
     // Resources already present under `root` (for example ":/program"); nothing is registered.
     static std::unique_ptr<ResourceBundle> Embedded(const QString& root);
@@ -45,8 +46,10 @@ public:
 
 private:
     ResourceBundle() = default;
+    const uchar* Data() const { return reinterpret_cast<const uchar*>(data_.constData()); }
 
     QString file_;
+    QByteArray data_; // the bundle file's bytes, registered while the bundle lives
     QString root_;
     bool loaded_ = false;
     bool registered_ = false;

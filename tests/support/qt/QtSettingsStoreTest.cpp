@@ -7,8 +7,10 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
+#include <unistd.h>
 
 using namespace tonedesk;
 using tonedesk::test::TempDir;
@@ -92,6 +94,64 @@ TEST_F(QtSettingsStoreTest, TextRoundTripsThroughTheProfileFile) {
         EXPECT_EQ(again.GetText(kEnvSection, v.key, "missing"), v.value);
     }
     EXPECT_EQ(EnvText(again, "GAMMAPATH"), "D:\\data\\");
+}
+
+// A profile that is there but cannot be read gives no values at all, says why, and is left as
+// it is: its section "PORTS" may turn the default ports off, and a reader must not take the
+// defaults for the user's choices.
+TEST_F(QtSettingsStoreTest, ProfileThatCannotBeReadIsReportedAndLeftAlone) {
+    const TempDir other;
+    ::setenv("XDG_CONFIG_HOME", other.Path().c_str(), 1);
+    const std::string kProfile = "VANTO/Vanto Tonedesk.conf";
+    const auto file = other.Path() / kProfile;
+    const std::string ports = "[PORTS]\nSYSTEM=0\nCOM5=/dev/pts/7\n";
+    const std::string garbage = std::string("\x01\xfe[x\0", 5) + ports;
+    // Each case makes the profile and gives the text it holds (none for a folder).
+    const struct {
+        const char* name;
+        std::function<std::string()> make;
+    } cases[] = {
+        {"a folder",
+         [&] {
+             std::filesystem::create_directories(file);
+             return std::string();
+         }},
+        {"garbage before the ports", [&] { return TempDir::Read(other.Write(kProfile, garbage)); }},
+        {"a line without a value",
+         [&] { return TempDir::Read(other.Write(kProfile, "RETRY\n" + ports)); }},
+        {"unreadable",
+         [&] {
+             std::filesystem::permissions(other.Write(kProfile, ports),
+                                          std::filesystem::perms::none);
+             return ports;
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(other.Path() / "VANTO");
+        if (std::string_view(c.name) == "unreadable" && ::geteuid() == 0) {
+            continue; // root reads any file
+        }
+        const std::string before = c.make();
+        {
+            QtSettingsStore store;
+            const auto failure = store.LoadFailure();
+            ASSERT_TRUE(failure.has_value());
+            EXPECT_EQ(failure->fileName, file.string());
+            EXPECT_FALSE(failure->reason.empty());
+            EXPECT_EQ(store.GetInt(kPortsSection, "SYSTEM", 1), 1);
+            EXPECT_EQ(store.GetText(kPortsSection, "COM5", ""), "");
+            store.WriteText(kEnvSection, "GAMMAPATH", "/tmp/");
+        }
+        if (std::filesystem::is_regular_file(file)) {
+            std::filesystem::permissions(file, std::filesystem::perms::owner_all);
+            EXPECT_EQ(TempDir::Read(file), before);
+        }
+    }
+    // No profile at all is no failure: the defaults are what the user chose.
+    std::filesystem::remove_all(other.Path() / "VANTO");
+    EXPECT_FALSE(QtSettingsStore().LoadFailure().has_value());
+    ::setenv("XDG_CONFIG_HOME", home_->Path().c_str(), 1);
 }
 
 } // namespace
