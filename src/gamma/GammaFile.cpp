@@ -1,16 +1,19 @@
 #include "gamma/GammaFile.h"
 
 #include "gamma/GammaTable.h"
+#include "support/FileRead.h"
 #include "support/Notifier.h"
 #include "support/TextScan.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 namespace tonedesk {
 
@@ -35,39 +38,6 @@ struct FileDescriptor {
         return f;
     }
 };
-
-// The whole file plus a terminating NUL, or the errno of the failure.
-int ReadWholeFile(const std::string& path, std::vector<char>& text) {
-    FileDescriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-    if (file.fd < 0) {
-        return errno;
-    }
-    struct stat st {};
-    if (::fstat(file.fd, &st) != 0) {
-        return errno;
-    }
-    if (S_ISDIR(st.st_mode)) {
-        return EISDIR;
-    }
-    text.clear();
-    text.reserve(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 0) + 1);
-    char chunk[65536];
-    for (;;) {
-        const ssize_t got = ::read(file.fd, chunk, sizeof chunk);
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
-        }
-        if (got == 0) {
-            break;
-        }
-        text.insert(text.end(), chunk, chunk + got);
-    }
-    text.push_back('\0');
-    return 0;
-}
 
 int WriteAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
@@ -96,12 +66,14 @@ GammaFileTable GammaFileTable::Identity() {
     return t;
 }
 
-int ReadGammaFile(const std::string& path, GammaFileTable& table, Notifier& notifier) {
-    std::vector<char> text;
+int ReadGammaFile(const std::string& path, GammaFileTable& table, Notifier& notifier,
+                  GammaReadBase base) {
+    std::string text;
     if (const int error = ReadWholeFile(path, text); error != 0) {
-        return Fail(notifier, path, error);
+        notifier.FileError(path, FileReadReason(error));
+        return -1;
     }
-    GammaFileTable read;
+    GammaFileTable read = base == GammaReadBase::Current ? table : GammaFileTable{};
     char* line = text.data();
     for (int i = 0; i < 256; ++i) {
         const char* lineEnd = nullptr;

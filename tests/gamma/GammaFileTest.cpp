@@ -114,6 +114,48 @@ TEST(ReadGammaFile, UnreadableFileReportsAndKeepsTheTable) {
     }
 }
 
+TEST(ReadGammaFile, RefusesWhatIsNotAModestRegularFile) {
+    TempDir dir;
+    const std::string fifo = (dir.Path() / "fifo.gam").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // Far past the size limit, yet taking no space on disk.
+    const std::string huge = (dir.Path() / "huge.gam").string();
+    std::filesystem::resize_file(dir.Write("huge.gam", ""), std::uintmax_t{1} << 40);
+    struct Case {
+        std::string path;
+        std::string reason;
+    };
+    for (const Case& c : {Case{fifo, "not a regular file"}, Case{"/dev/zero", "not a regular file"},
+                          Case{huge, "file too large (more than 16 MiB)"}}) {
+        RecordingNotifier notifier;
+        GammaFileTable table = GammaFileTable::Identity();
+        EXPECT_EQ(ReadGammaFile(c.path, table, notifier), -1) << c.path;
+        EXPECT_EQ(table.values, GammaFileTable::Identity().values) << c.path;
+        ASSERT_EQ(notifier.fileErrors.size(), 1u) << c.path;
+        EXPECT_EQ(notifier.fileErrors[0].reason, c.reason) << c.path;
+    }
+}
+
+TEST(ReadGammaFile, ShortLinesOverTheCurrentTableKeepItsValues) {
+    TempDir dir;
+    // One column on line 0, two on line 1, nothing after line 2.
+    const std::string path = dir.Write("short.gam", "7\r\n8,9\r\n1,2,3\r\n").string();
+    RecordingNotifier notifier;
+    GammaFileTable table = GammaFileTable::Identity();
+    ASSERT_EQ(ReadGammaFile(path, table, notifier, GammaReadBase::Current), 0);
+    EXPECT_EQ(table.At(0, 0), 7u);
+    EXPECT_EQ(table.At(1, 0), 4u * 0);
+    EXPECT_EQ(table.At(2, 0), 0u);
+    EXPECT_EQ(table.At(0, 1), 8u);
+    EXPECT_EQ(table.At(1, 1), 9u);
+    EXPECT_EQ(table.At(2, 1), 4u);
+    EXPECT_EQ(table.At(2, 2), 3u);
+    // A missing line reads as an empty one: its first column is 0, the others keep the ramp.
+    EXPECT_EQ(table.At(0, 100), 0u);
+    EXPECT_EQ(table.At(1, 100), 400u);
+    EXPECT_EQ(table.At(2, 255), 1020u);
+}
+
 GammaTable TableWithMarks() {
     GammaTable t;
     t.levels[0][255] = 1023;
