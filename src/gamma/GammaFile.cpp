@@ -1,16 +1,20 @@
 #include "gamma/GammaFile.h"
 
 #include "gamma/GammaTable.h"
+#include "support/FileRead.h"
 #include "support/Notifier.h"
+#include "support/PathName.h"
 #include "support/TextScan.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 namespace tonedesk {
 
@@ -19,6 +23,11 @@ namespace {
 int Fail(Notifier& notifier, const std::string& path, int error) {
     notifier.FileError(path, std::strerror(error));
     return -1;
+}
+
+// 0 for no error; otherwise -1 after telling the user.
+int FailUnless(Notifier& notifier, const std::string& path, int error) {
+    return error == 0 ? 0 : Fail(notifier, path, error);
 }
 
 // Closes the descriptor when it goes out of scope.
@@ -35,39 +44,6 @@ struct FileDescriptor {
         return f;
     }
 };
-
-// The whole file plus a terminating NUL, or the errno of the failure.
-int ReadWholeFile(const std::string& path, std::vector<char>& text) {
-    FileDescriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-    if (file.fd < 0) {
-        return errno;
-    }
-    struct stat st {};
-    if (::fstat(file.fd, &st) != 0) {
-        return errno;
-    }
-    if (S_ISDIR(st.st_mode)) {
-        return EISDIR;
-    }
-    text.clear();
-    text.reserve(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 0) + 1);
-    char chunk[65536];
-    for (;;) {
-        const ssize_t got = ::read(file.fd, chunk, sizeof chunk);
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
-        }
-        if (got == 0) {
-            break;
-        }
-        text.insert(text.end(), chunk, chunk + got);
-    }
-    text.push_back('\0');
-    return 0;
-}
 
 int WriteAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
@@ -96,12 +72,14 @@ GammaFileTable GammaFileTable::Identity() {
     return t;
 }
 
-int ReadGammaFile(const std::string& path, GammaFileTable& table, Notifier& notifier) {
-    std::vector<char> text;
+int ReadGammaFile(const std::string& path, GammaFileTable& table, Notifier& notifier,
+                  GammaReadBase base) {
+    std::string text;
     if (const int error = ReadWholeFile(path, text); error != 0) {
-        return Fail(notifier, path, error);
+        notifier.FileError(path, FileReadReason(error));
+        return -1;
     }
-    GammaFileTable read;
+    GammaFileTable read = base == GammaReadBase::Current ? table : GammaFileTable{};
     char* line = text.data();
     for (int i = 0; i < 256; ++i) {
         const char* lineEnd = nullptr;
@@ -150,44 +128,150 @@ std::string FormatGammaFile(const GammaTable& table, bool fourColumns) {
     return text;
 }
 
-int WriteGammaFile(const std::string& path, const GammaTable& table, bool fourColumns,
-                   Notifier& notifier) {
-    const std::string text = FormatGammaFile(table, fourColumns);
+namespace {
 
-    // A fresh name beside the target, created with the usual permissions (0666 less umask).
+// Follows a symbolic link chain that ends nowhere yet, so that a save through a dangling link
+// creates the file the link names instead of replacing the link. Returns the path itself when it
+// is not a link.
+std::string DanglingLinkTarget(std::string path) {
+    for (int depth = 0; depth < 40; ++depth) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            break;
+        }
+        std::string target(static_cast<std::size_t>(PATH_MAX), '\0');
+        const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+        if (n <= 0 || static_cast<std::size_t>(n) >= target.size()) {
+            break;
+        }
+        target.resize(static_cast<std::size_t>(n));
+        path = target.front() == '/' ? target : GetFolder(path) + target;
+    }
+    return path;
+}
+
+// A fresh name for the temporary file beside `target`, shortened where the target's own name is
+// near the longest name a folder entry may have, so that such a file can still be saved.
+std::string TemporaryName(const std::string& target) {
     static unsigned serial = 0;
+    const std::string folder = GetFolder(target);
+    const std::string suffix = ".tmp" + std::to_string(::getpid()) + "." + std::to_string(++serial);
+    std::string name = target.substr(folder.size());
+    if (name.size() + suffix.size() > NAME_MAX) {
+        name.resize(NAME_MAX - suffix.size());
+    }
+    return folder + name + suffix;
+}
+
+// Makes a rename in `folder` durable.
+int SyncFolder(const std::string& folder) {
+    FileDescriptor dir{
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (dir.fd < 0) {
+        return errno;
+    }
+    // Some file systems cannot sync a folder; the rename itself has happened.
+    return ::fsync(dir.fd) != 0 && errno != EINVAL ? errno : 0;
+}
+
+// The whole text into an open file from its start, cut to the text's length, on disk.
+int WriteInPlace(int fd, const std::string& text) {
+    if (::lseek(fd, 0, SEEK_SET) < 0) {
+        return errno;
+    }
+    if (const int error = WriteAll(fd, text.data(), text.size()); error != 0) {
+        return error;
+    }
+    if (::ftruncate(fd, static_cast<off_t>(text.size())) != 0 || ::fsync(fd) != 0) {
+        return errno;
+    }
+    return 0;
+}
+
+// Writes `text` to a new temporary file beside `target` with the permissions and (where the
+// process may) the owner of `existing`, then renames it over `target`.
+int ReplaceFile(const std::string& target, const std::string& text, const struct stat* existing) {
     std::string temporary;
     FileDescriptor file;
+    // A new file gets the usual permissions (0666 less umask) from the start; a replacement
+    // starts private and takes the old file's owner and permissions before it holds anything.
+    const mode_t createMode = existing ? 0600 : 0666;
     for (int attempt = 0; attempt < 100 && file.fd < 0; ++attempt) {
-        temporary = path + ".tmp" + std::to_string(::getpid()) + "." + std::to_string(++serial);
-        file.fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        temporary = TemporaryName(target);
+        file.fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, createMode);
         if (file.fd < 0 && errno != EEXIST) {
             break;
         }
     }
     if (file.fd < 0) {
-        return Fail(notifier, path, errno);
+        return errno;
     }
-    // An existing file keeps its permissions.
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-        ::fchmod(file.fd, st.st_mode & 07777);
+    int error = 0;
+    if (existing) {
+        // Only a privileged process may give a file away; anyone else keeps the file as theirs.
+        if (::fchown(file.fd, existing->st_uid, existing->st_gid) != 0 && errno != EPERM) {
+            error = errno;
+        }
+        if (error == 0 && ::fchmod(file.fd, existing->st_mode & 07777) != 0) {
+            error = errno;
+        }
     }
-    int error = WriteAll(file.fd, text.data(), text.size());
+    if (error == 0) {
+        error = WriteAll(file.fd, text.data(), text.size());
+    }
     if (error == 0 && ::fsync(file.fd) != 0) {
         error = errno;
     }
     if (::close(file.Release()) != 0 && error == 0) {
         error = errno;
     }
-    if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) {
+    if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) {
         error = errno;
     }
     if (error != 0) {
         ::unlink(temporary.c_str());
-        return Fail(notifier, path, error);
+        return error;
     }
-    return 0;
+    return SyncFolder(GetFolder(target));
+}
+
+} // namespace
+
+int WriteGammaFile(const std::string& path, const GammaTable& table, bool fourColumns,
+                   Notifier& notifier) {
+    const std::string text = FormatGammaFile(table, fourColumns);
+
+    // An existing file is opened for writing without truncating it: this refuses a file the user
+    // may not write (read-only, or on a read-only mount) before anything changes, follows
+    // symbolic links, and never waits on a pipe.
+    FileDescriptor existing{::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)};
+    if (existing.fd < 0 && errno != ENOENT) {
+        return Fail(notifier, path, errno);
+    }
+    if (existing.fd < 0) {
+        return FailUnless(notifier, path, ReplaceFile(DanglingLinkTarget(path), text, nullptr));
+    }
+    struct stat st {};
+    if (::fstat(existing.fd, &st) != 0) {
+        return Fail(notifier, path, errno);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        notifier.FileError(path, FileReadReason(kErrorNotRegularFile));
+        return -1;
+    }
+    // A file with more than one name (hard links) is rewritten in place, once the whole text is
+    // ready, so that every name keeps showing the same file; a rename would leave the other names
+    // on the old content. The cost is that a crash in the middle of these few kilobytes can leave
+    // the file partly written. A file with one name is replaced whole by a rename.
+    if (st.st_nlink > 1) {
+        return FailUnless(notifier, path, WriteInPlace(existing.fd, text));
+    }
+    // The new file goes where a symbolic link points, so the link stays a link.
+    std::unique_ptr<char, void (*)(void*)> real(::realpath(path.c_str(), nullptr), &std::free);
+    if (!real) {
+        return Fail(notifier, path, errno);
+    }
+    return FailUnless(notifier, path, ReplaceFile(real.get(), text, &st));
 }
 
 } // namespace tonedesk

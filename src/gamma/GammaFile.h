@@ -23,10 +23,18 @@ struct GammaFileTable {
     static GammaFileTable Identity();
 };
 
+// What a value that a gamma file does not supply reads as.
+enum class GammaReadBase {
+    Zeros,   // 0: the file alone makes the table
+    Current, // the table's value before the read (a preset keeps its ramp where a line is short)
+};
+
 // Reads a gamma file of either layout into `table`. Returns 0, or -1 after telling the user
 // through `notifier` why the file could not be read (the table is then unchanged). Values a
-// short or malformed file does not supply read as 0.
-int ReadGammaFile(const std::string& path, GammaFileTable& table, Notifier& notifier);
+// short or malformed file does not supply come from `base`; a missing line still reads as an
+// empty line, whose first column is 0.
+int ReadGammaFile(const std::string& path, GammaFileTable& table, Notifier& notifier,
+                  GammaReadBase base = GammaReadBase::Zeros);
 
 // Line lengths of the two layouts (CR LF included).
 inline constexpr int kFourColumnLineLength = 37;

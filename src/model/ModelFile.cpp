@@ -120,7 +120,7 @@ int CModelFile::ParseModelText(std::string_view text, std::string_view projector
                 autoReceiveElapse = SecondsToMs(ParseValueNumber(value));
             } else if (key >= kKeyGammaFile1) {
                 gammaReferences_.push_back({static_cast<std::size_t>(key - kKeyGammaFile1),
-                                            CutPath(folder_ + CutPath(value))});
+                                            ModelFilePath(folder_, value)});
             }
             continue;
         }

@@ -1,17 +1,14 @@
 #include "model/ModelLint.h"
 
 #include "model/ModelSyntax.h"
+#include "support/FileRead.h"
 #include "support/PathName.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 
 namespace tonedesk {
 
@@ -83,6 +80,9 @@ bool IsCommandListKey(std::int32_t key) {
     return (key >= kKeyCommand && key <= kKeyCommand5) || key == kKeyDisable;
 }
 
+// Most warnings of one kind given for one line.
+constexpr int kMaxRepeatsPerLine = 3;
+
 struct RelateUse {
     int line;
     std::int32_t id;
@@ -111,12 +111,30 @@ public:
                 OtherLine(line);
             }
         }
+        EndMark(text);
         Finish();
         return std::move(problems_);
     }
 
 private:
     void Report(int line, std::string text) { problems_.push_back({line, std::move(text)}); }
+
+    // The reader stops at a NUL or a Ctrl-Z; say so when anything follows it.
+    void EndMark(std::string_view text) {
+        const std::size_t stop = text.find_first_of(std::string_view("\0\x1a", 2));
+        if (stop == std::string_view::npos || stop + 1 == text.size()) {
+            return;
+        }
+        // Its line as an editor counts: CR LF is one break, any other CR or LF one each.
+        int line = 1;
+        for (std::size_t i = 0; i < stop; ++i) {
+            if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == stop || text[i + 1] != '\n'))) {
+                ++line;
+            }
+        }
+        Report(line, std::string("text after ") + (text[stop] == '\0' ? "a NUL byte" : "Ctrl-Z") +
+                         " is ignored (" + std::to_string(text.size() - stop - 1) + " bytes)");
+    }
 
     void Header(const ModelLine& line) {
         const std::string_view rest = line.text.substr(SectionHeader(line.header).size());
@@ -160,6 +178,13 @@ private:
         }
         const std::string_view word = KeyShapedWord(line.text);
         if (word.empty()) {
+            // Blank lines and ";" comments are the usual way to lay out a file.
+            if (line.section != ModelSection::None && !line.text.starts_with(';') &&
+                line.text.find('=') == std::string_view::npos &&
+                !std::all_of(line.text.begin(), line.text.end(), IsBlank)) {
+                Report(line.number,
+                       "line without '=' in " + SectionName(line.section) + " is ignored");
+            }
             return;
         }
         const std::string upper = Upper(word);
@@ -288,21 +313,41 @@ private:
             Report(line.number, name + ": the name is cut to 259 characters");
         }
         std::error_code ec;
-        if (line.value.empty() ||
-            !std::filesystem::is_regular_file(folder_ + CutPath(line.value), ec)) {
+        const auto status = std::filesystem::status(ModelFilePath(folder_, line.value), ec);
+        if (line.value.empty() || !std::filesystem::exists(status)) {
             Report(line.number,
                    name + ": file " + Quote(line.value) + " not found in " + Quote(folder_));
+        } else if (!std::filesystem::is_regular_file(status)) {
+            Report(line.number, name + ": " + Quote(line.value) + " is not a regular file");
         }
     }
 
     void Finish() {
         for (const TabState& tab : tabs_) {
+            // A long list of strangers gives a few warnings and a count, not one line per item.
+            int line = 0;
+            int repeats = 0;
+            const auto more = [&] {
+                if (repeats > kMaxRepeatsPerLine) {
+                    Report(line, "RELATE names " + std::to_string(repeats - kMaxRepeatsPerLine) +
+                                     " more identifiers that are not controls of this tab");
+                }
+            };
             for (const RelateUse& use : tab.relates) {
-                if (tab.controlIds.count(use.id) == 0) {
+                if (tab.controlIds.count(use.id) != 0) {
+                    continue;
+                }
+                if (use.line != line) {
+                    more();
+                    line = use.line;
+                    repeats = 0;
+                }
+                if (++repeats <= kMaxRepeatsPerLine) {
                     Report(use.line, "RELATE names " + std::to_string(use.id) +
                                          ", which is not a control of this tab");
                 }
             }
+            more();
         }
         std::stable_sort(
             problems_.begin(), problems_.end(),
@@ -333,13 +378,11 @@ std::vector<LintProblem> LintModelText(std::string_view text, const std::string&
 }
 
 std::vector<LintProblem> LintModelFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return {{0, "cannot read " + Quote(path) + ": " + std::strerror(errno)}};
+    std::string text;
+    if (const int error = ReadWholeFile(path, text); error != 0) {
+        return {{0, "cannot read " + Quote(path) + ": " + FileReadReason(error)}};
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return LintModelText(text.str(), GetFolder(path));
+    return LintModelText(text, GetFolder(path));
 }
 
 } // namespace tonedesk

@@ -5,8 +5,6 @@
 #include "support/FolderScan.h"
 #include "support/Notifier.h"
 
-#include <cstring>
-
 namespace tonedesk {
 
 int CModelFile::ReadModelFile(std::string_view projectorName) {
@@ -19,7 +17,7 @@ int CModelFile::ReadModelFile(std::string_view projectorName) {
         fileName_ = candidate.name;
         const std::string path = folder_ + candidate.name;
         if (const int error = ReadWholeFile(path, text); error != 0) {
-            notifier_.FileError(path, std::strerror(error));
+            notifier_.FileError(path, FileReadReason(error));
             Reset();
             return -1;
         }
@@ -29,9 +27,11 @@ int CModelFile::ReadModelFile(std::string_view projectorName) {
         }
         if (result == 1) {
             // The presets are read once the file is known to be the projector's own, so that
-            // another model's gamma files are neither read nor reported.
+            // another model's gamma files are neither read nor reported. A preset is read over
+            // its ramp: what a short line leaves out keeps the ramp's value.
             for (const GammaReference& gamma : gammaReferences_) {
-                ReadGammaFile(gamma.path, presetGamma[gamma.preset], notifier_);
+                ReadGammaFile(gamma.path, presetGamma[gamma.preset], notifier_,
+                              GammaReadBase::Current);
             }
             return 0;
         }

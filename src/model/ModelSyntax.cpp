@@ -184,7 +184,8 @@ ListEnd ParseIdList(const std::string& value, std::vector<std::int32_t>& ids) {
     ListEnd result;
     const char* p = value.c_str();
     const char* const end = p + value.size();
-    for (;;) {
+    // The list ends at the end of the line: an empty value, or a "," at the end, adds nothing.
+    while (!OnlyBlanks(p, end)) {
         const char* stop = p;
         ids.push_back(ParseNumber(p, &stop));
         result.numbersOk = result.numbersOk && HasDigits(p, stop);
@@ -210,6 +211,12 @@ std::int32_t ParseValueNumber(const std::string& value, bool* complete) {
 
 std::string CutPath(std::string_view value) {
     return std::string(value.substr(0, std::min(value.size(), kMaxPathLength)));
+}
+
+std::string ModelFilePath(std::string_view folder, std::string_view value) {
+    std::string path(folder);
+    path += CutPath(value);
+    return CutPath(path);
 }
 
 } // namespace tonedesk

@@ -131,5 +131,8 @@ ListEnd ParseIdList(const std::string& value, std::vector<std::int32_t>& ids);
 std::int32_t ParseValueNumber(const std::string& value, bool* complete = nullptr);
 // A text value cut to kMaxPathLength characters.
 std::string CutPath(std::string_view value);
+// The path of a file a model file names (GAMMAFILEn), as the reader opens it: `folder` (ending in
+// a separator) followed by the value, each cut to kMaxPathLength characters.
+std::string ModelFilePath(std::string_view folder, std::string_view value);
 
 } // namespace tonedesk

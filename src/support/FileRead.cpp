@@ -1,35 +1,81 @@
 #include "support/FileRead.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <filesystem>
-#include <memory>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tonedesk {
 
+namespace {
+
+// Closes the descriptor when it goes out of scope.
+struct ReadDescriptor {
+    int fd;
+    ~ReadDescriptor() {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+};
+
+} // namespace
+
 int ReadWholeFile(const std::string& path, std::string& text) {
     text.clear();
-    // A pipe or a device would make the reader wait or read without end.
-    std::error_code ec;
-    const std::filesystem::file_status status = std::filesystem::status(path, ec);
-    if (!ec && !std::filesystem::is_regular_file(status)) {
-        return std::filesystem::is_directory(status) ? EISDIR : EINVAL;
+    // Opening without waiting and then looking at what was opened: a pipe without a writer
+    // would block a plain open, and checking the name before opening it could look at another
+    // file than the one opened.
+    const ReadDescriptor file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+    if (file.fd < 0) {
+        return errno;
     }
-    errno = 0;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                         &std::fclose);
-    if (!file) {
-        return errno != 0 ? errno : EIO;
+    struct stat st {};
+    if (::fstat(file.fd, &st) != 0) {
+        return errno;
     }
-    char chunk[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) {
-        text.append(chunk, got);
+    if (S_ISDIR(st.st_mode)) {
+        return EISDIR;
     }
-    if (std::ferror(file.get())) {
-        return errno != 0 ? errno : EIO;
+    if (!S_ISREG(st.st_mode)) {
+        return kErrorNotRegularFile;
     }
-    return 0;
+    if (st.st_size < 0 || static_cast<std::size_t>(st.st_size) > kMaxReadFileSize) {
+        return kErrorFileTooLarge;
+    }
+    text.reserve(static_cast<std::size_t>(st.st_size));
+    char chunk[65536];
+    for (;;) {
+        const ssize_t got = ::read(file.fd, chunk, sizeof chunk);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            const int error = errno;
+            text.clear();
+            return error;
+        }
+        if (got == 0) {
+            return 0;
+        }
+        // The file may grow while it is read.
+        if (text.size() + static_cast<std::size_t>(got) > kMaxReadFileSize) {
+            text.clear();
+            return kErrorFileTooLarge;
+        }
+        text.append(chunk, static_cast<std::size_t>(got));
+    }
+}
+
+std::string FileReadReason(int error) {
+    switch (error) {
+    case kErrorNotRegularFile:
+        return "not a regular file";
+    case kErrorFileTooLarge:
+        return "file too large (more than " + std::to_string(kMaxReadFileSize >> 20) + " MiB)";
+    default:
+        return std::strerror(error);
+    }
 }
 
 } // namespace tonedesk

@@ -4,8 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace tonedesk {
 namespace {
@@ -114,6 +119,48 @@ TEST(ReadGammaFile, UnreadableFileReportsAndKeepsTheTable) {
     }
 }
 
+TEST(ReadGammaFile, RefusesWhatIsNotAModestRegularFile) {
+    TempDir dir;
+    const std::string fifo = (dir.Path() / "fifo.gam").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // Far past the size limit, yet taking no space on disk.
+    const std::string huge = (dir.Path() / "huge.gam").string();
+    std::filesystem::resize_file(dir.Write("huge.gam", ""), std::uintmax_t{1} << 40);
+    struct Case {
+        std::string path;
+        std::string reason;
+    };
+    for (const Case& c : {Case{fifo, "not a regular file"}, Case{"/dev/zero", "not a regular file"},
+                          Case{huge, "file too large (more than 16 MiB)"}}) {
+        RecordingNotifier notifier;
+        GammaFileTable table = GammaFileTable::Identity();
+        EXPECT_EQ(ReadGammaFile(c.path, table, notifier), -1) << c.path;
+        EXPECT_EQ(table.values, GammaFileTable::Identity().values) << c.path;
+        ASSERT_EQ(notifier.fileErrors.size(), 1u) << c.path;
+        EXPECT_EQ(notifier.fileErrors[0].reason, c.reason) << c.path;
+    }
+}
+
+TEST(ReadGammaFile, ShortLinesOverTheCurrentTableKeepItsValues) {
+    TempDir dir;
+    // One column on line 0, two on line 1, nothing after line 2.
+    const std::string path = dir.Write("short.gam", "7\r\n8,9\r\n1,2,3\r\n").string();
+    RecordingNotifier notifier;
+    GammaFileTable table = GammaFileTable::Identity();
+    ASSERT_EQ(ReadGammaFile(path, table, notifier, GammaReadBase::Current), 0);
+    EXPECT_EQ(table.At(0, 0), 7u);
+    EXPECT_EQ(table.At(1, 0), 4u * 0);
+    EXPECT_EQ(table.At(2, 0), 0u);
+    EXPECT_EQ(table.At(0, 1), 8u);
+    EXPECT_EQ(table.At(1, 1), 9u);
+    EXPECT_EQ(table.At(2, 1), 4u);
+    EXPECT_EQ(table.At(2, 2), 3u);
+    // A missing line reads as an empty one: its first column is 0, the others keep the ramp.
+    EXPECT_EQ(table.At(0, 100), 0u);
+    EXPECT_EQ(table.At(1, 100), 400u);
+    EXPECT_EQ(table.At(2, 255), 1020u);
+}
+
 GammaTable TableWithMarks() {
     GammaTable t;
     t.levels[0][255] = 1023;
@@ -216,6 +263,119 @@ TEST(WriteGammaFile, ReplacesAnExistingFileKeepingItsPermissions) {
     struct stat st {};
     ASSERT_EQ(::stat(target.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST(WriteGammaFile, ANewFileGetsTheUsualPermissions) {
+    TempDir dir;
+    const mode_t old = ::umask(027);
+    RecordingNotifier notifier;
+    const auto target = dir.Path() / "new.gam";
+    const int result = WriteGammaFile(target.string(), GammaTable{}, true, notifier);
+    ::umask(old);
+    ASSERT_EQ(result, 0);
+    struct stat st {};
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST(WriteGammaFile, SavesThroughSymbolicLinksIntoTheirTargets) {
+    TempDir dir;
+    const auto real = dir.Write("shared/real.gam", "old content");
+    const auto link = dir.Path() / "cstrgb.gam";
+    std::filesystem::create_symlink("shared/real.gam", link);
+    const auto dangling = dir.Path() / "dangling.gam";
+    std::filesystem::create_symlink("shared/later.gam", dangling);
+    for (const auto& [path, target] :
+         {std::pair{link, real}, std::pair{dangling, dir.Path() / "shared/later.gam"}}) {
+        RecordingNotifier notifier;
+        ASSERT_EQ(WriteGammaFile(path.string(), GammaTable{}, true, notifier), 0) << path;
+        EXPECT_TRUE(std::filesystem::is_symlink(path)) << path;
+        EXPECT_EQ(TempDir::Read(target).size(), 9472u) << path;
+    }
+    // Nothing left beside the link or the target.
+    int entries = 0;
+    for ([[maybe_unused]] const auto& e :
+         std::filesystem::directory_iterator(dir.Path() / "shared")) {
+        ++entries;
+    }
+    EXPECT_EQ(entries, 2);
+}
+
+TEST(WriteGammaFile, HardLinkedFileIsRewrittenForEveryName) {
+    TempDir dir;
+    const auto first = dir.Write("first.gam", std::string(20000, 'x'));
+    const auto second = dir.Path() / "second.gam";
+    std::filesystem::create_hard_link(first, second);
+    RecordingNotifier notifier;
+    ASSERT_EQ(WriteGammaFile(first.string(), GammaTable{}, false, notifier), 0);
+    EXPECT_EQ(TempDir::Read(second).size(), 7168u);
+    EXPECT_EQ(TempDir::Read(first), TempDir::Read(second));
+    EXPECT_EQ(std::filesystem::hard_link_count(first), 2u);
+}
+
+TEST(WriteGammaFile, NameNearTheLengthLimitStillSaves) {
+    TempDir dir;
+    const auto target = dir.Path() / (std::string(251, 'g') + ".gam"); // 255 characters
+    RecordingNotifier notifier;
+    ASSERT_EQ(WriteGammaFile(target.string(), GammaTable{}, true, notifier), 0);
+    EXPECT_EQ(TempDir::Read(target).size(), 9472u);
+    ASSERT_EQ(WriteGammaFile(target.string(), GammaTable{}, false, notifier), 0);
+    EXPECT_EQ(TempDir::Read(target).size(), 7168u);
+    EXPECT_TRUE(notifier.fileErrors.empty());
+}
+
+// Runs `check` as an unprivileged user (in a child process when the tests run as root, who may
+// write any file) with `folder` handed to that user; true when it returned true.
+bool AsUnprivilegedUser(const std::filesystem::path& folder, const std::function<bool()>& check) {
+    if (::geteuid() != 0) {
+        return check();
+    }
+    constexpr uid_t kNobody = 65534;
+    if (::chown(folder.c_str(), kNobody, kNobody) != 0) {
+        return false;
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const bool ok = ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0 && check();
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
+
+TEST(WriteGammaFile, RefusesToReplaceAReadOnlyFile) {
+    TempDir dir;
+    const auto target = dir.Write("locked.gam", "old content");
+    ::chmod(target.c_str(), 0444);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(target.c_str(), 65534, 65534), 0);
+    }
+    EXPECT_TRUE(AsUnprivilegedUser(dir.Path(), [&] {
+        RecordingNotifier notifier;
+        return WriteGammaFile(target.string(), GammaTable{}, true, notifier) == -1 &&
+               notifier.fileErrors.size() == 1 &&
+               notifier.fileErrors[0].reason == std::strerror(EACCES);
+    }));
+    EXPECT_EQ(TempDir::Read(target), "old content");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
+TEST(WriteGammaFile, ReplacementKeepsOwnerAndGroup) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "only a privileged process may give a file to another user";
+    }
+    TempDir dir;
+    const auto target = dir.Write("owned.gam", "old content");
+    ASSERT_EQ(::chown(target.c_str(), 65534, 65534), 0);
+    RecordingNotifier notifier;
+    ASSERT_EQ(WriteGammaFile(target.string(), GammaTable{}, true, notifier), 0);
+    struct stat st {};
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_gid, 65534u);
 }
 
 } // namespace

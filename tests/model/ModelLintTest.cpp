@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
+
+#include <sys/stat.h>
 
 using namespace tonedesk;
 
@@ -121,6 +124,27 @@ INSTANTIATE_TEST_SUITE_P(
                  "INCREMENT=$0\r\n",
                  {{24, "INCREMENT 0 on a [SPINBUTTON]"}, {26, "INCREMENT 0 on a [SLIDER BAR]"}}},
         LintCase{"HeaderWithText", "[TAB] main\r\n", {{21, "text after [TAB]"}}},
+        LintCase{"HexValuesInLettersOnly",
+                 "MAX=$FF\r\nMIN=0xAB\r\nDEFAULT=$ff\r\nCOMMAND2=POWR,$FF\r\n",
+                 {}},
+        LintCase{"LinesWithoutEquals",
+                 "MAX 10\r\n; a comment\r\n   \r\n[PROPERTY]\r\nPROJECTOR_NAME DEMO\r\n",
+                 {{21, "line without '=' in [CHECK]"}, {25, "line without '=' in [PROPERTY]"}}},
+        LintCase{"ManyStrangersOnOneLine",
+                 "RELATE=1,2,3,4,5,6,1002\r\nRELATE=7\r\n",
+                 {{21, "names 1,"},
+                  {21, "names 2,"},
+                  {21, "names 3,"},
+                  {21, "names 3 more identifiers"},
+                  {22, "names 7,"}}},
+        LintCase{"TextAfterTheEndMarks",
+                 std::string("MAX=1\r\n\x1a"
+                             "MIN=2\r\n"),
+                 {{22, "text after Ctrl-Z is ignored (7 bytes)"}}},
+        LintCase{"TextAfterANul",
+                 std::string("MAX=1\0MIN=2", 11),
+                 {{21, "text after a NUL byte is ignored (5 bytes)"}}},
+        LintCase{"TrailingCtrlZAlone", std::string("MAX=1\r\n\x1a"), {}},
         LintCase{"NameProblems",
                  "[PROPERTY]\r\nPROJECTOR_NAME=\r\n",
                  {{22, "PROJECTOR_NAME again"}, {22, "matches every projector"}}}),
@@ -141,6 +165,39 @@ TEST(ModelLintFile, WholeFileProblems) {
     const auto unreadable = LintModelFile((dir.Path() / "none.ini").string());
     ASSERT_EQ(unreadable.size(), 1u);
     EXPECT_EQ(unreadable[0].line, 0);
+}
+
+TEST(ModelLintFile, FilesThatAreNoRegularFilesAreNamedSo) {
+    test::TempDir dir;
+    ASSERT_EQ(::mkfifo((dir.Path() / "pipe.gam").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", dir.Path() / "zero.gam");
+    std::filesystem::create_directory(dir.Path() / "folder.gam");
+    const auto problems = LintModelText("[PROPERTY]\nPROJECTOR_NAME=X\nGAMMAFILE1=pipe.gam\n"
+                                        "GAMMAFILE2=zero.gam\nGAMMAFILE3=folder.gam\n",
+                                        dir.Path().string());
+    ASSERT_EQ(problems.size(), 3u);
+    for (const LintProblem& problem : problems) {
+        EXPECT_NE(problem.text.find("is not a regular file"), std::string::npos) << problem.text;
+    }
+
+    // A model file that is a pipe or a device is refused at once.
+    for (const auto& path : {dir.Path() / "pipe.gam", dir.Path() / "zero.gam"}) {
+        const auto refused = LintModelFile(path.string());
+        ASSERT_EQ(refused.size(), 1u) << path;
+        EXPECT_NE(refused[0].text.find("not a regular file"), std::string::npos) << path;
+    }
+}
+
+TEST(ModelLintFile, GammaFilePathIsTheOneTheReaderOpens) {
+    // Folder and name together run past the longest path the reader keeps: the reader opens the
+    // cut path, which does not exist, so the checker must not find the file either.
+    test::TempDir dir;
+    const std::string name(240, 'g');
+    dir.Write("sub/" + name, "1,2,3\n");
+    const std::string model = "[PROPERTY]\nPROJECTOR_NAME=X\nGAMMAFILE1=sub/" + name + "\n";
+    const auto problems = LintModelText(model, dir.Path().string());
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].text.find("not found"), std::string::npos) << problems[0].text;
 }
 
 TEST(ModelLintFile, LineNumbersCountEveryBreakAsAnEditorDoes) {

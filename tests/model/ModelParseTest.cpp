@@ -315,7 +315,26 @@ TEST_F(ModelParse, NumbersNeverReadIntoTheNextLine) {
     ASSERT_EQ(Parse("[TAB]\n[SLIDER BAR]\nMAX=\n7\nMIN= \r\n-3\nRELATE=1,\n2\n"), 1);
     EXPECT_EQ(Control(0, 0).max, 0);
     EXPECT_EQ(Control(0, 0).min, 0);
-    EXPECT_EQ(Control(0, 0).relatedIds, (std::vector<std::int32_t>{1, 0}));
+    EXPECT_EQ(Control(0, 0).relatedIds, (std::vector<std::int32_t>{1}));
+}
+
+TEST_F(ModelParse, RelateListEndsAtTheEndOfTheLine) {
+    ASSERT_EQ(Parse("[TAB]\n"
+                    "[BUTTON]\nID=1001\nRELATE=\n"
+                    "[BUTTON]\nID=1002\nRELATE= \t\n"
+                    "[BUTTON]\nID=1003\nRELATE=1005,\n"
+                    "[BUTTON]\nID=1004\nRELATE=1003,,1005\n"),
+              1);
+    EXPECT_TRUE(Control(0, 0).relatedIds.empty()) << "an empty RELATE leaves the control alone";
+    EXPECT_TRUE(Control(0, 1).relatedIds.empty());
+    EXPECT_EQ(Control(0, 2).relatedIds, (std::vector<std::int32_t>{1005}));
+    EXPECT_EQ(Control(0, 3).relatedIds, (std::vector<std::int32_t>{1003, 0, 1005}))
+        << "only the end of the line ends the list";
+}
+
+TEST_F(ModelParse, RelateNamingItselfFirstAndAnotherKeepsBoth) {
+    ASSERT_EQ(Parse("[TAB]\n[RADIO]\nID=1005\nRELATE=1005,1006\n[RADIO]\nID=1006\n"), 1);
+    EXPECT_EQ(Control(0, 0).relatedIds, (std::vector<std::int32_t>{1005, 1006}));
 }
 
 TEST_F(ModelParse, LongFileNamesAreCut) {

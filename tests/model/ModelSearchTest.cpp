@@ -109,6 +109,43 @@ TEST_F(ModelSearch, GammaFilesFillThePresetsAndAMissingOneIsReported) {
     EXPECT_EQ(model.presetGamma[1].At(0, 10), 40u) << "an unread preset keeps the ramp";
 }
 
+TEST_F(ModelSearch, PresetFromShortLinesKeepsTheRampWhereLinesEndEarly) {
+    std::string oneColumn;
+    for (int i = 0; i < 256; ++i) {
+        oneColumn += std::to_string(1000 - i) + "\r\n";
+    }
+    dir.Write("one.gam", oneColumn);
+    dir.Write("half.gam", "1,2,3\r\n");
+    dir.Write("demo.ini", Property("DEMO", "GAMMAFILE1=one.gam\nGAMMAFILE2=half.gam\n"));
+    ASSERT_EQ(model.ReadModelFile("DEMO"), 0);
+    ASSERT_TRUE(notifier.fileErrors.empty());
+    const GammaFileTable& one = model.presetGamma[0];
+    for (int i = 0; i < 256; ++i) {
+        ASSERT_EQ(one.At(0, i), static_cast<std::uint32_t>(1000 - i)) << i;
+        ASSERT_EQ(one.At(1, i), static_cast<std::uint32_t>(4 * i)) << i;
+        ASSERT_EQ(one.At(2, i), static_cast<std::uint32_t>(4 * i)) << i;
+    }
+    // Lines missing at the end: only the red entry reads (as 0).
+    const GammaFileTable& half = model.presetGamma[1];
+    EXPECT_EQ(half.At(2, 0), 3u);
+    EXPECT_EQ(half.At(0, 9), 0u);
+    EXPECT_EQ(half.At(1, 9), 36u);
+    EXPECT_EQ(half.At(2, 255), 1020u);
+}
+
+TEST_F(ModelSearch, GammaFilesThatAreNoRegularFilesAreRefusedNotWaitedOn) {
+    ASSERT_EQ(mkfifo((dir.Path() / "pipe.gam").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", dir.Path() / "zero.gam");
+    dir.Write("demo.ini", Property("DEMO", "GAMMAFILE1=pipe.gam\nGAMMAFILE2=zero.gam\n"
+                                           "AUTORECVELAPSE=3\n"));
+    ASSERT_EQ(model.ReadModelFile("DEMO"), 0);
+    ASSERT_EQ(notifier.fileErrors.size(), 2u);
+    EXPECT_EQ(notifier.fileErrors[0].reason, "not a regular file");
+    EXPECT_EQ(notifier.fileErrors[1].reason, "not a regular file");
+    EXPECT_EQ(model.autoReceiveElapse, 3000);
+    EXPECT_EQ(model.presetGamma[0].values, GammaFileTable::Identity().values);
+}
+
 TEST_F(ModelSearch, OtherModelsLeaveNothingBehind) {
     // Neither file is this projector's, but both set values that survive a file in the model.
     dir.Write("a.ini", "[PROPERTY]\nAUTORECVELAPSE=1\nGAMMAFILE1=a.gam\nGAMMAFILE3=none.gam\n");
