@@ -7,8 +7,6 @@
 #include "support/PathName.h"
 #include "support/Settings.h"
 
-#include <cstring>
-
 namespace tonedesk {
 
 namespace {
@@ -29,7 +27,7 @@ void OpenSettingsFile(CProjectorLink& link, Settings& settings, Notifier& notifi
         RememberFolder(settings, *chosen);
         std::string text;
         if (const int error = ReadWholeFile(*chosen, text); error != 0) {
-            notifier.FileError(*chosen, std::strerror(error));
+            notifier.FileError(*chosen, FileReadReason(error));
             continue;
         }
         const SettingsFileContent content = ParseSettingsFile(text, projectorName);

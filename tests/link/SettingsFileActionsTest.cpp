@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <optional>
 
+#include <sys/stat.h>
+
 namespace tonedesk::test {
 namespace {
 
@@ -59,18 +61,21 @@ TEST_F(SettingsFileActionsTest, CommandsOfTheFileGoToTheProjectorInFileOrder) {
 
 TEST_F(SettingsFileActionsTest, RefusedFilesAskAgainInTheirFolder) {
     std::filesystem::create_directories(Folder("/b/folder.txt"));
-    answers = {Folder("/a/missing.txt"), Folder("/b/folder.txt"),
+    std::filesystem::create_directories(Folder("/d"));
+    ASSERT_EQ(mkfifo(Folder("/d/pipe.txt").c_str(), 0600), 0);
+    answers = {Folder("/a/missing.txt"), Folder("/b/folder.txt"), Folder("/d/pipe.txt"),
                temp.Write("c/other.txt", "PJ-7\r\nBRIT  12\r\n").string()};
     Open();
 
     EXPECT_TRUE(port->commandQueue.empty());
-    ASSERT_EQ(notifier.fileErrors.size(), 2u);
+    ASSERT_EQ(notifier.fileErrors.size(), 3u);
     EXPECT_EQ(notifier.fileErrors[0].fileName, Folder("/a/missing.txt"));
     EXPECT_EQ(notifier.fileErrors[0].reason, "No such file or directory");
     EXPECT_EQ(notifier.fileErrors[1].fileName, Folder("/b/folder.txt"));
+    EXPECT_EQ(notifier.fileErrors[2].reason, "not a regular file") << "a pipe is never waited on";
     EXPECT_EQ(notifier.messages, std::vector<int>{kMessageOtherProjector});
-    EXPECT_EQ(initialPaths,
-              (std::vector<std::string>{"", Folder("/a/"), Folder("/b/"), Folder("/c/")}));
+    EXPECT_EQ(initialPaths, (std::vector<std::string>{"", Folder("/a/"), Folder("/b/"),
+                                                      Folder("/d/"), Folder("/c/")}));
     EXPECT_EQ(EnvText(settings, "OUTPUTPATH"), Folder("/c/"));
 }
 
