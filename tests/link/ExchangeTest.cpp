@@ -76,6 +76,8 @@ INSTANTIATE_TEST_SUITE_P(
                    ""},
         AnswerCase{"IdentifyName", Identify, "TNAM   1\r", "PJ-100\r", false, 0, 1, std::nullopt,
                    "PJ-100", ""},
+        AnswerCase{"IdentifyNameWithBlank", Identify, "TNAM   1\r", "ALT 7\r", false, 0, 1,
+                   std::nullopt, "ALT 7", ""},
         AnswerCase{"TransferOk", Transfer, "GAMM   1\r", "OK\r", false, 0, 1, std::nullopt, "", ""},
         AnswerCase{"TransferErr", Transfer, "GAMM   1\r", "ERR\r", true, 1, 1, std::nullopt, "",
                    ""},

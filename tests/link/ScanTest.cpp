@@ -142,6 +142,17 @@ TEST_F(ScanTest, NameIsCutTo32CharactersAndAnEmptyAnswerStillFindsThePort) {
     EXPECT_TRUE(Entry(1).IsOpen());
 }
 
+TEST_F(ScanTest, NameWithBlanksIsKeptWhole) {
+    ports.AddLine(1)->Reply("TNAM   1\r", "ALT 7\r");
+    ports.AddLine(2)->Reply("TNAM   1\r", " PJ  2 \r");
+    MakeLink();
+    link->ScanPorts();
+    ScanUntilDone();
+    EXPECT_EQ(Entry(0).projectorName, "ALT 7");
+    EXPECT_EQ(Entry(1).projectorName, " PJ  2 ");
+    EXPECT_TRUE(Entry(0).AnsweredProbe());
+}
+
 TEST_F(ScanTest, OkToTheProbeCountsAsAFailedAttempt) {
     auto pj = ports.AddLine(1);
     pj->Reply("TNAM   1\r", "OK\r", 9600);
