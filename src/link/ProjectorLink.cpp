@@ -13,16 +13,16 @@ namespace tonedesk {
 
 namespace {
 
-// Longest time setting taken: deadlines stay comparable across the wrap of the tick count.
-constexpr std::int32_t kMaxTimeSetting = 0x3FFFFFFF;
-
 std::int32_t CountSetting(const Settings& settings, std::string_view key) {
     // A count below 1 would never be reached by a counter that starts at 1: retry forever.
     return std::max<std::int32_t>(1, EnvInt(settings, key));
 }
 
+// Read as written, so that a value beyond the int32 range takes the longest time, not 0 or a
+// negative number; below 0 is 0.
 Tick TimeSetting(const Settings& settings, std::string_view key) {
-    return static_cast<Tick>(std::clamp<std::int32_t>(EnvInt(settings, key), 0, kMaxTimeSetting));
+    return static_cast<Tick>(
+        std::clamp<std::int64_t>(EnvWideInt(settings, key), 0, kLongestTimeSetting));
 }
 
 // a is later than b, also when the tick count wrapped between them.

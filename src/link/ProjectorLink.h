@@ -62,6 +62,10 @@ inline constexpr std::uint32_t kMaxReadPerPump = 4096;
 inline constexpr int kMessageQueueDropped = 4102;
 inline constexpr int kMessageTransferRejected = 4105;
 
+// Longest time setting taken (2^30 - 1 ms, about 12 days): deadlines stay comparable across the
+// wrap of the tick count. Larger values, also those beyond the int32 range, are held at it.
+inline constexpr Tick kLongestTimeSetting = 0x3FFFFFFF;
+
 // The link settings of the profile (section ENV). The three counts are at least 1.
 struct LinkSettings {
     std::int32_t retry = 3;        // attempts of a command
