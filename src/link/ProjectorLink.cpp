@@ -369,8 +369,9 @@ std::int32_t CProjectorLink::ReadFromDriver(PortEntry& port) {
             device.Read(port.receiveBuffer.data() + port.receiveFill, static_cast<int>(waiting));
         bytesRead = std::clamp<int>(got, 0, static_cast<int>(waiting));
         // Every byte that arrives extends the wait for the rest of the answer; a port that
-        // claims bytes but delivers none does not.
-        if (status.errors == 0 && bytesRead > 0) {
+        // claims bytes but delivers none does not. While a write is pending, what arrives is
+        // no answer to it and its deadline holds.
+        if (status.errors == 0 && bytesRead > 0 && port.IsAwaitingAnswer()) {
             port.answerDeadline = clock_.Now() + port.answerTimeout;
         }
     }

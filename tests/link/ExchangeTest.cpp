@@ -302,6 +302,19 @@ TEST_F(ExchangeTest, WriteThatCannotFinishTimesOutAndStartsAgainFromItsFirstByte
     EXPECT_EQ(AwaitedKind(), Plain);
 }
 
+TEST_F(ExchangeTest, ChatterDuringAStuckWriteDoesNotHoldItsDeadline) {
+    Connect();
+    line->writeLimit = 0;
+    Queue("MOUT   1\r", Plain);
+    int drops = 0;
+    for (int i = 0; i < 3 * 10001 + 10; ++i) {
+        line->Feed("x"); // a peer that talks but never takes our bytes
+        drops += Step() ? 1 : 0;
+    }
+    EXPECT_EQ(drops, 1);
+    EXPECT_FALSE(link->IsBusy());
+}
+
 TEST_F(ExchangeTest, LineErrorsLoseTheBytesOfThatRead) {
     Connect();
     std::vector<std::string> trace;
