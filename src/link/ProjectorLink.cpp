@@ -454,7 +454,7 @@ bool CProjectorLink::AnswerTimedOut(PortEntry& port) {
         if (port.textAnswer.empty() || port.textAnswer.back() != 0) {
             port.textAnswer.push_back(0);
         }
-    } else if (powerCommandTime_ != 0 && now - powerCommandTime_ <= settings_.powerOnWait) {
+    } else if (PowerGraceRunning(now)) {
         return false; // the projector may still be powering up
     }
     port.receiveFill = 0;
@@ -534,7 +534,17 @@ void CProjectorLink::AwaitAnswer(PortEntry& port, const QueuedCommand& command, 
     port.answerDeadline = now + port.answerTimeout;
 }
 
+bool CProjectorLink::PowerGraceRunning(Tick now) {
+    // Once over, the grace period is forgotten: the tick count comes round to the same values
+    // every 2^32 ms, and the window must not open again then.
+    if (powerCommandTime_ != 0 && now - powerCommandTime_ > settings_.powerOnWait) {
+        powerCommandTime_ = 0;
+    }
+    return powerCommandTime_ != 0;
+}
+
 bool CProjectorLink::Service() {
+    PowerGraceRunning(clock_.Now());
     if (scanning_) {
         return ServiceScan();
     }

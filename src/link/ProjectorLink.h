@@ -186,7 +186,8 @@ public:
     void StopScanning() { scanning_ = false; }
     // Ports that opened at the start of the last scan.
     std::int32_t PortsFound() const { return portsFound_; }
-    // Tick at which the last "POWR" Plain command was written; 0 none.
+    // Tick at which the last "POWR" Plain command was written; 0 none, and 0 again once its
+    // grace period (POWERON_WAIT) is over.
     Tick PowerCommandTime() const { return powerCommandTime_; }
 
 private:
@@ -212,6 +213,8 @@ private:
     // The awaited answer is overdue (and the projector is not powering up): the received bytes
     // are dropped.
     bool AnswerTimedOut(PortEntry& port);
+    // A power command was written less than POWERON_WAIT ago; forgets it once that is over.
+    bool PowerGraceRunning(Tick now);
     // Writes (the rest of) the next command when no answer is awaited; the queue is emptied
     // once every command was answered. TimedOut when a write could not finish in time, else
     // `result`.

@@ -220,6 +220,26 @@ TEST_F(ExchangeTest, PowerCommandStartsAGracePeriodForMissingAnswers) {
     EXPECT_EQ(Count(line->WrittenText(), "POWR????\r"), 2);
 }
 
+TEST_F(ExchangeTest, GracePeriodEndsForGoodAndDoesNotReturnWithTheTickCount) {
+    Connect();
+    line->Reply("POWR   1\r", "OK\r");
+    Queue("POWR   1\r", Plain);
+    Step();
+    const Tick powerWritten = clock.Now();
+    Step();
+    RunFor(30000);
+    EXPECT_EQ(link->PowerCommandTime(), 0u);
+
+    // 2^32 ms on, the tick count passes the power command's tick again.
+    clock.Set(powerWritten + 100);
+    Queue("MOUT????\r", Value);
+    Step();
+    RunFor(10000);
+    EXPECT_EQ(Retries(), 0);
+    Step();
+    EXPECT_EQ(Retries(), 1);
+}
+
 TEST_F(ExchangeTest, MissingAnswersDropTheQueueAfterRetryAttempts) {
     Connect();
     Queue("MOUT   1\r", Plain);
