@@ -264,6 +264,16 @@ void CProjectorLink::DropQueue(PortEntry& port) {
     port.writing = 0;
 }
 
+void CProjectorLink::ClosePort(PortEntry& port) {
+    port.handle.reset();
+    port.pendingKind.reset();
+    port.retryCount = 0;
+    port.receiveFill = 0;
+    port.receivePosition = 0;
+    port.partialLine.clear();
+    DropQueue(port);
+}
+
 void CProjectorLink::ApplyAnswer(PortEntry& port, ExchangeResult result, const std::string& line,
                                  bool endedByEot) {
     const bool isError = result == ExchangeResult::Error;
@@ -343,7 +353,11 @@ void CProjectorLink::ApplyAnswer(PortEntry& port, ExchangeResult result, const s
 }
 
 ExchangeResult CProjectorLink::PumpPort(PortEntry& port) {
-    const std::int32_t bytesRead = ReadFromDriver(port);
+    bool hungUp = false;
+    const std::int32_t bytesRead = ReadFromDriver(port, hungUp);
+    if (hungUp) {
+        return ExchangeResult::HungUp;
+    }
     ExchangeResult result = ExchangeResult::None;
     if (port.IsAwaitingAnswer()) {
         result = TakeAnswer(port, bytesRead);
@@ -354,9 +368,10 @@ ExchangeResult CProjectorLink::PumpPort(PortEntry& port) {
     return SendNext(port, result);
 }
 
-std::int32_t CProjectorLink::ReadFromDriver(PortEntry& port) {
+std::int32_t CProjectorLink::ReadFromDriver(PortEntry& port, bool& hungUp) {
     SerialPort& device = *port.handle;
     const PortStatus status = device.Status();
+    hungUp = (status.errors & kPortIoError) != 0;
     const std::uint32_t waiting = std::min(status.waiting, ReadRoom(port));
     std::int32_t bytesRead = 0;
     if (waiting > 0) {
@@ -553,7 +568,15 @@ bool CProjectorLink::Service() {
         if (!port.IsOpen()) {
             continue;
         }
-        if (PumpPort(port) != ExchangeResult::TimedOut) {
+        const ExchangeResult result = PumpPort(port);
+        if (result == ExchangeResult::HungUp) {
+            // The device is gone (an unplugged adapter): nothing queued can reach it, and a
+            // device that comes back is opened afresh.
+            dropped = IsBusy(&port) || dropped;
+            ClosePort(port);
+            continue;
+        }
+        if (result != ExchangeResult::TimedOut) {
             continue;
         }
         if (port.pendingKind == AnswerKind::Text) {
@@ -657,6 +680,12 @@ bool CProjectorLink::ServiceScan() {
             break;
         case ExchangeResult::Data:
             port.probing = 0;
+            break;
+        case ExchangeResult::HungUp:
+            // Given up like a port nothing answered on.
+            ClosePort(port);
+            port.probing = 0;
+            port.baudRate = 0;
             break;
         default:
             FailedProbe(port, goesOn);

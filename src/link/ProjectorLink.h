@@ -36,6 +36,7 @@ enum class ExchangeResult : std::int32_t {
     Error = 2,
     Data = 3,
     TimedOut = -1,
+    HungUp = -2, // the device reported an I/O error (it was unplugged or hung up)
 };
 
 struct QueuedCommand {
@@ -153,7 +154,9 @@ public:
     // no port or it is closed.
     bool IsBusy(const PortEntry* port = nullptr) const;
     // One pump of every open port; true when some port's queue was dropped after RETRY missing
-    // answers (the caller shows message 4102). While scanning, drives the scan instead.
+    // answers or because its device hung up (the caller shows message 4102). A port whose
+    // device hung up is closed, so that the next OpenPort or UsePort opens the device afresh.
+    // While scanning, drives the scan instead; there a port that hangs up is given up.
     bool Service();
     // Starts a new scan of COM1..COM255.
     void ScanPorts();
@@ -198,7 +201,8 @@ private:
     // a missing answer timed out and the next command written.
     ExchangeResult PumpPort(PortEntry& port);
     // Takes what the driver holds into the receive buffer; the bytes taken, 0 after line errors.
-    std::int32_t ReadFromDriver(PortEntry& port);
+    // `hungUp` tells whether the driver reported an I/O error: the device is gone.
+    std::int32_t ReadFromDriver(PortEntry& port, bool& hungUp);
     void TraceLineErrors(std::uint32_t errors) const;
     // Cuts the next answer line from the received bytes and handles it; None while no line
     // ended.
@@ -229,6 +233,8 @@ private:
     void QueueProbe(PortEntry& port);
     void MoveOn(PortEntry& port);
     void DropQueue(PortEntry& port);
+    // Closes the port's handle and forgets its exchange: no answer awaited, no queue.
+    void ClosePort(PortEntry& port);
     void SetLastStatus(std::int32_t value);
     Tick ProbeTimeout() const;
 

@@ -458,7 +458,7 @@ struct HangUpCase {
 
 class HangUpTable : public LinkFixture, public ::testing::WithParamInterface<HangUpCase> {};
 
-TEST_P(HangUpTable, CommandTimesOutAndTheQueueIsDropped) {
+TEST_P(HangUpTable, QueueIsDroppedOnce) {
     const HangUpCase& c = GetParam();
     Connect();
     Queue("MOUT????\r", Value);
@@ -478,9 +478,16 @@ TEST_P(HangUpTable, CommandTimesOutAndTheQueueIsDropped) {
         }
     }
     EXPECT_EQ(drops, 1);
-    // Three attempts, each waiting for the whole answer time-out.
-    EXPECT_GE(droppedAt, 30000u);
     EXPECT_FALSE(link->IsBusy());
+    if (c.hungUp) {
+        // A device that hung up is let go at once.
+        EXPECT_EQ(droppedAt, 1u);
+        EXPECT_FALSE(port->IsOpen());
+        EXPECT_FALSE(line->open);
+    } else {
+        // Three attempts, each waiting for the whole answer time-out.
+        EXPECT_GE(droppedAt, 30000u);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Variants, HangUpTable,
@@ -489,6 +496,36 @@ INSTANTIATE_TEST_SUITE_P(Variants, HangUpTable,
                                            HangUpCase{"HungUpClaimsBytes", true, true, 64},
                                            HangUpCase{"DriverClaimsBytes", true, false, 64}),
                          [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(ExchangeTest, HungUpDeviceIsOpenedAfreshWhenUsedAgain) {
+    Connect(3);
+    Queue("MOUT????\r", Value);
+    Step();
+    line->hungUp = true;
+    EXPECT_TRUE(Step());
+    EXPECT_FALSE(link->IsBusy());
+    EXPECT_FALSE(Queue("MOUT????\r", Value)) << "a closed port takes no commands";
+
+    // The adapter is plugged in again.
+    line->hungUp = false;
+    line->Reply("MOUT????\r", "4\r");
+    ASSERT_EQ(link->UsePort(3), port);
+    EXPECT_EQ(line->openCount, 2);
+    EXPECT_TRUE(port->commandQueue.empty());
+    link->SendValue("MOUT", kNoValue, 0);
+    Step();
+    Step();
+    EXPECT_EQ(StatusOf("MOUT"), 4);
+    EXPECT_FALSE(link->IsBusy());
+}
+
+TEST_F(ExchangeTest, IdlePortThatHangsUpIsClosedWithoutAMessage) {
+    Connect();
+    line->hungUp = true;
+    EXPECT_FALSE(Step());
+    EXPECT_FALSE(port->IsOpen());
+    EXPECT_FALSE(RunFor(100));
+}
 
 TEST_F(ExchangeTest, OutputHeldForeverTimesOutLikeAMissingAnswer) {
     Connect();

@@ -202,6 +202,30 @@ TEST_F(ScanTest, RetrySettingsBelowOneStillEndTheScan) {
     EXPECT_LT(took, 3u * 1610);
 }
 
+TEST_F(ScanTest, PortThatHangsUpIsGivenUpAtOnceAndOpenedAfreshByTheNextScan) {
+    auto gone = ports.AddLine(1);
+    gone->hungUp = true;
+    ports.AddLine(2)->Reply("TNAM   1\r", "PJ-2\r");
+    MakeLink();
+    link->ScanPorts();
+    Step();
+    EXPECT_FALSE(Entry(0).IsOpen());
+    EXPECT_FALSE(gone->open);
+    EXPECT_EQ(Entry(0).probing, 0);
+    EXPECT_EQ(Entry(0).baudRate, 0);
+    EXPECT_FALSE(Entry(0).AnsweredProbe());
+    ScanUntilDone();
+    EXPECT_EQ(Entry(1).projectorName, "PJ-2");
+    EXPECT_EQ(gone->configured, std::vector<int>{9600});
+
+    gone->hungUp = false;
+    gone->Reply("TNAM   1\r", "PJ-1\r");
+    link->ScanPorts();
+    EXPECT_EQ(gone->openCount, 2);
+    ScanUntilDone();
+    EXPECT_EQ(Entry(0).projectorName, "PJ-1");
+}
+
 TEST_F(ScanTest, ChosenPortRunsOutsideTheScanAfterwards) {
     ports.AddLine(1)->Reply("TNAM   1\r", "PJ-1\r");
     ports.AddLine(2)->Reply("TNAM   1\r", "PJ-2\r");
