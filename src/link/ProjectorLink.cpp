@@ -60,6 +60,11 @@ std::int32_t DecimalValue(const std::string& line) {
         value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
+// How a command that moves on at this answer line ended.
+CommandEnd EndAt(ExchangeResult result) {
+    return result == ExchangeResult::Ok ? CommandEnd::Confirmed : CommandEnd::Answered;
+}
+
 ExchangeResult Classify(const std::string& line) {
     if (line == "OK") {
         return ExchangeResult::Ok;
@@ -150,10 +155,7 @@ bool CProjectorLink::OpenPort(PortEntry& port) {
     port.partialLine.clear();
     port.pendingKind.reset();
     port.retryCount = 0;
-    port.commandQueue.clear();
-    port.cursor = 0;
-    port.sendBuffer.clear();
-    port.writing = 0;
+    DropQueue(port);
     port.answerTimeout = port.probing ? ProbeTimeout() : settings_.recTimeoutOff;
 
     // Configuration failures show up later as line errors or missing answers.
@@ -171,7 +173,7 @@ void CProjectorLink::CloseOtherPorts(std::int32_t keepPortIndex) {
     std::lock_guard<std::mutex> lock(linkLock_);
     for (PortEntry& port : ports_) {
         if (port.portIndex != keepPortIndex) {
-            port.handle.reset();
+            ClosePort(port);
         }
     }
 }
@@ -199,15 +201,16 @@ PortEntry* CProjectorLink::UsePort(std::int32_t comNumber) {
     return &*it;
 }
 
-bool CProjectorLink::QueueCommand(const void* bytes, std::int32_t length, AnswerKind kind,
-                                  std::int32_t pause, PortEntry* port) {
+CommandId CProjectorLink::QueueCommand(const void* bytes, std::int32_t length, AnswerKind kind,
+                                       std::int32_t pause, PortEntry* port) {
     if (!port) {
         port = currentPort_;
     }
     if (!port || !port->IsOpen() || length < 0 || (length > 0 && !bytes)) {
-        return false;
+        return 0;
     }
     QueuedCommand command;
+    command.id = nextCommandId_++;
     command.offset = static_cast<std::int32_t>(port->sendBuffer.size());
     command.length = length;
     command.kind = kind;
@@ -215,8 +218,32 @@ bool CProjectorLink::QueueCommand(const void* bytes, std::int32_t length, Answer
     const auto* data = static_cast<const std::uint8_t*>(bytes);
     port->sendBuffer.insert(port->sendBuffer.end(), data, data + length);
     port->commandQueue.push_back(command);
+    outcomes_.push_back({command.id, kind, CommandEnd::Pending, {}});
+    if (outcomes_.size() > kOutcomesKept) {
+        outcomes_.pop_front();
+    }
     notifier_.SetCursorShape(CursorShape::AppStarting);
-    return true;
+    return command.id;
+}
+
+std::optional<CommandOutcome> CProjectorLink::Outcome(CommandId id) const {
+    if (outcomes_.empty() || id < outcomes_.front().id || id > outcomes_.back().id) {
+        return std::nullopt;
+    }
+    return outcomes_[static_cast<std::size_t>(id - outcomes_.front().id)];
+}
+
+void CProjectorLink::EndCommand(const QueuedCommand& command, CommandEnd end,
+                                std::string_view answer) {
+    if (outcomes_.empty() || command.id < outcomes_.front().id) {
+        return; // its record is gone
+    }
+    CommandOutcome& outcome =
+        outcomes_[static_cast<std::size_t>(command.id - outcomes_.front().id)];
+    if (outcome.end == CommandEnd::Pending) {
+        outcome.end = end;
+        outcome.answer = answer;
+    }
 }
 
 bool CProjectorLink::SendValue(const char* code, std::int32_t value, std::int32_t pause) {
@@ -233,7 +260,7 @@ bool CProjectorLink::SendValue(const char* code, std::int32_t value, std::int32_
     } else {
         std::snprintf(command, sizeof command, "%.4s%4d\r", code, static_cast<int>(value));
     }
-    return QueueCommand(command, 9, AnswerKind::Value, pause);
+    return QueueCommand(command, 9, AnswerKind::Value, pause) != 0;
 }
 
 bool CProjectorLink::IsBusy(const PortEntry* port) const {
@@ -252,12 +279,18 @@ void CProjectorLink::SetLastStatus(std::int32_t value) {
     }
 }
 
-void CProjectorLink::MoveOn(PortEntry& port) {
+void CProjectorLink::MoveOn(PortEntry& port, CommandEnd end, std::string_view answer) {
+    if (port.cursor < port.commandQueue.size()) {
+        EndCommand(port.commandQueue[port.cursor], end, answer);
+    }
     ++port.cursor;
     port.retryCount = 0;
 }
 
 void CProjectorLink::DropQueue(PortEntry& port) {
+    for (const QueuedCommand& command : port.commandQueue) {
+        EndCommand(command, CommandEnd::Dropped, {});
+    }
     port.commandQueue.clear();
     port.sendBuffer.clear();
     port.cursor = 0;
@@ -284,7 +317,7 @@ void CProjectorLink::ApplyAnswer(PortEntry& port, ExchangeResult result, const s
         command && StartsWithPowr(port.sendBuffer.data() + command->offset, command->length);
     const auto countError = [&] {
         if (++port.retryCount == settings_.retry) {
-            MoveOn(port);
+            MoveOn(port, CommandEnd::Rejected, line);
         }
     };
 
@@ -294,13 +327,13 @@ void CProjectorLink::ApplyAnswer(PortEntry& port, ExchangeResult result, const s
             countError();
             SetLastStatus(kNoValue);
         } else {
-            MoveOn(port);
+            MoveOn(port, EndAt(result), line);
         }
         break;
     case AnswerKind::Value:
         if (isOk) {
             if (!isPowr) {
-                MoveOn(port);
+                MoveOn(port, CommandEnd::Confirmed, line);
             }
             SetLastStatus(kNoValue);
         } else if (isError) {
@@ -312,7 +345,7 @@ void CProjectorLink::ApplyAnswer(PortEntry& port, ExchangeResult result, const s
                 port.answerTimeout = value == 1 ? settings_.recTimeoutOn : settings_.recTimeoutOff;
             }
             SetLastStatus(value);
-            MoveOn(port);
+            MoveOn(port, CommandEnd::Answered, line);
         }
         break;
     case AnswerKind::Text:
@@ -323,28 +356,31 @@ void CProjectorLink::ApplyAnswer(PortEntry& port, ExchangeResult result, const s
         port.textAnswer.insert(port.textAnswer.end(), line.begin(), line.end());
         port.textAnswer.push_back(0);
         if (endedByEot) {
-            MoveOn(port);
+            MoveOn(port, EndAt(result), line);
         }
         break;
     case AnswerKind::Identify:
         if (result == ExchangeResult::Data) {
             port.projectorName = line.substr(0, kMaxProjectorName);
-            MoveOn(port);
+            MoveOn(port, CommandEnd::Answered, line);
         }
         break;
     case AnswerKind::Transfer:
         if (isError) {
             if (++port.retryCount == settings_.retry) {
                 port.retryCount = 0;
+                if (command) {
+                    EndCommand(*command, CommandEnd::Rejected, line);
+                }
                 DropQueue(port);
                 notifier_.Message(kMessageTransferRejected);
             }
         } else {
-            MoveOn(port);
+            MoveOn(port, EndAt(result), line);
         }
         break;
     default:
-        MoveOn(port);
+        MoveOn(port, EndAt(result), line);
         break;
     }
     if (port.pendingKind != AnswerKind::Text || endedByEot) {
@@ -580,7 +616,8 @@ bool CProjectorLink::Service() {
             continue;
         }
         if (port.pendingKind == AnswerKind::Text) {
-            MoveOn(port);
+            // The normal end of a text answer without EOT.
+            MoveOn(port, CommandEnd::Answered);
         } else if (++port.retryCount != settings_.retry) {
             port.pendingKind.reset();
             continue;
@@ -598,7 +635,7 @@ bool CProjectorLink::Service() {
 void CProjectorLink::ScanPorts() {
     currentPort_ = nullptr;
     for (PortEntry& port : ports_) {
-        port.handle.reset();
+        ClosePort(port);
     }
     scanning_ = true;
     portsFound_ = 0;
@@ -629,7 +666,7 @@ void CProjectorLink::FailedProbe(PortEntry& port, bool& goesOn) {
     ++port.baudIndex;
     if (port.baudIndex == static_cast<std::int32_t>(probeRates_.size())) {
         if (++port.powerOnRetryCount == probeCycles_) {
-            port.handle.reset();
+            ClosePort(port);
             port.probing = 0;
             port.baudRate = 0;
         } else {

@@ -7,12 +7,14 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tonedesk {
@@ -39,7 +41,32 @@ enum class ExchangeResult : std::int32_t {
     HungUp = -2, // the device reported an I/O error (it was unplugged or hung up)
 };
 
+// Names one queued command, so that its outcome can be read later; 0 is none. Every command
+// queued gets the next number.
+using CommandId = std::uint64_t;
+
+// How a queued command ended.
+enum class CommandEnd : std::int32_t {
+    Pending,   // queued or awaiting its answer
+    Confirmed, // answered "OK"
+    Answered,  // moved on at another answer line (a value, a name, a text or anything else)
+    Rejected,  // answered "ERR" RETRY times
+    Dropped,   // its queue was dropped or its port closed before it ended
+};
+
+// The record of one queued command.
+struct CommandOutcome {
+    CommandId id = 0;
+    AnswerKind kind = AnswerKind::Plain;
+    CommandEnd end = CommandEnd::Pending;
+    std::string answer; // the answer line it ended with ("ERR" when rejected); empty when none
+};
+
+// Outcomes kept by the link: those of the most recently queued commands.
+inline constexpr std::size_t kOutcomesKept = 256;
+
 struct QueuedCommand {
+    CommandId id = 0;
     std::int32_t offset = 0; // start of its bytes in the send buffer
     std::int32_t sent = 0;   // bytes already written
     std::int32_t length = 0;
@@ -141,10 +168,13 @@ public:
     // it the current port; null when it cannot be opened.
     PortEntry* UsePort(std::int32_t comNumber);
 
-    // Appends a command to a port's queue (null: the current port). False when there is no
-    // port or the port is closed.
-    bool QueueCommand(const void* bytes, std::int32_t length, AnswerKind kind, std::int32_t pause,
-                      PortEntry* port = nullptr);
+    // Appends a command to a port's queue (null: the current port). Its id, by which Outcome
+    // tells how it ended; 0 (false) when there is no port or the port is closed.
+    CommandId QueueCommand(const void* bytes, std::int32_t length, AnswerKind kind,
+                           std::int32_t pause, PortEntry* port = nullptr);
+    // How a queued command ended so far; nothing when the id is unknown or so old that its
+    // record is gone (the link keeps the last kOutcomesKept).
+    std::optional<CommandOutcome> Outcome(CommandId id) const;
     // Queues the first four characters of code + "%4d\r" (or "????\r" for kNoValue) as a
     // Value command on the current port. False, and nothing queued, when there is no port,
     // the code has fewer than four characters or the value does not fit in four columns
@@ -231,7 +261,10 @@ private:
     bool ServiceScan();
     void FailedProbe(PortEntry& port, bool& goesOn);
     void QueueProbe(PortEntry& port);
-    void MoveOn(PortEntry& port);
+    // The command at the cursor ended so: the next one is up.
+    void MoveOn(PortEntry& port, CommandEnd end, std::string_view answer = {});
+    // Records how a command ended, unless it already had.
+    void EndCommand(const QueuedCommand& command, CommandEnd end, std::string_view answer);
     void DropQueue(PortEntry& port);
     // Closes the port's handle and forgets its exchange: no answer awaited, no queue.
     void ClosePort(PortEntry& port);
@@ -252,6 +285,8 @@ private:
     Tick powerCommandTime_ = 0;
     bool scanning_ = true;
     std::int32_t portsFound_ = 0;
+    std::deque<CommandOutcome> outcomes_; // ids rising by one, the oldest first
+    CommandId nextCommandId_ = 1;
     // What the running scan or probe tries: these rates in turn, this many cycles.
     std::vector<std::int32_t> probeRates_{kBaudRates.begin(), kBaudRates.end()};
     std::int32_t probeCycles_ = 0;

@@ -86,6 +86,70 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& row) { return std::string(row.param.name); });
 
 // ---------------------------------------------------------------------------------------------
+// One row per way a command ends: its outcome, and that of the command queued after it (which
+// is answered "OK" whenever it is sent).
+
+struct OutcomeCase {
+    const char* name;
+    AnswerKind kind;
+    std::string command;
+    std::string answer; // to every write of the command; empty: none
+    CommandEnd end;
+    std::string answerKept;
+    CommandEnd nextEnd;
+};
+
+class OutcomeTable : public LinkFixture, public ::testing::WithParamInterface<OutcomeCase> {};
+
+TEST_P(OutcomeTable, EachCommandRecordsHowItEnded) {
+    const OutcomeCase& c = GetParam();
+    Connect();
+    if (!c.answer.empty()) {
+        line->Reply(c.command, c.answer);
+    }
+    line->Reply("NEXT   1\r", "OK\r");
+    const CommandId id = link->QueueCommand(c.command.data(), 9, c.kind, 0);
+    const CommandId next = link->QueueCommand("NEXT   1\r", 9, Plain, 0);
+    ASSERT_NE(id, 0u);
+    EXPECT_EQ(next, id + 1);
+    EXPECT_EQ(link->Outcome(id)->end, CommandEnd::Pending);
+    RunFor(40000);
+    EXPECT_FALSE(link->IsBusy());
+    const auto outcome = link->Outcome(id);
+    ASSERT_TRUE(outcome);
+    EXPECT_EQ(outcome->kind, c.kind);
+    EXPECT_EQ(outcome->end, c.end);
+    EXPECT_EQ(outcome->answer, c.answerKept);
+    EXPECT_EQ(link->Outcome(next)->end, c.nextEnd);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ends, OutcomeTable,
+    ::testing::Values(OutcomeCase{"PlainOk", Plain, "MOUT   1\r", "OK\r", CommandEnd::Confirmed,
+                                  "OK", CommandEnd::Confirmed},
+                      OutcomeCase{"PlainOtherLine", Plain, "MOUT   1\r", "?!\r",
+                                  CommandEnd::Answered, "?!", CommandEnd::Confirmed},
+                      OutcomeCase{"PlainRejected", Plain, "MOUT   1\r", "ERR\r",
+                                  CommandEnd::Rejected, "ERR", CommandEnd::Confirmed},
+                      OutcomeCase{"ValueNumber", Value, "MOUT????\r", " 42\r", CommandEnd::Answered,
+                                  " 42", CommandEnd::Confirmed},
+                      OutcomeCase{"ValueOk", Value, "MOUT????\r", "OK\r", CommandEnd::Confirmed,
+                                  "OK", CommandEnd::Confirmed},
+                      OutcomeCase{"TextLines", Text, "TLOG????\r", "A\rB\x04", CommandEnd::Answered,
+                                  "B", CommandEnd::Confirmed},
+                      OutcomeCase{"IdentifyName", Identify, "TNAM   1\r", "ALT 7\r",
+                                  CommandEnd::Answered, "ALT 7", CommandEnd::Confirmed},
+                      OutcomeCase{"TransferOk", Transfer, "GAMM   1\r", "OK\r",
+                                  CommandEnd::Confirmed, "OK", CommandEnd::Confirmed},
+                      OutcomeCase{"TransferGarbage", Transfer, "GAMM   1\r", "\xA7#?\r",
+                                  CommandEnd::Answered, "\xA7#?", CommandEnd::Confirmed},
+                      OutcomeCase{"TransferRejected", Transfer, "GAMM   1\r", "ERR\r",
+                                  CommandEnd::Rejected, "ERR", CommandEnd::Dropped},
+                      OutcomeCase{"Silent", Value, "MOUT????\r", "", CommandEnd::Dropped, "",
+                                  CommandEnd::Dropped}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// ---------------------------------------------------------------------------------------------
 
 using ExchangeTest = LinkFixture;
 
@@ -496,6 +560,23 @@ INSTANTIATE_TEST_SUITE_P(Variants, HangUpTable,
                                            HangUpCase{"HungUpClaimsBytes", true, true, 64},
                                            HangUpCase{"DriverClaimsBytes", true, false, 64}),
                          [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(ExchangeTest, OutcomesOfAHungUpPortAreDroppedAndOnlyTheRecentOnesAreKept) {
+    Connect();
+    const CommandId first = Queue("MOUT????\r", Value);
+    for (std::size_t i = 1; i < kOutcomesKept; ++i) {
+        Queue("MOUT   1\r", Plain);
+    }
+    const CommandId last = Queue("MOUT   2\r", Plain);
+    EXPECT_EQ(last, first + kOutcomesKept);
+    EXPECT_FALSE(link->Outcome(first)) << "its record made room for the newest";
+    EXPECT_FALSE(link->Outcome(last + 1));
+    EXPECT_FALSE(link->Outcome(0));
+    line->hungUp = true;
+    EXPECT_TRUE(Step());
+    EXPECT_EQ(link->Outcome(first + 1)->end, CommandEnd::Dropped);
+    EXPECT_EQ(link->Outcome(last)->end, CommandEnd::Dropped);
+}
 
 TEST_F(ExchangeTest, HungUpDeviceIsOpenedAfreshWhenUsedAgain) {
     Connect(3);
