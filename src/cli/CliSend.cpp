@@ -10,6 +10,8 @@ namespace {
 
 // The link traces every answer line it handles as "Recv:<line>\n".
 constexpr std::string_view kAnswerTrace = "Recv:";
+// The name query, answered with the projector's name.
+constexpr std::string_view kNameQuery = "TNAM   1\r";
 
 AnswerKind KindFromName(const std::string& name) {
     static constexpr struct {
@@ -34,7 +36,7 @@ AnswerKind KindFromName(const std::string& name) {
 // command whose parameter is "????" is a Value query, any other a Plain command; "transfer"
 // commands carry the pause flag, as gamma blocks do. Fails when a queue was dropped, when a
 // command was rejected ("ERR" RETRY times) or when a command was answered neither "OK" nor, for
-// a query or a text command, with its value or text.
+// a query, a text command or the name query, with its value, text or name.
 int RunSend(CliArgs& args, CliContext& context) {
     const auto comNumber = args.TakeInt("--port", 1, kMaxComPorts);
     const auto baud = args.TakeInt("--baud", 1, 115200);
@@ -89,8 +91,9 @@ int RunSend(CliArgs& args, CliContext& context) {
         if (!outcome) {
             continue;
         }
-        const bool answerExpected =
-            outcome->kind == AnswerKind::Value || outcome->kind == AnswerKind::Text;
+        // Queries, texts and the name query are answered with data; other commands with OK.
+        const bool answerExpected = outcome->kind == AnswerKind::Value ||
+                                    outcome->kind == AnswerKind::Text || commands[i] == kNameQuery;
         if (outcome->end == CommandEnd::Rejected) {
             std::fprintf(stderr, "tonedesk-cli: %s was rejected\n", words[i].c_str());
             failed = true;
