@@ -10,6 +10,8 @@ namespace {
 
 // The link traces every answer line it handles as "Recv:<line>\n".
 constexpr std::string_view kAnswerTrace = "Recv:";
+// The name query, answered with the projector's name.
+constexpr std::string_view kNameQuery = "TNAM   1\r";
 
 AnswerKind KindFromName(const std::string& name) {
     static constexpr struct {
@@ -32,8 +34,9 @@ AnswerKind KindFromName(const std::string& name) {
 // tonedesk-cli send --port N [--baud B] [--kind K] CMD...: queues each command on COM N,
 // services the link until the port is idle and prints every answer line. Without --kind a
 // command whose parameter is "????" is a Value query, any other a Plain command; "transfer"
-// commands carry the pause flag, as gamma blocks do. Fails when a queue was dropped or when a
-// command's last answer was "ERR" (rejected RETRY times).
+// commands carry the pause flag, as gamma blocks do. Fails when a queue was dropped, when a
+// command was rejected ("ERR" RETRY times) or when a command was answered neither "OK" nor, for
+// a query, a text command or the name query, with its value, text or name.
 int RunSend(CliArgs& args, CliContext& context) {
     const auto comNumber = args.TakeInt("--port", 1, kMaxComPorts);
     const auto baud = args.TakeInt("--baud", 1, 115200);
@@ -60,9 +63,6 @@ int RunSend(CliArgs& args, CliContext& context) {
         return kExitFailed;
     }
     CProjectorLink& link = context.Link();
-    // The last answer line of each command, by its place in the queue.
-    std::vector<std::string> lastAnswer(commands.size());
-    std::vector<bool> answered(commands.size(), false);
     link.SetTraceSink([&](const std::string& text) {
         if (!text.starts_with(kAnswerTrace)) {
             return;
@@ -73,29 +73,37 @@ int RunSend(CliArgs& args, CliContext& context) {
         }
         std::printf("%s\n", line.c_str());
         std::fflush(stdout);
-        if (port->cursor < commands.size()) {
-            lastAnswer[port->cursor] = line;
-            answered[port->cursor] = true;
-        }
     });
+    std::vector<CommandId> ids;
     for (const auto& command : commands) {
         const bool isQuery = std::string_view(command).substr(4, 4) == "????";
         const AnswerKind kind =
             kindName ? forcedKind : (isQuery ? AnswerKind::Value : AnswerKind::Plain);
-        link.QueueCommand(command.data(), static_cast<std::int32_t>(command.size()), kind,
-                          kind == AnswerKind::Transfer ? 1 : 0, port);
+        ids.push_back(link.QueueCommand(command.data(), static_cast<std::int32_t>(command.size()),
+                                        kind, kind == AnswerKind::Transfer ? 1 : 0, port));
     }
     const bool dropped = context.ServiceUntilIdle(port);
     link.SetTraceSink({});
 
-    bool rejected = false;
+    bool failed = false;
     for (std::size_t i = 0; i < commands.size(); ++i) {
-        if (answered[i] && lastAnswer[i] == "ERR") {
+        const auto outcome = link.Outcome(ids[i]);
+        if (!outcome) {
+            continue;
+        }
+        // Queries, texts and the name query are answered with data; other commands with OK.
+        const bool answerExpected = outcome->kind == AnswerKind::Value ||
+                                    outcome->kind == AnswerKind::Text || commands[i] == kNameQuery;
+        if (outcome->end == CommandEnd::Rejected) {
             std::fprintf(stderr, "tonedesk-cli: %s was rejected\n", words[i].c_str());
-            rejected = true;
+            failed = true;
+        } else if (outcome->end == CommandEnd::Answered && !answerExpected) {
+            std::fprintf(stderr, "tonedesk-cli: %s was answered \"%s\" instead of OK\n",
+                         words[i].c_str(), outcome->answer.c_str());
+            failed = true;
         }
     }
-    return dropped || rejected ? kExitFailed : kExitOk;
+    return dropped || failed ? kExitFailed : kExitOk;
 }
 
 } // namespace tonedesk::cli

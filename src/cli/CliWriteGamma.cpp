@@ -12,7 +12,8 @@ namespace tonedesk::cli {
 // tonedesk-cli write-gamma --port N [--baud B] [--bank 0|1] [--channel -1|0|1|2] FILE.gam:
 // loads FILE into the bank as the gamma editor's open command does, queues the editor's power
 // query and then the gamma blocks of the channel (all by default), and services the link until
-// it is idle. Fails when a queue was dropped.
+// it is idle. Succeeds only when the projector answered "OK" to every gamma entry; otherwise
+// names the blocks whose answers were not "OK".
 int RunWriteGamma(CliArgs& args, CliContext& context) {
     const auto comNumber = args.TakeInt("--port", 1, kMaxComPorts);
     const auto baud = args.TakeInt("--baud", 1, 115200);
@@ -45,11 +46,23 @@ int RunWriteGamma(CliArgs& args, CliContext& context) {
     CProjectorLink& link = context.Link();
     static constexpr char kPowerQuery[] = "POWR????\r";
     link.QueueCommand(kPowerQuery, 9, AnswerKind::Value, 0, port);
-    if (!QueueGammaTables(link, graph.ActiveBank(), graph.Active(), channel)) {
+    const GammaWrite write = QueueGammaTables(link, graph.ActiveBank(), graph.Active(), channel);
+    if (!write) {
         std::fprintf(stderr, "tonedesk-cli: the gamma blocks could not be queued\n");
         return kExitFailed;
     }
-    return context.ServiceUntilIdle(port) ? kExitFailed : kExitOk;
+    const bool dropped = context.ServiceUntilIdle(port);
+    const GammaWriteSummary summary = SummariseGammaWrite(link, write);
+    if (!summary.Confirmed()) {
+        std::fprintf(stderr,
+                     "tonedesk-cli: the projector did not confirm %zu of %zu gamma entries:\n",
+                     summary.problems.size(), summary.entries);
+        for (const GammaWriteProblem& problem : summary.problems) {
+            std::fprintf(stderr, "  %s\n", DescribeGammaWriteProblem(problem).c_str());
+        }
+        return kExitFailed;
+    }
+    return dropped ? kExitFailed : kExitOk;
 }
 
 } // namespace tonedesk::cli

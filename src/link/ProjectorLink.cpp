@@ -13,16 +13,16 @@ namespace tonedesk {
 
 namespace {
 
-// Longest time setting taken: deadlines stay comparable across the wrap of the tick count.
-constexpr std::int32_t kMaxTimeSetting = 0x3FFFFFFF;
-
 std::int32_t CountSetting(const Settings& settings, std::string_view key) {
     // A count below 1 would never be reached by a counter that starts at 1: retry forever.
     return std::max<std::int32_t>(1, EnvInt(settings, key));
 }
 
+// Read as written, so that a value beyond the int32 range takes the longest time, not 0 or a
+// negative number; below 0 is 0.
 Tick TimeSetting(const Settings& settings, std::string_view key) {
-    return static_cast<Tick>(std::clamp<std::int32_t>(EnvInt(settings, key), 0, kMaxTimeSetting));
+    return static_cast<Tick>(
+        std::clamp<std::int64_t>(EnvWideInt(settings, key), 0, kLongestTimeSetting));
 }
 
 // a is later than b, also when the tick count wrapped between them.
@@ -58,6 +58,11 @@ std::int32_t DecimalValue(const std::string& line) {
     value = negative ? -value : value;
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(
         value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+}
+
+// How a command that moves on at this answer line ended.
+CommandEnd EndAt(ExchangeResult result) {
+    return result == ExchangeResult::Ok ? CommandEnd::Confirmed : CommandEnd::Answered;
 }
 
 ExchangeResult Classify(const std::string& line) {
@@ -150,10 +155,7 @@ bool CProjectorLink::OpenPort(PortEntry& port) {
     port.partialLine.clear();
     port.pendingKind.reset();
     port.retryCount = 0;
-    port.commandQueue.clear();
-    port.cursor = 0;
-    port.sendBuffer.clear();
-    port.writing = 0;
+    DropQueue(port);
     port.answerTimeout = port.probing ? ProbeTimeout() : settings_.recTimeoutOff;
 
     // Configuration failures show up later as line errors or missing answers.
@@ -171,7 +173,7 @@ void CProjectorLink::CloseOtherPorts(std::int32_t keepPortIndex) {
     std::lock_guard<std::mutex> lock(linkLock_);
     for (PortEntry& port : ports_) {
         if (port.portIndex != keepPortIndex) {
-            port.handle.reset();
+            ClosePort(port);
         }
     }
 }
@@ -199,15 +201,16 @@ PortEntry* CProjectorLink::UsePort(std::int32_t comNumber) {
     return &*it;
 }
 
-bool CProjectorLink::QueueCommand(const void* bytes, std::int32_t length, AnswerKind kind,
-                                  std::int32_t pause, PortEntry* port) {
+CommandId CProjectorLink::QueueCommand(const void* bytes, std::int32_t length, AnswerKind kind,
+                                       std::int32_t pause, PortEntry* port) {
     if (!port) {
         port = currentPort_;
     }
     if (!port || !port->IsOpen() || length < 0 || (length > 0 && !bytes)) {
-        return false;
+        return 0;
     }
     QueuedCommand command;
+    command.id = nextCommandId_++;
     command.offset = static_cast<std::int32_t>(port->sendBuffer.size());
     command.length = length;
     command.kind = kind;
@@ -215,8 +218,32 @@ bool CProjectorLink::QueueCommand(const void* bytes, std::int32_t length, Answer
     const auto* data = static_cast<const std::uint8_t*>(bytes);
     port->sendBuffer.insert(port->sendBuffer.end(), data, data + length);
     port->commandQueue.push_back(command);
+    outcomes_.push_back({command.id, kind, CommandEnd::Pending, {}});
+    if (outcomes_.size() > kOutcomesKept) {
+        outcomes_.pop_front();
+    }
     notifier_.SetCursorShape(CursorShape::AppStarting);
-    return true;
+    return command.id;
+}
+
+std::optional<CommandOutcome> CProjectorLink::Outcome(CommandId id) const {
+    if (outcomes_.empty() || id < outcomes_.front().id || id > outcomes_.back().id) {
+        return std::nullopt;
+    }
+    return outcomes_[static_cast<std::size_t>(id - outcomes_.front().id)];
+}
+
+void CProjectorLink::EndCommand(const QueuedCommand& command, CommandEnd end,
+                                std::string_view answer) {
+    if (outcomes_.empty() || command.id < outcomes_.front().id) {
+        return; // its record is gone
+    }
+    CommandOutcome& outcome =
+        outcomes_[static_cast<std::size_t>(command.id - outcomes_.front().id)];
+    if (outcome.end == CommandEnd::Pending) {
+        outcome.end = end;
+        outcome.answer = answer;
+    }
 }
 
 bool CProjectorLink::SendValue(const char* code, std::int32_t value, std::int32_t pause) {
@@ -233,7 +260,7 @@ bool CProjectorLink::SendValue(const char* code, std::int32_t value, std::int32_
     } else {
         std::snprintf(command, sizeof command, "%.4s%4d\r", code, static_cast<int>(value));
     }
-    return QueueCommand(command, 9, AnswerKind::Value, pause);
+    return QueueCommand(command, 9, AnswerKind::Value, pause) != 0;
 }
 
 bool CProjectorLink::IsBusy(const PortEntry* port) const {
@@ -252,16 +279,32 @@ void CProjectorLink::SetLastStatus(std::int32_t value) {
     }
 }
 
-void CProjectorLink::MoveOn(PortEntry& port) {
+void CProjectorLink::MoveOn(PortEntry& port, CommandEnd end, std::string_view answer) {
+    if (port.cursor < port.commandQueue.size()) {
+        EndCommand(port.commandQueue[port.cursor], end, answer);
+    }
     ++port.cursor;
     port.retryCount = 0;
 }
 
 void CProjectorLink::DropQueue(PortEntry& port) {
+    for (const QueuedCommand& command : port.commandQueue) {
+        EndCommand(command, CommandEnd::Dropped, {});
+    }
     port.commandQueue.clear();
     port.sendBuffer.clear();
     port.cursor = 0;
     port.writing = 0;
+}
+
+void CProjectorLink::ClosePort(PortEntry& port) {
+    port.handle.reset();
+    port.pendingKind.reset();
+    port.retryCount = 0;
+    port.receiveFill = 0;
+    port.receivePosition = 0;
+    port.partialLine.clear();
+    DropQueue(port);
 }
 
 void CProjectorLink::ApplyAnswer(PortEntry& port, ExchangeResult result, const std::string& line,
@@ -274,7 +317,7 @@ void CProjectorLink::ApplyAnswer(PortEntry& port, ExchangeResult result, const s
         command && StartsWithPowr(port.sendBuffer.data() + command->offset, command->length);
     const auto countError = [&] {
         if (++port.retryCount == settings_.retry) {
-            MoveOn(port);
+            MoveOn(port, CommandEnd::Rejected, line);
         }
     };
 
@@ -284,13 +327,13 @@ void CProjectorLink::ApplyAnswer(PortEntry& port, ExchangeResult result, const s
             countError();
             SetLastStatus(kNoValue);
         } else {
-            MoveOn(port);
+            MoveOn(port, EndAt(result), line);
         }
         break;
     case AnswerKind::Value:
         if (isOk) {
             if (!isPowr) {
-                MoveOn(port);
+                MoveOn(port, CommandEnd::Confirmed, line);
             }
             SetLastStatus(kNoValue);
         } else if (isError) {
@@ -302,7 +345,7 @@ void CProjectorLink::ApplyAnswer(PortEntry& port, ExchangeResult result, const s
                 port.answerTimeout = value == 1 ? settings_.recTimeoutOn : settings_.recTimeoutOff;
             }
             SetLastStatus(value);
-            MoveOn(port);
+            MoveOn(port, CommandEnd::Answered, line);
         }
         break;
     case AnswerKind::Text:
@@ -313,28 +356,31 @@ void CProjectorLink::ApplyAnswer(PortEntry& port, ExchangeResult result, const s
         port.textAnswer.insert(port.textAnswer.end(), line.begin(), line.end());
         port.textAnswer.push_back(0);
         if (endedByEot) {
-            MoveOn(port);
+            MoveOn(port, EndAt(result), line);
         }
         break;
     case AnswerKind::Identify:
         if (result == ExchangeResult::Data) {
             port.projectorName = line.substr(0, kMaxProjectorName);
-            MoveOn(port);
+            MoveOn(port, CommandEnd::Answered, line);
         }
         break;
     case AnswerKind::Transfer:
         if (isError) {
             if (++port.retryCount == settings_.retry) {
                 port.retryCount = 0;
+                if (command) {
+                    EndCommand(*command, CommandEnd::Rejected, line);
+                }
                 DropQueue(port);
                 notifier_.Message(kMessageTransferRejected);
             }
         } else {
-            MoveOn(port);
+            MoveOn(port, EndAt(result), line);
         }
         break;
     default:
-        MoveOn(port);
+        MoveOn(port, EndAt(result), line);
         break;
     }
     if (port.pendingKind != AnswerKind::Text || endedByEot) {
@@ -343,7 +389,11 @@ void CProjectorLink::ApplyAnswer(PortEntry& port, ExchangeResult result, const s
 }
 
 ExchangeResult CProjectorLink::PumpPort(PortEntry& port) {
-    const std::int32_t bytesRead = ReadFromDriver(port);
+    bool hungUp = false;
+    const std::int32_t bytesRead = ReadFromDriver(port, hungUp);
+    if (hungUp) {
+        return ExchangeResult::HungUp;
+    }
     ExchangeResult result = ExchangeResult::None;
     if (port.IsAwaitingAnswer()) {
         result = TakeAnswer(port, bytesRead);
@@ -354,9 +404,10 @@ ExchangeResult CProjectorLink::PumpPort(PortEntry& port) {
     return SendNext(port, result);
 }
 
-std::int32_t CProjectorLink::ReadFromDriver(PortEntry& port) {
+std::int32_t CProjectorLink::ReadFromDriver(PortEntry& port, bool& hungUp) {
     SerialPort& device = *port.handle;
     const PortStatus status = device.Status();
+    hungUp = (status.errors & kPortIoError) != 0;
     const std::uint32_t waiting = std::min(status.waiting, ReadRoom(port));
     std::int32_t bytesRead = 0;
     if (waiting > 0) {
@@ -369,8 +420,9 @@ std::int32_t CProjectorLink::ReadFromDriver(PortEntry& port) {
             device.Read(port.receiveBuffer.data() + port.receiveFill, static_cast<int>(waiting));
         bytesRead = std::clamp<int>(got, 0, static_cast<int>(waiting));
         // Every byte that arrives extends the wait for the rest of the answer; a port that
-        // claims bytes but delivers none does not.
-        if (status.errors == 0 && bytesRead > 0) {
+        // claims bytes but delivers none does not. While a write is pending, what arrives is
+        // no answer to it and its deadline holds.
+        if (status.errors == 0 && bytesRead > 0 && port.IsAwaitingAnswer()) {
             port.answerDeadline = clock_.Now() + port.answerTimeout;
         }
     }
@@ -453,7 +505,7 @@ bool CProjectorLink::AnswerTimedOut(PortEntry& port) {
         if (port.textAnswer.empty() || port.textAnswer.back() != 0) {
             port.textAnswer.push_back(0);
         }
-    } else if (powerCommandTime_ != 0 && now - powerCommandTime_ <= settings_.powerOnWait) {
+    } else if (PowerGraceRunning(now)) {
         return false; // the projector may still be powering up
     }
     port.receiveFill = 0;
@@ -533,7 +585,17 @@ void CProjectorLink::AwaitAnswer(PortEntry& port, const QueuedCommand& command, 
     port.answerDeadline = now + port.answerTimeout;
 }
 
+bool CProjectorLink::PowerGraceRunning(Tick now) {
+    // Once over, the grace period is forgotten: the tick count comes round to the same values
+    // every 2^32 ms, and the window must not open again then.
+    if (powerCommandTime_ != 0 && now - powerCommandTime_ > settings_.powerOnWait) {
+        powerCommandTime_ = 0;
+    }
+    return powerCommandTime_ != 0;
+}
+
 bool CProjectorLink::Service() {
+    PowerGraceRunning(clock_.Now());
     if (scanning_) {
         return ServiceScan();
     }
@@ -542,11 +604,20 @@ bool CProjectorLink::Service() {
         if (!port.IsOpen()) {
             continue;
         }
-        if (PumpPort(port) != ExchangeResult::TimedOut) {
+        const ExchangeResult result = PumpPort(port);
+        if (result == ExchangeResult::HungUp) {
+            // The device is gone (an unplugged adapter): nothing queued can reach it, and a
+            // device that comes back is opened afresh.
+            dropped = IsBusy(&port) || dropped;
+            ClosePort(port);
+            continue;
+        }
+        if (result != ExchangeResult::TimedOut) {
             continue;
         }
         if (port.pendingKind == AnswerKind::Text) {
-            MoveOn(port);
+            // The normal end of a text answer without EOT.
+            MoveOn(port, CommandEnd::Answered);
         } else if (++port.retryCount != settings_.retry) {
             port.pendingKind.reset();
             continue;
@@ -564,7 +635,7 @@ bool CProjectorLink::Service() {
 void CProjectorLink::ScanPorts() {
     currentPort_ = nullptr;
     for (PortEntry& port : ports_) {
-        port.handle.reset();
+        ClosePort(port);
     }
     scanning_ = true;
     portsFound_ = 0;
@@ -595,7 +666,7 @@ void CProjectorLink::FailedProbe(PortEntry& port, bool& goesOn) {
     ++port.baudIndex;
     if (port.baudIndex == static_cast<std::int32_t>(probeRates_.size())) {
         if (++port.powerOnRetryCount == probeCycles_) {
-            port.handle.reset();
+            ClosePort(port);
             port.probing = 0;
             port.baudRate = 0;
         } else {
@@ -646,6 +717,12 @@ bool CProjectorLink::ServiceScan() {
             break;
         case ExchangeResult::Data:
             port.probing = 0;
+            break;
+        case ExchangeResult::HungUp:
+            // Given up like a port nothing answered on.
+            ClosePort(port);
+            port.probing = 0;
+            port.baudRate = 0;
             break;
         default:
             FailedProbe(port, goesOn);

@@ -7,12 +7,14 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tonedesk {
@@ -36,9 +38,35 @@ enum class ExchangeResult : std::int32_t {
     Error = 2,
     Data = 3,
     TimedOut = -1,
+    HungUp = -2, // the device reported an I/O error (it was unplugged or hung up)
 };
 
+// Names one queued command, so that its outcome can be read later; 0 is none. Every command
+// queued gets the next number.
+using CommandId = std::uint64_t;
+
+// How a queued command ended.
+enum class CommandEnd : std::int32_t {
+    Pending,   // queued or awaiting its answer
+    Confirmed, // answered "OK"
+    Answered,  // moved on at another answer line (a value, a name, a text or anything else)
+    Rejected,  // answered "ERR" RETRY times
+    Dropped,   // its queue was dropped or its port closed before it ended
+};
+
+// The record of one queued command.
+struct CommandOutcome {
+    CommandId id = 0;
+    AnswerKind kind = AnswerKind::Plain;
+    CommandEnd end = CommandEnd::Pending;
+    std::string answer; // the answer line it ended with ("ERR" when rejected); empty when none
+};
+
+// Outcomes kept by the link: those of the most recently queued commands.
+inline constexpr std::size_t kOutcomesKept = 256;
+
 struct QueuedCommand {
+    CommandId id = 0;
     std::int32_t offset = 0; // start of its bytes in the send buffer
     std::int32_t sent = 0;   // bytes already written
     std::int32_t length = 0;
@@ -61,6 +89,10 @@ inline constexpr std::uint32_t kMaxReadPerPump = 4096;
 // Message ids of the string table.
 inline constexpr int kMessageQueueDropped = 4102;
 inline constexpr int kMessageTransferRejected = 4105;
+
+// Longest time setting taken (2^30 - 1 ms, about 12 days): deadlines stay comparable across the
+// wrap of the tick count. Larger values, also those beyond the int32 range, are held at it.
+inline constexpr Tick kLongestTimeSetting = 0x3FFFFFFF;
 
 // The link settings of the profile (section ENV). The three counts are at least 1.
 struct LinkSettings {
@@ -136,10 +168,13 @@ public:
     // it the current port; null when it cannot be opened.
     PortEntry* UsePort(std::int32_t comNumber);
 
-    // Appends a command to a port's queue (null: the current port). False when there is no
-    // port or the port is closed.
-    bool QueueCommand(const void* bytes, std::int32_t length, AnswerKind kind, std::int32_t pause,
-                      PortEntry* port = nullptr);
+    // Appends a command to a port's queue (null: the current port). Its id, by which Outcome
+    // tells how it ended; 0 (false) when there is no port or the port is closed.
+    CommandId QueueCommand(const void* bytes, std::int32_t length, AnswerKind kind,
+                           std::int32_t pause, PortEntry* port = nullptr);
+    // How a queued command ended so far; nothing when the id is unknown or so old that its
+    // record is gone (the link keeps the last kOutcomesKept).
+    std::optional<CommandOutcome> Outcome(CommandId id) const;
     // Queues the first four characters of code + "%4d\r" (or "????\r" for kNoValue) as a
     // Value command on the current port. False, and nothing queued, when there is no port,
     // the code has fewer than four characters or the value does not fit in four columns
@@ -149,7 +184,9 @@ public:
     // no port or it is closed.
     bool IsBusy(const PortEntry* port = nullptr) const;
     // One pump of every open port; true when some port's queue was dropped after RETRY missing
-    // answers (the caller shows message 4102). While scanning, drives the scan instead.
+    // answers or because its device hung up (the caller shows message 4102). A port whose
+    // device hung up is closed, so that the next OpenPort or UsePort opens the device afresh.
+    // While scanning, drives the scan instead; there a port that hangs up is given up.
     bool Service();
     // Starts a new scan of COM1..COM255.
     void ScanPorts();
@@ -182,7 +219,8 @@ public:
     void StopScanning() { scanning_ = false; }
     // Ports that opened at the start of the last scan.
     std::int32_t PortsFound() const { return portsFound_; }
-    // Tick at which the last "POWR" Plain command was written; 0 none.
+    // Tick at which the last "POWR" Plain command was written; 0 none, and 0 again once its
+    // grace period (POWERON_WAIT) is over.
     Tick PowerCommandTime() const { return powerCommandTime_; }
 
 private:
@@ -193,7 +231,8 @@ private:
     // a missing answer timed out and the next command written.
     ExchangeResult PumpPort(PortEntry& port);
     // Takes what the driver holds into the receive buffer; the bytes taken, 0 after line errors.
-    std::int32_t ReadFromDriver(PortEntry& port);
+    // `hungUp` tells whether the driver reported an I/O error: the device is gone.
+    std::int32_t ReadFromDriver(PortEntry& port, bool& hungUp);
     void TraceLineErrors(std::uint32_t errors) const;
     // Cuts the next answer line from the received bytes and handles it; None while no line
     // ended.
@@ -208,6 +247,8 @@ private:
     // The awaited answer is overdue (and the projector is not powering up): the received bytes
     // are dropped.
     bool AnswerTimedOut(PortEntry& port);
+    // A power command was written less than POWERON_WAIT ago; forgets it once that is over.
+    bool PowerGraceRunning(Tick now);
     // Writes (the rest of) the next command when no answer is awaited; the queue is emptied
     // once every command was answered. TimedOut when a write could not finish in time, else
     // `result`.
@@ -220,8 +261,13 @@ private:
     bool ServiceScan();
     void FailedProbe(PortEntry& port, bool& goesOn);
     void QueueProbe(PortEntry& port);
-    void MoveOn(PortEntry& port);
+    // The command at the cursor ended so: the next one is up.
+    void MoveOn(PortEntry& port, CommandEnd end, std::string_view answer = {});
+    // Records how a command ended, unless it already had.
+    void EndCommand(const QueuedCommand& command, CommandEnd end, std::string_view answer);
     void DropQueue(PortEntry& port);
+    // Closes the port's handle and forgets its exchange: no answer awaited, no queue.
+    void ClosePort(PortEntry& port);
     void SetLastStatus(std::int32_t value);
     Tick ProbeTimeout() const;
 
@@ -239,6 +285,8 @@ private:
     Tick powerCommandTime_ = 0;
     bool scanning_ = true;
     std::int32_t portsFound_ = 0;
+    std::deque<CommandOutcome> outcomes_; // ids rising by one, the oldest first
+    CommandId nextCommandId_ = 1;
     // What the running scan or probe tries: these rates in turn, this many cycles.
     std::vector<std::int32_t> probeRates_{kBaudRates.begin(), kBaudRates.end()};
     std::int32_t probeCycles_ = 0;

@@ -56,6 +56,22 @@ std::string EnvText(const Settings& settings, std::string_view key) {
     return settings.GetText(kEnvSection, key, k ? k->textDefault : std::string_view{});
 }
 
+std::int64_t EnvWideInt(const Settings& settings, std::string_view key) {
+    const std::string text = settings.GetText(kEnvSection, key, {});
+    const auto first = text.find_first_not_of(" \t");
+    if (first != std::string::npos) {
+        const char* start = text.c_str() + first;
+        char* end = nullptr;
+        errno = 0;
+        const long long n = std::strtoll(start, &end, 0);
+        // Out of the 64-bit range, strtoll holds the value at the limit of its sign.
+        if (end != start && *end == '\0' && (errno == 0 || errno == ERANGE)) {
+            return n;
+        }
+    }
+    return EnvInt(settings, key);
+}
+
 std::int32_t MemorySettings::GetInt(std::string_view section, std::string_view key,
                                     std::int32_t defaultValue) const {
     const auto v = Find(section, key);

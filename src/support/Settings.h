@@ -53,6 +53,10 @@ const SettingKey* FindEnvKey(std::string_view name);
 // Reads of section "ENV" with the defaults of the table (the key must be in it).
 std::int32_t EnvInt(const Settings& settings, std::string_view key);
 std::string EnvText(const Settings& settings, std::string_view key);
+// The number of an "ENV" key as written, beyond the 32 bits of GetInt: "3000000000" stays
+// positive, "-1" negative. A text that is no number gives EnvInt's reading (the default when
+// the key is absent).
+std::int64_t EnvWideInt(const Settings& settings, std::string_view key);
 
 // A profile held in memory, for tests and for tools that must not touch the user's profile.
 class MemorySettings final : public Settings {

@@ -188,6 +188,15 @@ TEST_F(WholeProgram, RejectedTransferDropsTheQueue) {
     EXPECT_EQ(sim.Received("GAMM   2"), 0) << "dropped with the queue";
 }
 
+TEST_F(WholeProgram, CommandAnsweredWithAnUnexpectedLineFailsTheSend) {
+    // Every second answer is preceded by a garbage line, which answers the command instead.
+    StartSimulator(3, {"--garbage-every", "2"});
+    const CliResult r = RunCli({"send", "--port", "3", "--baud", "38400", "MOUT   1", "MOUT   0"});
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_NE(r.err.find("MOUT   0 was answered \""), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("MOUT   1 was"), std::string::npos) << r.err;
+}
+
 TEST_F(WholeProgram, SilentProjectorDropsTheQueueAfterRetryTimeOuts) {
     const Simulator& sim = StartSimulator(3, {"--silent"});
     const CliResult r = RunCli({"send", "--port", "3", "--baud", "38400", "POWR????", "MOUT????"});

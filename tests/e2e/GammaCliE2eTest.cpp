@@ -197,6 +197,26 @@ TEST_F(GammaCli, RejectionsAreRetriedAndTooManyDropTheWrite) {
     EXPECT_EQ(Lower(Received()), Lower(Expected(0, -1, file_)));
 }
 
+TEST_F(GammaCli, WriteThatWasNotConfirmedFailsAndNamesTheBlocks) {
+    const struct {
+        std::vector<std::string> faults;
+        std::string named;
+    } kCases[] = {
+        // Garbage lines where ERR belongs: nothing is stored.
+        {{"--err", "GAMM", "--garbage-every", "2"}, "block 0 announce: answered \""},
+        // Over-long lines in place of OK: the blocks may have arrived, but unconfirmed.
+        {{"--long-every", "3"}, "block 0 data: answered \"XXXX"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.faults.back());
+        StartSimulator(c.faults);
+        const CliRun r = Cli({"write-gamma", "--port", "3", "--baud", "38400", file_});
+        EXPECT_EQ(r.exit, 1) << r.err;
+        EXPECT_NE(r.err.find("did not confirm"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(c.named), std::string::npos) << r.err;
+    }
+}
+
 TEST_F(GammaCli, ThreeRejectionsDropTheWrite) {
     StartSimulator({"--err", "GAMM:3"});
     const CliRun r = Cli({"write-gamma", "--port", "3", "--baud", "38400", file_});

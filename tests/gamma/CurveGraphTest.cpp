@@ -41,6 +41,9 @@ struct RecordingHost final : GraphHost {
 struct DragFixture : ::testing::Test {
     DragFixture() : graph(settings, &host) {
         graph.CreateSurface({20, 30, 320, 330}); // square at (32, 42), origin (42, 52)
+        LoadThreePoints();
+    }
+    void LoadThreePoints() {
         GammaFileTable f = GammaFileTable::Identity();
         for (int line : {0, 128, 255}) {
             f.At(0, line) += kControlPointMark;
@@ -98,6 +101,26 @@ TEST_F(DragFixture, PressNearAPointGrabsItAndFartherInserts) {
     EXPECT_TRUE(graph.IsModified());
     EXPECT_GT(host.curveChanges, 0);
     EXPECT_EQ(graph.Levels(0)[138], 552); // recomputed with the new point
+}
+
+TEST_F(DragFixture, GrabReachEndsShortOfEightPixelsOnEitherSide) {
+    // A point is grabbed less than 32 units (8 pixels) away across; from 8 pixels on, a press
+    // at its level inserts a new point.
+    const struct {
+        int pixels;
+        bool grabs;
+    } kCases[] = {{-9, false}, {-8, false}, {-7, true}, {0, true},
+                  {7, true},   {8, false},  {9, false}};
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.pixels);
+        graph.BeginDrag(MouseX(512) + c.pixels, MouseY(512));
+        EXPECT_EQ(Points().count, c.grabs ? 3 : 4);
+        EXPECT_EQ(graph.DragIndex(), c.pixels > 0 && !c.grabs ? 2 : 1);
+        EXPECT_EQ(Points().points[c.grabs ? 1 : graph.DragIndex()].x,
+                  c.grabs ? 512 : 512 + 4 * c.pixels);
+        graph.EndDrag();
+        LoadThreePoints();
+    }
 }
 
 TEST_F(DragFixture, PressesBeyondTheEndsTakeTheEndPoints) {

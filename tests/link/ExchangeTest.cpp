@@ -76,11 +76,77 @@ INSTANTIATE_TEST_SUITE_P(
                    ""},
         AnswerCase{"IdentifyName", Identify, "TNAM   1\r", "PJ-100\r", false, 0, 1, std::nullopt,
                    "PJ-100", ""},
+        AnswerCase{"IdentifyNameWithBlank", Identify, "TNAM   1\r", "ALT 7\r", false, 0, 1,
+                   std::nullopt, "ALT 7", ""},
         AnswerCase{"TransferOk", Transfer, "GAMM   1\r", "OK\r", false, 0, 1, std::nullopt, "", ""},
         AnswerCase{"TransferErr", Transfer, "GAMM   1\r", "ERR\r", true, 1, 1, std::nullopt, "",
                    ""},
         AnswerCase{"TransferData", Transfer, "GAMM   1\r", "x\r", false, 0, 1, std::nullopt, "",
                    ""}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// ---------------------------------------------------------------------------------------------
+// One row per way a command ends: its outcome, and that of the command queued after it (which
+// is answered "OK" whenever it is sent).
+
+struct OutcomeCase {
+    const char* name;
+    AnswerKind kind;
+    std::string command;
+    std::string answer; // to every write of the command; empty: none
+    CommandEnd end;
+    std::string answerKept;
+    CommandEnd nextEnd;
+};
+
+class OutcomeTable : public LinkFixture, public ::testing::WithParamInterface<OutcomeCase> {};
+
+TEST_P(OutcomeTable, EachCommandRecordsHowItEnded) {
+    const OutcomeCase& c = GetParam();
+    Connect();
+    if (!c.answer.empty()) {
+        line->Reply(c.command, c.answer);
+    }
+    line->Reply("NEXT   1\r", "OK\r");
+    const CommandId id = link->QueueCommand(c.command.data(), 9, c.kind, 0);
+    const CommandId next = link->QueueCommand("NEXT   1\r", 9, Plain, 0);
+    ASSERT_NE(id, 0u);
+    EXPECT_EQ(next, id + 1);
+    EXPECT_EQ(link->Outcome(id)->end, CommandEnd::Pending);
+    RunFor(40000);
+    EXPECT_FALSE(link->IsBusy());
+    const auto outcome = link->Outcome(id);
+    ASSERT_TRUE(outcome);
+    EXPECT_EQ(outcome->kind, c.kind);
+    EXPECT_EQ(outcome->end, c.end);
+    EXPECT_EQ(outcome->answer, c.answerKept);
+    EXPECT_EQ(link->Outcome(next)->end, c.nextEnd);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ends, OutcomeTable,
+    ::testing::Values(OutcomeCase{"PlainOk", Plain, "MOUT   1\r", "OK\r", CommandEnd::Confirmed,
+                                  "OK", CommandEnd::Confirmed},
+                      OutcomeCase{"PlainOtherLine", Plain, "MOUT   1\r", "?!\r",
+                                  CommandEnd::Answered, "?!", CommandEnd::Confirmed},
+                      OutcomeCase{"PlainRejected", Plain, "MOUT   1\r", "ERR\r",
+                                  CommandEnd::Rejected, "ERR", CommandEnd::Confirmed},
+                      OutcomeCase{"ValueNumber", Value, "MOUT????\r", " 42\r", CommandEnd::Answered,
+                                  " 42", CommandEnd::Confirmed},
+                      OutcomeCase{"ValueOk", Value, "MOUT????\r", "OK\r", CommandEnd::Confirmed,
+                                  "OK", CommandEnd::Confirmed},
+                      OutcomeCase{"TextLines", Text, "TLOG????\r", "A\rB\x04", CommandEnd::Answered,
+                                  "B", CommandEnd::Confirmed},
+                      OutcomeCase{"IdentifyName", Identify, "TNAM   1\r", "ALT 7\r",
+                                  CommandEnd::Answered, "ALT 7", CommandEnd::Confirmed},
+                      OutcomeCase{"TransferOk", Transfer, "GAMM   1\r", "OK\r",
+                                  CommandEnd::Confirmed, "OK", CommandEnd::Confirmed},
+                      OutcomeCase{"TransferGarbage", Transfer, "GAMM   1\r", "\xA7#?\r",
+                                  CommandEnd::Answered, "\xA7#?", CommandEnd::Confirmed},
+                      OutcomeCase{"TransferRejected", Transfer, "GAMM   1\r", "ERR\r",
+                                  CommandEnd::Rejected, "ERR", CommandEnd::Dropped},
+                      OutcomeCase{"Silent", Value, "MOUT????\r", "", CommandEnd::Dropped, "",
+                                  CommandEnd::Dropped}),
     [](const auto& row) { return std::string(row.param.name); });
 
 // ---------------------------------------------------------------------------------------------
@@ -218,6 +284,26 @@ TEST_F(ExchangeTest, PowerCommandStartsAGracePeriodForMissingAnswers) {
     EXPECT_EQ(Count(line->WrittenText(), "POWR????\r"), 2);
 }
 
+TEST_F(ExchangeTest, GracePeriodEndsForGoodAndDoesNotReturnWithTheTickCount) {
+    Connect();
+    line->Reply("POWR   1\r", "OK\r");
+    Queue("POWR   1\r", Plain);
+    Step();
+    const Tick powerWritten = clock.Now();
+    Step();
+    RunFor(30000);
+    EXPECT_EQ(link->PowerCommandTime(), 0u);
+
+    // 2^32 ms on, the tick count passes the power command's tick again.
+    clock.Set(powerWritten + 100);
+    Queue("MOUT????\r", Value);
+    Step();
+    RunFor(10000);
+    EXPECT_EQ(Retries(), 0);
+    Step();
+    EXPECT_EQ(Retries(), 1);
+}
+
 TEST_F(ExchangeTest, MissingAnswersDropTheQueueAfterRetryAttempts) {
     Connect();
     Queue("MOUT   1\r", Plain);
@@ -298,6 +384,19 @@ TEST_F(ExchangeTest, WriteThatCannotFinishTimesOutAndStartsAgainFromItsFirstByte
     Step();
     EXPECT_EQ(line->WrittenText(), "MOUTMOUT   1\r");
     EXPECT_EQ(AwaitedKind(), Plain);
+}
+
+TEST_F(ExchangeTest, ChatterDuringAStuckWriteDoesNotHoldItsDeadline) {
+    Connect();
+    line->writeLimit = 0;
+    Queue("MOUT   1\r", Plain);
+    int drops = 0;
+    for (int i = 0; i < 3 * 10001 + 10; ++i) {
+        line->Feed("x"); // a peer that talks but never takes our bytes
+        drops += Step() ? 1 : 0;
+    }
+    EXPECT_EQ(drops, 1);
+    EXPECT_FALSE(link->IsBusy());
 }
 
 TEST_F(ExchangeTest, LineErrorsLoseTheBytesOfThatRead) {
@@ -423,7 +522,7 @@ struct HangUpCase {
 
 class HangUpTable : public LinkFixture, public ::testing::WithParamInterface<HangUpCase> {};
 
-TEST_P(HangUpTable, CommandTimesOutAndTheQueueIsDropped) {
+TEST_P(HangUpTable, QueueIsDroppedOnce) {
     const HangUpCase& c = GetParam();
     Connect();
     Queue("MOUT????\r", Value);
@@ -443,9 +542,16 @@ TEST_P(HangUpTable, CommandTimesOutAndTheQueueIsDropped) {
         }
     }
     EXPECT_EQ(drops, 1);
-    // Three attempts, each waiting for the whole answer time-out.
-    EXPECT_GE(droppedAt, 30000u);
     EXPECT_FALSE(link->IsBusy());
+    if (c.hungUp) {
+        // A device that hung up is let go at once.
+        EXPECT_EQ(droppedAt, 1u);
+        EXPECT_FALSE(port->IsOpen());
+        EXPECT_FALSE(line->open);
+    } else {
+        // Three attempts, each waiting for the whole answer time-out.
+        EXPECT_GE(droppedAt, 30000u);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Variants, HangUpTable,
@@ -454,6 +560,53 @@ INSTANTIATE_TEST_SUITE_P(Variants, HangUpTable,
                                            HangUpCase{"HungUpClaimsBytes", true, true, 64},
                                            HangUpCase{"DriverClaimsBytes", true, false, 64}),
                          [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(ExchangeTest, OutcomesOfAHungUpPortAreDroppedAndOnlyTheRecentOnesAreKept) {
+    Connect();
+    const CommandId first = Queue("MOUT????\r", Value);
+    for (std::size_t i = 1; i < kOutcomesKept; ++i) {
+        Queue("MOUT   1\r", Plain);
+    }
+    const CommandId last = Queue("MOUT   2\r", Plain);
+    EXPECT_EQ(last, first + kOutcomesKept);
+    EXPECT_FALSE(link->Outcome(first)) << "its record made room for the newest";
+    EXPECT_FALSE(link->Outcome(last + 1));
+    EXPECT_FALSE(link->Outcome(0));
+    line->hungUp = true;
+    EXPECT_TRUE(Step());
+    EXPECT_EQ(link->Outcome(first + 1)->end, CommandEnd::Dropped);
+    EXPECT_EQ(link->Outcome(last)->end, CommandEnd::Dropped);
+}
+
+TEST_F(ExchangeTest, HungUpDeviceIsOpenedAfreshWhenUsedAgain) {
+    Connect(3);
+    Queue("MOUT????\r", Value);
+    Step();
+    line->hungUp = true;
+    EXPECT_TRUE(Step());
+    EXPECT_FALSE(link->IsBusy());
+    EXPECT_FALSE(Queue("MOUT????\r", Value)) << "a closed port takes no commands";
+
+    // The adapter is plugged in again.
+    line->hungUp = false;
+    line->Reply("MOUT????\r", "4\r");
+    ASSERT_EQ(link->UsePort(3), port);
+    EXPECT_EQ(line->openCount, 2);
+    EXPECT_TRUE(port->commandQueue.empty());
+    link->SendValue("MOUT", kNoValue, 0);
+    Step();
+    Step();
+    EXPECT_EQ(StatusOf("MOUT"), 4);
+    EXPECT_FALSE(link->IsBusy());
+}
+
+TEST_F(ExchangeTest, IdlePortThatHangsUpIsClosedWithoutAMessage) {
+    Connect();
+    line->hungUp = true;
+    EXPECT_FALSE(Step());
+    EXPECT_FALSE(port->IsOpen());
+    EXPECT_FALSE(RunFor(100));
+}
 
 TEST_F(ExchangeTest, OutputHeldForeverTimesOutLikeAMissingAnswer) {
     Connect();

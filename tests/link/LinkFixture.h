@@ -66,7 +66,7 @@ protected:
         return *p;
     }
 
-    bool Queue(std::string_view bytes, AnswerKind kind, std::int32_t pause = 0) {
+    CommandId Queue(std::string_view bytes, AnswerKind kind, std::int32_t pause = 0) {
         return link->QueueCommand(bytes.data(), static_cast<std::int32_t>(bytes.size()), kind,
                                   pause);
     }

@@ -48,6 +48,49 @@ TEST_F(PortTest, CountsBelowOneAreTakenAsOne) {
     EXPECT_FALSE(link->IsBusy());
 }
 
+TEST_F(PortTest, TimeSettingsAreReadAsWrittenAndHeldAtTheLongestTime) {
+    const struct {
+        const char* text;
+        std::optional<Tick> taken; // none: the default
+    } kCases[] = {
+        {"3000000000", kLongestTimeSetting},
+        {"2147483648", kLongestTimeSetting},
+        {"4294967295", kLongestTimeSetting},
+        {"99999999999999999999", kLongestTimeSetting},
+        {"2147483647", kLongestTimeSetting},
+        {"1073741824", kLongestTimeSetting},
+        {"1073741823", kLongestTimeSetting},
+        {"0x20", 32},
+        {"-1", 0},
+        {"-3000000000", 0},
+        {"many", std::nullopt},
+    };
+    const LinkSettings defaults;
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.text);
+        for (const char* key : {"REC_TIMEOUT_ON", "REC_TIMEOUT_OFF", "REC_TIMEOUT_ERR",
+                                "POWERON_TIME", "POWERON_WAIT"}) {
+            settings.WriteText(kEnvSection, key, c.text);
+        }
+        const LinkSettings& s = MakeLink().Configuration();
+        EXPECT_EQ(s.recTimeoutOn, c.taken.value_or(defaults.recTimeoutOn));
+        EXPECT_EQ(s.recTimeoutOff, c.taken.value_or(defaults.recTimeoutOff));
+        EXPECT_EQ(s.recTimeoutErr, c.taken.value_or(defaults.recTimeoutErr));
+        EXPECT_EQ(s.powerOnTime, c.taken.value_or(defaults.powerOnTime));
+        EXPECT_EQ(s.powerOnWait, c.taken.value_or(defaults.powerOnWait));
+    }
+}
+
+TEST_F(PortTest, HugeAnswerTimeoutKeepsACommandWaiting) {
+    settings.WriteText(kEnvSection, "REC_TIMEOUT_OFF", "3000000000");
+    Connect();
+    Queue("MOUT   1\r", Plain);
+    EXPECT_FALSE(RunFor(100000));
+    EXPECT_EQ(Retries(), 0);
+    EXPECT_EQ(Count(line->WrittenText(), "MOUT   1\r"), 1);
+    EXPECT_TRUE(link->IsBusy());
+}
+
 TEST_F(PortTest, OpenUsesTheComNumberAndConfiguresTheLine) {
     std::vector<std::string> trace;
     MakeLink();

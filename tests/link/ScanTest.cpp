@@ -142,6 +142,17 @@ TEST_F(ScanTest, NameIsCutTo32CharactersAndAnEmptyAnswerStillFindsThePort) {
     EXPECT_TRUE(Entry(1).IsOpen());
 }
 
+TEST_F(ScanTest, NameWithBlanksIsKeptWhole) {
+    ports.AddLine(1)->Reply("TNAM   1\r", "ALT 7\r");
+    ports.AddLine(2)->Reply("TNAM   1\r", " PJ  2 \r");
+    MakeLink();
+    link->ScanPorts();
+    ScanUntilDone();
+    EXPECT_EQ(Entry(0).projectorName, "ALT 7");
+    EXPECT_EQ(Entry(1).projectorName, " PJ  2 ");
+    EXPECT_TRUE(Entry(0).AnsweredProbe());
+}
+
 TEST_F(ScanTest, OkToTheProbeCountsAsAFailedAttempt) {
     auto pj = ports.AddLine(1);
     pj->Reply("TNAM   1\r", "OK\r", 9600);
@@ -189,6 +200,30 @@ TEST_F(ScanTest, RetrySettingsBelowOneStillEndTheScan) {
     EXPECT_FALSE(Entry(0).IsOpen());
     EXPECT_EQ(pj->configured, (std::vector<int>{9600, 38400, 115200}));
     EXPECT_LT(took, 3u * 1610);
+}
+
+TEST_F(ScanTest, PortThatHangsUpIsGivenUpAtOnceAndOpenedAfreshByTheNextScan) {
+    auto gone = ports.AddLine(1);
+    gone->hungUp = true;
+    ports.AddLine(2)->Reply("TNAM   1\r", "PJ-2\r");
+    MakeLink();
+    link->ScanPorts();
+    Step();
+    EXPECT_FALSE(Entry(0).IsOpen());
+    EXPECT_FALSE(gone->open);
+    EXPECT_EQ(Entry(0).probing, 0);
+    EXPECT_EQ(Entry(0).baudRate, 0);
+    EXPECT_FALSE(Entry(0).AnsweredProbe());
+    ScanUntilDone();
+    EXPECT_EQ(Entry(1).projectorName, "PJ-2");
+    EXPECT_EQ(gone->configured, std::vector<int>{9600});
+
+    gone->hungUp = false;
+    gone->Reply("TNAM   1\r", "PJ-1\r");
+    link->ScanPorts();
+    EXPECT_EQ(gone->openCount, 2);
+    ScanUntilDone();
+    EXPECT_EQ(Entry(0).projectorName, "PJ-1");
 }
 
 TEST_F(ScanTest, ChosenPortRunsOutsideTheScanAfterwards) {
