@@ -13,11 +13,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-struct CliResult {
-    std::optional<int> exit;
-    std::string out;
-    std::string err;
-};
+using CliResult = ProgramResult;
 
 class CliModel : public testing::Test {
 protected:
@@ -30,12 +26,7 @@ protected:
     CliResult Run(const std::filesystem::path& cli, const std::vector<std::string>& args) {
         std::vector<std::string> argv{cli.string()};
         argv.insert(argv.end(), args.begin(), args.end());
-        ChildProcess process(argv, {{"XDG_CONFIG_HOME", (dir_.Path() / "config").string()}});
-        CliResult r;
-        r.exit = process.Wait(30s);
-        r.out = process.Stdout();
-        r.err = process.Stderr();
-        return r;
+        return RunProgram(argv, {{"XDG_CONFIG_HOME", (dir_.Path() / "config").string()}}, 30s);
     }
     CliResult Run(const std::vector<std::string>& args) { return Run(bin_ / "tonedesk-cli", args); }
 

@@ -26,11 +26,7 @@ using namespace std::chrono_literals;
 constexpr auto kStartTimeout = 10s;
 constexpr auto kRunTimeout = 30s;
 
-struct CliResult {
-    std::optional<int> exit;
-    std::string out;
-    std::string err;
-};
+using CliResult = ProgramResult;
 
 struct Simulator {
     std::unique_ptr<ChildProcess> process;
@@ -83,12 +79,8 @@ protected:
 
         std::vector<std::string> argv{(bin_ / "tonedesk-cli").string()};
         argv.insert(argv.end(), args.begin(), args.end());
-        ChildProcess cli(argv, {{"XDG_CONFIG_HOME", (dir_.Path() / "config").string()}});
-        CliResult r;
-        r.exit = cli.Wait(kRunTimeout);
-        r.out = cli.Stdout();
-        r.err = cli.Stderr();
-        return r;
+        return RunProgram(argv, {{"XDG_CONFIG_HOME", (dir_.Path() / "config").string()}},
+                          kRunTimeout);
     }
 
     TempDir dir_;

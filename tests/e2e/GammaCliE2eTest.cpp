@@ -18,11 +18,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-struct CliRun {
-    std::optional<int> exit;
-    std::string out;
-    std::string err;
-};
+using CliRun = ProgramResult;
 
 // A gamma file whose channels differ: red with marks, green and blue without.
 std::string SampleFile() {
@@ -70,12 +66,7 @@ protected:
         dir_.Write("config/VANTO/Vanto Tonedesk.conf", profile.str());
         std::vector<std::string> argv{(bin_ / "tonedesk-cli").string()};
         argv.insert(argv.end(), args.begin(), args.end());
-        ChildProcess cli(argv, {{"XDG_CONFIG_HOME", (dir_.Path() / "config").string()}});
-        CliRun r;
-        r.exit = cli.Wait(30s);
-        r.out = cli.Stdout();
-        r.err = cli.Stderr();
-        return r;
+        return RunProgram(argv, {{"XDG_CONFIG_HOME", (dir_.Path() / "config").string()}}, 30s);
     }
 
     // The blocks the simulator holds, by block number, as hex text.
