@@ -20,6 +20,9 @@ public:
     CCurveGraph(const CCurveGraph&) = delete;
     CCurveGraph& operator=(const CCurveGraph&) = delete;
 
+    // The owner that repaints, shows the read-outs and captures the mouse (none: nobody).
+    void SetHost(GraphHost* host) { host_ = host; }
+
     // Places the plot square centred in `placeholder` (owner client coordinates).
     void CreateSurface(const GraphRect& placeholder);
     virtual void EndDrag();

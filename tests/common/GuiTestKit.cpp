@@ -45,14 +45,25 @@ QString RuntimeDir() {
 
 std::optional<std::string> RecordingPrompts::ChooseFile(FileDialogMode mode,
                                                         const std::string& filterText,
-                                                        const std::string& initialPath) {
-    asked.push_back({mode == FileDialogMode::Open, filterText, initialPath});
+                                                        const std::string& initialPath,
+                                                        const QString& title) {
+    asked.push_back({mode == FileDialogMode::Open, filterText, initialPath, title});
     if (answers.empty()) {
         return std::nullopt;
     }
     std::optional<std::string> next = std::move(answers.front());
     answers.pop_front();
     return next;
+}
+
+bool RecordingPrompts::AskYesNo(const QString& text, const QString& caption) {
+    questions.push_back({text, caption});
+    if (replies.empty()) {
+        return false;
+    }
+    const bool yes = replies.front();
+    replies.pop_front();
+    return yes;
 }
 
 void GuiTest::SetUp() {

@@ -36,15 +36,24 @@ public:
         bool open; // an open dialog, else a save dialog
         std::string filter;
         std::string initialPath;
+        QString title;
+    };
+    struct Question {
+        QString text;
+        QString caption;
     };
 
     std::optional<std::string> ChooseFile(FileDialogMode mode, const std::string& filterText,
-                                          const std::string& initialPath) override;
+                                          const std::string& initialPath,
+                                          const QString& title = {}) override;
     void ShowText(const QString& text) override { shown.push_back(text); }
+    bool AskYesNo(const QString& text, const QString& caption = {}) override;
 
     std::deque<std::optional<std::string>> answers; // the user's choices, in order
     std::vector<Ask> asked;
     std::vector<QString> shown;
+    std::deque<bool> replies; // answers to the questions, in order; No when none is left
+    std::vector<Question> questions;
 };
 
 class GuiTest : public ::testing::Test {

@@ -9,14 +9,15 @@ namespace tonedesk {
 
 std::optional<std::string> DialogPrompts::ChooseFile(FileDialogMode mode,
                                                      const std::string& filterText,
-                                                     const std::string& initialPath) {
+                                                     const std::string& initialPath,
+                                                     const QString& title) {
     const bool openDialog = mode == FileDialogMode::Open;
     unsigned flags = kHideReadOnly | kNoTestFileCreate;
     if (!openDialog) {
         flags |= kNoReadOnlyReturn;
     }
     CFileSelectDialog dialog(openDialog, flags);
-    dialog.SetupDialog(QString(), filterText, initialPath, 0);
+    dialog.SetupDialog(title, filterText, initialPath, 0);
     if (dialog.DoModal() != QDialog::Accepted) {
         return std::nullopt;
     }
@@ -25,6 +26,14 @@ std::optional<std::string> DialogPrompts::ChooseFile(FileDialogMode mode,
 
 void DialogPrompts::ShowText(const QString& text) {
     QMessageBox::information(nullptr, QApplication::applicationName(), text);
+}
+
+bool DialogPrompts::AskYesNo(const QString& text, const QString& caption) {
+    QMessageBox box(QMessageBox::Warning,
+                    caption.isEmpty() ? QApplication::applicationName() : caption, text,
+                    QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 } // namespace tonedesk

@@ -17,13 +17,19 @@ public:
     virtual ~UserPrompts() = default;
 
     // A file dialog with the filter text (the string table's TAB format) starting at the initial
-    // path; the chosen path, or nothing when the user cancelled.
+    // path, with the standard title when `title` is empty; the chosen path, or nothing when the
+    // user cancelled.
     virtual std::optional<std::string> ChooseFile(FileDialogMode mode,
                                                   const std::string& filterText,
-                                                  const std::string& initialPath) = 0;
+                                                  const std::string& initialPath,
+                                                  const QString& title = {}) = 0;
 
     // A message box with the text and an OK button.
     virtual void ShowText(const QString& text) = 0;
+
+    // A question box with an exclamation icon, Yes and No; true for Yes. `caption` empty: the
+    // application's name.
+    virtual bool AskYesNo(const QString& text, const QString& caption = {}) = 0;
 };
 
 } // namespace tonedesk
