@@ -1,3 +1,4 @@
+#include "common/GammaGraphKit.h"
 #include "common/GuiTestKit.h"
 
 #include "gamma/CurveMath.h"
@@ -30,13 +31,7 @@ class GammaGraphViewTest : public GuiTest, public ::testing::WithParamInterface<
 protected:
     void SetUp() override {
         GuiTest::SetUp();
-        GammaFileTable f = GammaFileTable::Identity();
-        for (int line : {0, 128, 255}) {
-            f.At(0, line) += kControlPointMark;
-        }
-        graph.LoadChannels(f, -1);
-        graph.SelectChannel(0);
-        graph.RecomputeLevels();
+        LoadThreeRedPoints(graph);
         view.resize(GetParam(), GetParam());
         view.RedrawBackground();
         ShowReady(view);
