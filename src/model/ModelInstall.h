@@ -27,7 +27,8 @@ enum class InstallResult {
 // its folder NAME.
 class CModelInstall {
 public:
-    // Asked with NAME when the program folder already holds NAME.ext; true replaces it.
+    // Asked with NAME when the program folder already holds NAME.ext; true replaces it. Without
+    // a question an installed model is kept.
     using ReplaceQuestion = std::function<bool(const std::string& name)>;
 
     CModelInstall();

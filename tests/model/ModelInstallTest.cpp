@@ -51,47 +51,22 @@ struct InstallFixture : ::testing::Test {
 };
 
 TEST_F(InstallFixture, IncompleteSourcesChangeNothing) {
-    struct Case {
-        const char* what;
-        void (*spoil)(const fs::path& gammaFolder);
-        std::string chosen;
-        InstallResult expected;
-    } cases[] = {
-        {"cstvideo.gam missing", [](const fs::path& g) { fs::remove(g / "cstvideo.gam"); }, model,
-         InstallResult::MissingGammaFiles},
-        {"cstrgb.gam a folder",
-         [](const fs::path& g) {
-             fs::remove(g / "cstrgb.gam");
-             fs::create_directory(g / "cstrgb.gam");
-         },
-         model, InstallResult::MissingGammaFiles},
-        {"no gamma folder", [](const fs::path& g) { fs::remove_all(g); }, model,
-         InstallResult::MissingGammaFiles},
-        {"gamma folder is a file",
-         [](const fs::path& g) {
-             fs::remove_all(g);
-             fs::copy_file(g.parent_path() / "DEMO.ini", g);
-         },
-         model, InstallResult::MissingGammaFiles},
-        {"no dot in the name", [](const fs::path&) {}, (dir.Path() / "source/DEMO").string(),
-         InstallResult::NoModelName},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        TempDir fresh;
-        fresh.Write("source/DEMO.ini", "model");
-        fresh.Write("source/DEMO/cstrgb.gam", "rgb");
-        fresh.Write("source/DEMO/cstvideo.gam", "video");
-        fs::create_directories(fresh.Path() / "program");
-        fresh.Write("program/OTHER.ini", "other");
-        c.spoil(fresh.Path() / "source/DEMO");
-        const auto before = Tree(fresh.Path());
-        std::string chosen = c.chosen;
-        chosen.replace(0, dir.Path().string().size(), fresh.Path().string());
+    dir.Write("program/OTHER.ini", "other");
+    const fs::path gamma = dir.Path() / "source/DEMO";
+    fs::remove(gamma / "cstvideo.gam");
+    const auto before = Tree(dir.Path());
+    EXPECT_EQ(Install(model), InstallResult::MissingGammaFiles);
+    EXPECT_EQ(Tree(dir.Path()), before);
 
-        EXPECT_EQ(installer.Install(chosen, (fresh.Path() / "program").string(), {}), c.expected);
-        EXPECT_EQ(Tree(fresh.Path()), before);
-    }
+    fs::create_directory(gamma / "cstvideo.gam"); // a folder is no gamma file
+    EXPECT_EQ(Install(model), InstallResult::MissingGammaFiles);
+    fs::remove_all(gamma);
+    EXPECT_EQ(Install(model), InstallResult::MissingGammaFiles);
+    fs::copy_file(model, gamma); // nor is a file a gamma folder
+    EXPECT_EQ(Install(model), InstallResult::MissingGammaFiles);
+    EXPECT_EQ(Install(gamma.string()), InstallResult::NoModelName);
+    EXPECT_EQ(Tree(program), (std::map<std::string, std::string>{{"OTHER.ini", "other"}}));
+    EXPECT_TRUE(asked.empty());
 }
 
 TEST_F(InstallFixture, AnInstalledModelIsReplacedOnlyWhenTheUserSaysYes) {
@@ -145,37 +120,30 @@ TEST_F(InstallFixture, InstalledFilesAreExactCopiesWithTimesAndMode) {
 }
 
 TEST_F(InstallFixture, AFailedCopyStopsAndLeavesNoTemporaryFile) {
-    // A folder sits where the second gamma file must go: the copies before it stay.
+    // A file where the gamma folder must be made: nothing is copied.
+    dir.Write("program/DEMO", "not a folder");
+    EXPECT_EQ(Install(model), InstallResult::Failed);
+    EXPECT_EQ(Tree(program), (std::map<std::string, std::string>{{"DEMO", "not a folder"}}));
+
+    // A folder where the second gamma file must go: the copies before it stay.
+    fs::remove(program / "DEMO");
     fs::create_directories(program / "DEMO/cstvideo.gam");
     EXPECT_EQ(Install(model), InstallResult::Failed);
-    const std::map<std::string, std::string> partly = {
+    std::map<std::string, std::string> partly = {
         {"DEMO.ini", TempDir::Read(model)},
         {"DEMO", "/"},
         {"DEMO/cstrgb.gam", "rgb\r\n"},
         {"DEMO/cstvideo.gam", "/"},
     };
     EXPECT_EQ(Tree(program), partly);
-}
 
-TEST_F(InstallFixture, TargetsThatCannotBeMadeFailBeforeAnyCopy) {
-    // A file where the gamma folder must be made.
-    dir.Write("program/DEMO", "not a folder");
-    const auto before = Tree(dir.Path());
-    EXPECT_EQ(Install(model), InstallResult::Failed);
-    EXPECT_EQ(Tree(dir.Path()), before);
-}
-
-TEST_F(InstallFixture, AChosenPipeIsRefusedWithoutWaiting) {
+    // A pipe chosen as the model file is refused without waiting for a writer.
     const fs::path pipe = dir.Path() / "source/PIPE.ini";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
-    fs::create_directories(dir.Path() / "source/PIPE");
-    dir.Write("source/PIPE/cstrgb.gam", "rgb");
-    dir.Write("source/PIPE/cstvideo.gam", "video");
-
+    fs::copy(dir.Path() / "source/DEMO", dir.Path() / "source/PIPE");
     EXPECT_EQ(Install(pipe.string()), InstallResult::Failed);
-    // Only the gamma folder was made; nothing was copied into it.
-    const std::map<std::string, std::string> left = {{"PIPE", "/"}};
-    EXPECT_EQ(Tree(program), left);
+    partly["PIPE"] = "/";
+    EXPECT_EQ(Tree(program), partly);
 }
 
 } // namespace
