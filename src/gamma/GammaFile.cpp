@@ -2,6 +2,7 @@
 
 #include "gamma/GammaTable.h"
 #include "support/FileRead.h"
+#include "support/FileReplace.h"
 #include "support/Notifier.h"
 #include "support/PathName.h"
 #include "support/TextScan.h"
@@ -28,36 +29,6 @@ int Fail(Notifier& notifier, const std::string& path, int error) {
 // 0 for no error; otherwise -1 after telling the user.
 int FailUnless(Notifier& notifier, const std::string& path, int error) {
     return error == 0 ? 0 : Fail(notifier, path, error);
-}
-
-// Closes the descriptor when it goes out of scope.
-struct FileDescriptor {
-    int fd = -1;
-    ~FileDescriptor() {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
-    int Release() {
-        const int f = fd;
-        fd = -1;
-        return f;
-    }
-};
-
-int WriteAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t put = ::write(fd, data, size);
-        if (put < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
-        }
-        data += put;
-        size -= static_cast<std::size_t>(put);
-    }
-    return 0;
 }
 
 } // namespace
@@ -150,30 +121,6 @@ std::string DanglingLinkTarget(std::string path) {
     return path;
 }
 
-// A fresh name for the temporary file beside `target`, shortened where the target's own name is
-// near the longest name a folder entry may have, so that such a file can still be saved.
-std::string TemporaryName(const std::string& target) {
-    static unsigned serial = 0;
-    const std::string folder = GetFolder(target);
-    const std::string suffix = ".tmp" + std::to_string(::getpid()) + "." + std::to_string(++serial);
-    std::string name = target.substr(folder.size());
-    if (name.size() + suffix.size() > NAME_MAX) {
-        name.resize(NAME_MAX - suffix.size());
-    }
-    return folder + name + suffix;
-}
-
-// Makes a rename in `folder` durable.
-int SyncFolder(const std::string& folder) {
-    FileDescriptor dir{
-        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
-    if (dir.fd < 0) {
-        return errno;
-    }
-    // Some file systems cannot sync a folder; the rename itself has happened.
-    return ::fsync(dir.fd) != 0 && errno != EINVAL ? errno : 0;
-}
-
 // The whole text into an open file from its start, cut to the text's length, on disk.
 int WriteInPlace(int fd, const std::string& text) {
     if (::lseek(fd, 0, SEEK_SET) < 0) {
@@ -191,48 +138,26 @@ int WriteInPlace(int fd, const std::string& text) {
 // Writes `text` to a new temporary file beside `target` with the permissions and (where the
 // process may) the owner of `existing`, then renames it over `target`.
 int ReplaceFile(const std::string& target, const std::string& text, const struct stat* existing) {
-    std::string temporary;
-    FileDescriptor file;
+    CFileReplacement file(target);
     // A new file gets the usual permissions (0666 less umask) from the start; a replacement
     // starts private and takes the old file's owner and permissions before it holds anything.
-    const mode_t createMode = existing ? 0600 : 0666;
-    for (int attempt = 0; attempt < 100 && file.fd < 0; ++attempt) {
-        temporary = TemporaryName(target);
-        file.fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, createMode);
-        if (file.fd < 0 && errno != EEXIST) {
-            break;
-        }
-    }
-    if (file.fd < 0) {
-        return errno;
-    }
-    int error = 0;
-    if (existing) {
-        // Only a privileged process may give a file away; anyone else keeps the file as theirs.
-        if (::fchown(file.fd, existing->st_uid, existing->st_gid) != 0 && errno != EPERM) {
-            error = errno;
-        }
-        if (error == 0 && ::fchmod(file.fd, existing->st_mode & 07777) != 0) {
-            error = errno;
-        }
-    }
-    if (error == 0) {
-        error = WriteAll(file.fd, text.data(), text.size());
-    }
-    if (error == 0 && ::fsync(file.fd) != 0) {
-        error = errno;
-    }
-    if (::close(file.Release()) != 0 && error == 0) {
-        error = errno;
-    }
-    if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) {
-        error = errno;
-    }
-    if (error != 0) {
-        ::unlink(temporary.c_str());
+    if (const int error = file.Create(existing ? 0600 : 0666); error != 0) {
         return error;
     }
-    return SyncFolder(GetFolder(target));
+    const int fd = file.Descriptor();
+    if (existing) {
+        // Only a privileged process may give a file away; anyone else keeps the file as theirs.
+        if (::fchown(fd, existing->st_uid, existing->st_gid) != 0 && errno != EPERM) {
+            return errno;
+        }
+        if (::fchmod(fd, existing->st_mode & 07777) != 0) {
+            return errno;
+        }
+    }
+    if (const int error = WriteAll(fd, text.data(), text.size()); error != 0) {
+        return error;
+    }
+    return file.Commit();
 }
 
 } // namespace

@@ -46,13 +46,17 @@ public:
     std::optional<std::string> ChooseFile(FileDialogMode mode, const std::string& filterText,
                                           const std::string& initialPath,
                                           const QString& title = {}) override;
-    void ShowText(const QString& text) override { shown.push_back(text); }
+    void ShowText(const QString& text, const QString& caption = {}) override {
+        shown.push_back(text);
+        shownCaptions.push_back(caption);
+    }
     bool AskYesNo(const QString& text, const QString& caption = {}) override;
 
     std::deque<std::optional<std::string>> answers; // the user's choices, in order
     std::vector<Ask> asked;
     std::vector<QString> shown;
-    std::deque<bool> replies; // answers to the questions, in order; No when none is left
+    std::vector<QString> shownCaptions; // beside `shown`, empty for the default caption
+    std::deque<bool> replies;           // answers to the questions, in order; No when none is left
     std::vector<Question> questions;
 };
 

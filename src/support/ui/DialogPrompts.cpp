@@ -24,8 +24,9 @@ std::optional<std::string> DialogPrompts::ChooseFile(FileDialogMode mode,
     return dialog.GetChosenPath();
 }
 
-void DialogPrompts::ShowText(const QString& text) {
-    QMessageBox::information(nullptr, QApplication::applicationName(), text);
+void DialogPrompts::ShowText(const QString& text, const QString& caption) {
+    QMessageBox::information(nullptr, caption.isEmpty() ? QApplication::applicationName() : caption,
+                             text);
 }
 
 bool DialogPrompts::AskYesNo(const QString& text, const QString& caption) {

@@ -24,8 +24,8 @@ public:
                                                   const std::string& initialPath,
                                                   const QString& title = {}) = 0;
 
-    // A message box with the text and an OK button.
-    virtual void ShowText(const QString& text) = 0;
+    // A message box with the text and an OK button. `caption` empty: the application's name.
+    virtual void ShowText(const QString& text, const QString& caption = {}) = 0;
 
     // A question box with an exclamation icon, Yes and No; true for Yes. `caption` empty: the
     // application's name.

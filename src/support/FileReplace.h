@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <sys/types.h>
+
+namespace tonedesk {
+
+// Closes the descriptor when it goes out of scope.
+struct FileDescriptor {
+    int fd = -1;
+    ~FileDescriptor();
+    int Release() {
+        const int f = fd;
+        fd = -1;
+        return f;
+    }
+};
+
+// Writes all of `data`, going on after partial writes and interruptions. 0 or the error number.
+int WriteAll(int fd, const char* data, std::size_t size);
+
+// Makes a rename in `folder` (empty: the current folder) durable. 0 or the error number.
+int SyncFolder(const std::string& folder);
+
+// A new file that takes the place of `target` only once it is complete: it is written under a
+// fresh temporary name in the target's folder, and Commit puts it on disk and renames it over the
+// target. Until then the target keeps what it held; a replacement left without a commit, or
+// whose commit failed, removes its temporary file.
+class CFileReplacement {
+public:
+    explicit CFileReplacement(std::string target);
+    ~CFileReplacement();
+    CFileReplacement(const CFileReplacement&) = delete;
+    CFileReplacement& operator=(const CFileReplacement&) = delete;
+
+    // Creates the temporary file for writing with `mode` (less the umask). 0 or the error number.
+    int Create(mode_t mode);
+    // The temporary file, open for writing; -1 before Create.
+    int Descriptor() const { return file_.fd; }
+    const std::string& TemporaryPath() const { return temporary_; }
+    // Syncs and closes the temporary file, renames it to the target and syncs the folder.
+    // 0 or the error number.
+    int Commit();
+
+private:
+    std::string target_;
+    std::string temporary_; // empty when there is no temporary file (any more)
+    FileDescriptor file_;
+};
+
+} // namespace tonedesk

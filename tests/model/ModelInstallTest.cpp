@@ -1,0 +1,150 @@
+#include "model/ModelInstall.h"
+#include "common/TestKit.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <filesystem>
+#include <map>
+#include <sys/stat.h>
+#include <vector>
+
+namespace tonedesk {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+
+// Every entry below a folder with its content ("/" for a folder), so that a test can compare a
+// whole tree byte for byte.
+std::map<std::string, std::string> Tree(const fs::path& root) {
+    std::map<std::string, std::string> tree;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        const std::string name = fs::relative(entry.path(), root).string();
+        tree[name] = entry.is_directory() ? "/" : TempDir::Read(entry.path());
+    }
+    return tree;
+}
+
+// A model DEMO.ini with its gamma folder in source/, and an empty program folder.
+struct InstallFixture : ::testing::Test {
+    void SetUp() override {
+        model = dir.Write("source/DEMO.ini", "[MODEL]\nPROJECTOR_NAME=DEMO\n").string();
+        dir.Write("source/DEMO/cstrgb.gam", "rgb\r\n");
+        dir.Write("source/DEMO/cstvideo.gam", "video\r\n");
+        fs::create_directories(program);
+    }
+
+    // Installs `path`, answering a replace question with `reply`.
+    InstallResult Install(const std::string& path, bool reply = false) {
+        return installer.Install(path, program.string(), [&](const std::string& name) {
+            asked.push_back(name);
+            return reply;
+        });
+    }
+
+    TempDir dir;
+    fs::path program = dir.Path() / "program";
+    std::string model;
+    CModelInstall installer;
+    std::vector<std::string> asked;
+};
+
+TEST_F(InstallFixture, IncompleteSourcesChangeNothing) {
+    dir.Write("program/OTHER.ini", "other");
+    const fs::path gamma = dir.Path() / "source/DEMO";
+    fs::remove(gamma / "cstvideo.gam");
+    const auto before = Tree(dir.Path());
+    EXPECT_EQ(Install(model), InstallResult::MissingGammaFiles);
+    EXPECT_EQ(Tree(dir.Path()), before);
+
+    fs::create_directory(gamma / "cstvideo.gam"); // a folder is no gamma file
+    EXPECT_EQ(Install(model), InstallResult::MissingGammaFiles);
+    fs::remove_all(gamma);
+    EXPECT_EQ(Install(model), InstallResult::MissingGammaFiles);
+    fs::copy_file(model, gamma); // nor is a file a gamma folder
+    EXPECT_EQ(Install(model), InstallResult::MissingGammaFiles);
+    EXPECT_EQ(Install(gamma.string()), InstallResult::NoModelName);
+    EXPECT_EQ(Tree(program), (std::map<std::string, std::string>{{"OTHER.ini", "other"}}));
+    EXPECT_TRUE(asked.empty());
+}
+
+TEST_F(InstallFixture, AnInstalledModelIsReplacedOnlyWhenTheUserSaysYes) {
+    dir.Write("program/DEMO.ini", "old model");
+    dir.Write("program/DEMO/cstrgb.gam", "old rgb");
+    const auto before = Tree(dir.Path());
+
+    EXPECT_EQ(Install(model, false), InstallResult::Declined);
+    EXPECT_EQ(asked, std::vector<std::string>{"DEMO"});
+    EXPECT_EQ(Tree(dir.Path()), before);
+
+    EXPECT_EQ(Install(model, true), InstallResult::Installed);
+    EXPECT_EQ(asked.size(), 2u);
+    EXPECT_EQ(TempDir::Read(program / "DEMO.ini"), TempDir::Read(model));
+    EXPECT_EQ(TempDir::Read(program / "DEMO/cstrgb.gam"), "rgb\r\n");
+    EXPECT_EQ(TempDir::Read(program / "DEMO/cstvideo.gam"), "video\r\n");
+}
+
+TEST_F(InstallFixture, InstalledFilesAreExactCopiesWithTimesAndMode) {
+    // Larger than one copy chunk, with every byte value.
+    std::string big(3 * kInstallCopyChunk + 17, '\0');
+    for (std::size_t i = 0; i < big.size(); ++i) {
+        big[i] = static_cast<char>(i * 7 + i / 256);
+    }
+    dir.Write("source/DEMO/cstvideo.gam", big);
+    const fs::path video = dir.Path() / "source/DEMO/cstvideo.gam";
+    ASSERT_EQ(::chmod(video.c_str(), 0640), 0);
+    const struct timespec times[2] = {{1000000000, 123456789}, {1200000000, 987654321}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, video.c_str(), times, 0), 0);
+
+    EXPECT_EQ(Install(model), InstallResult::Installed);
+    EXPECT_TRUE(asked.empty());
+    // Looked at before reading it back, which moves the access time.
+    struct stat st {};
+    ASSERT_EQ(::stat((program / "DEMO/cstvideo.gam").c_str(), &st), 0);
+
+    const auto copied = Tree(program);
+    const std::map<std::string, std::string> expected = {
+        {"DEMO.ini", TempDir::Read(model)},
+        {"DEMO", "/"},
+        {"DEMO/cstrgb.gam", "rgb\r\n"},
+        {"DEMO/cstvideo.gam", big},
+    };
+    EXPECT_EQ(copied, expected); // byte for byte, and no temporary file beside them
+
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(st.st_atim.tv_sec, times[0].tv_sec);
+    EXPECT_EQ(st.st_atim.tv_nsec, times[0].tv_nsec);
+    EXPECT_EQ(st.st_mtim.tv_sec, times[1].tv_sec);
+    EXPECT_EQ(st.st_mtim.tv_nsec, times[1].tv_nsec);
+}
+
+TEST_F(InstallFixture, AFailedCopyStopsAndLeavesNoTemporaryFile) {
+    // A file where the gamma folder must be made: nothing is copied.
+    dir.Write("program/DEMO", "not a folder");
+    EXPECT_EQ(Install(model), InstallResult::Failed);
+    EXPECT_EQ(Tree(program), (std::map<std::string, std::string>{{"DEMO", "not a folder"}}));
+
+    // A folder where the second gamma file must go: the copies before it stay.
+    fs::remove(program / "DEMO");
+    fs::create_directories(program / "DEMO/cstvideo.gam");
+    EXPECT_EQ(Install(model), InstallResult::Failed);
+    std::map<std::string, std::string> partly = {
+        {"DEMO.ini", TempDir::Read(model)},
+        {"DEMO", "/"},
+        {"DEMO/cstrgb.gam", "rgb\r\n"},
+        {"DEMO/cstvideo.gam", "/"},
+    };
+    EXPECT_EQ(Tree(program), partly);
+
+    // A pipe chosen as the model file is refused without waiting for a writer.
+    const fs::path pipe = dir.Path() / "source/PIPE.ini";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    fs::copy(dir.Path() / "source/DEMO", dir.Path() / "source/PIPE");
+    EXPECT_EQ(Install(pipe.string()), InstallResult::Failed);
+    partly["PIPE"] = "/";
+    EXPECT_EQ(Tree(program), partly);
+}
+
+} // namespace
+} // namespace tonedesk
