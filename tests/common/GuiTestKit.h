@@ -44,12 +44,13 @@ public:
     };
 
     std::optional<std::string> ChooseFile(FileDialogMode mode, const std::string& filterText,
-                                          const std::string& initialPath,
-                                          const QString& title = {}) override;
+                                          const std::string& initialPath, const QString& title = {},
+                                          int* fileType = nullptr) override;
     void ShowText(const QString& text) override { shown.push_back(text); }
     bool AskYesNo(const QString& text, const QString& caption = {}) override;
 
     std::deque<std::optional<std::string>> answers; // the user's choices, in order
+    std::deque<int> fileTypes; // the file type selected with each choice; 1 when none is left
     std::vector<Ask> asked;
     std::vector<QString> shown;
     std::deque<bool> replies; // answers to the questions, in order; No when none is left
