@@ -126,4 +126,19 @@ void FormulaLevels(int a, int b, int c, LevelTable& table) {
     }
 }
 
+std::vector<LevelStretch> FallingStretches(const LevelTable& table) {
+    std::vector<LevelStretch> stretches;
+    for (int i = 0; i + 1 < kLevelCount; ++i) {
+        if (table[i + 1] >= table[i]) {
+            continue;
+        }
+        if (!stretches.empty() && stretches.back().last == i) {
+            stretches.back().last = i + 1;
+        } else {
+            stretches.push_back({i, i + 1});
+        }
+    }
+    return stretches;
+}
+
 } // namespace tonedesk

@@ -2,6 +2,8 @@
 
 #include "gamma/GammaTable.h"
 
+#include <vector>
+
 namespace tonedesk {
 
 // Natural cubic spline through (X[k], Y[k]), k < n, no two neighbouring X equal, n <= kMaxPoints.
@@ -21,5 +23,18 @@ void LevelsFromPoints(const ControlPointList* list, LevelTable& table);
 
 // The formula curve of one channel: exponent parameter a, gain parameter b, offset parameter c.
 void FormulaLevels(int a, int b, int c, LevelTable& table);
+
+// Entries first..last of a level table, first < last, over which every entry lies below the one
+// before it.
+struct LevelStretch {
+    int first = 0;
+    int last = 0;
+    friend bool operator==(const LevelStretch&, const LevelStretch&) = default;
+};
+
+// The longest stretches over which the table falls (L[i + 1] < L[i] for every step inside), in
+// ascending order; empty for a table that never falls. A spline overshooting between close points
+// makes such stretches, which a projector shows as banding.
+std::vector<LevelStretch> FallingStretches(const LevelTable& table);
 
 } // namespace tonedesk
