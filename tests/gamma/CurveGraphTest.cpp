@@ -1,3 +1,4 @@
+#include "common/GammaGraphKit.h"
 #include "gamma/GammaGraph.h"
 #include "support/Settings.h"
 
@@ -43,15 +44,7 @@ struct DragFixture : ::testing::Test {
         graph.CreateSurface({20, 30, 320, 330}); // square at (32, 42), origin (42, 52)
         LoadThreePoints();
     }
-    void LoadThreePoints() {
-        GammaFileTable f = GammaFileTable::Identity();
-        for (int line : {0, 128, 255}) {
-            f.At(0, line) += kControlPointMark;
-        }
-        graph.LoadChannels(f, -1);
-        graph.SelectChannel(0);
-        graph.RecomputeLevels();
-    }
+    void LoadThreePoints() { test::LoadThreeRedPoints(graph); }
     int MouseX(int x) const { return graph.ScreenX(x); }
     int MouseY(int y) const { return graph.ScreenY(y); }
     const ControlPointList& Points() { return graph.Points(0); }

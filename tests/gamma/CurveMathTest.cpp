@@ -200,5 +200,41 @@ TEST(FormulaLevels, KnownValues) {
     EXPECT_EQ(identity, IdentityLevels());
 }
 
+TEST(FallingStretches, MarksEachRunOfFallingEntries) {
+    EXPECT_TRUE(FallingStretches(IdentityLevels()).empty());
+    LevelTable flat{};
+    flat.fill(500);
+    EXPECT_TRUE(FallingStretches(flat).empty());
+
+    LevelTable t = IdentityLevels();
+    t[10] = 5;   // 36 -> 5 -> 44: one falling step
+    t[101] = 90; // 400 -> 90 -> 80 -> 412: two steps in a row
+    t[102] = 80;
+    t[255] = 0; // the last step
+    const std::vector<LevelStretch> expected{{9, 10}, {100, 102}, {254, 255}};
+    EXPECT_EQ(FallingStretches(t), expected);
+
+    LevelTable down{};
+    for (int i = 0; i < kLevelCount; ++i) {
+        down[i] = static_cast<std::uint16_t>(1023 - 4 * i);
+    }
+    EXPECT_EQ(FallingStretches(down), (std::vector<LevelStretch>{{0, 255}}));
+}
+
+TEST(FallingStretches, SplineOvershootBetweenClosePointsFalls) {
+    // A steep step between two close points: the natural spline swings past the upper level and
+    // comes back down.
+    const LevelTable overshoot = Levels(MakeList({{0, 0}, {400, 100}, {440, 900}, {1020, 1000}}));
+    const std::vector<LevelStretch> falling = FallingStretches(overshoot);
+    ASSERT_FALSE(falling.empty());
+    for (const LevelStretch& s : falling) {
+        EXPECT_LT(s.first, s.last);
+        EXPECT_LT(overshoot[s.last], overshoot[s.first]);
+    }
+    // Spread points along a rising curve stay rising.
+    EXPECT_TRUE(
+        FallingStretches(Levels(MakeList({{0, 0}, {300, 500}, {700, 850}, {1020, 1023}}))).empty());
+}
+
 } // namespace
 } // namespace tonedesk
