@@ -1,5 +1,6 @@
 #include "app/AdjustApp.h"
 #include "app/MainFrame.h"
+#include "gamma/ui/GammaSaveDialog.h"
 #include "link/PosixSerialPort.h"
 #include "support/Clock.h"
 #include "support/qt/QtSettingsStore.h"
@@ -23,6 +24,8 @@ int main(int argc, char* argv[]) {
     tonedesk::DialogPrompts prompts;
 
     tonedesk::CAdjustApp adjust({settings, clock, ports, notifier, prompts});
+    // The gamma editor saves through its own save dialog, which asks before replacing a file.
+    adjust.SetGammaSaveChooser(tonedesk::GammaSaveDialogChooser(prompts));
     if (!adjust.InitInstance()) {
         return settings.LoadFailure() ? 1 : 0;
     }

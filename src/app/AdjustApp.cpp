@@ -2,6 +2,7 @@
 
 #include "app/AboutDialog.h"
 #include "app/MainFrame.h"
+#include "gamma/ui/GammaDialog.h"
 #include "support/Notifier.h"
 #include "support/Settings.h"
 #include "support/ui/BitmapWindow.h"
@@ -97,11 +98,20 @@ bool CAdjustApp::InitInstance() {
 
     frame_ = std::make_unique<CMainFrame>(services_);
     connect(frame_.get(), &CMainFrame::Closed, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    // Command 20000 of the frame: the gamma editor runs modally before the command returns.
+    connect(frame_.get(), &CMainFrame::GammaDialogRequested, this, &CAdjustApp::RunGammaDialog,
+            Qt::DirectConnection);
     frame_->StartScan();
 
     startTick_ = services_.clock.Now();
     idleTimer_.start();
     return true;
+}
+
+void CAdjustApp::RunGammaDialog() {
+    CGammaDialog dialog(frame_->Link(), services_.settings, services_.notifier, services_.prompts,
+                        gammaSaveChooser_);
+    dialog.DoModal();
 }
 
 void CAdjustApp::OnAppAbout() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AppServices.h"
+#include "gamma/ui/GammaSaveDialog.h"
 #include "support/Clock.h"
 
 #include <QObject>
@@ -35,6 +36,11 @@ public:
 
     // The about command (57664): runs the about box.
     void OnAppAbout();
+    // The frame's gamma editor command (20000): runs the gamma editor modally on the frame's
+    // link.
+    void RunGammaDialog();
+    // How the gamma editor asks for a file to save to; empty: through the prompts alone.
+    void SetGammaSaveChooser(GammaSaveChooser chooser) { gammaSaveChooser_ = std::move(chooser); }
 
     CMainFrame* Frame() const { return frame_.get(); }
     // The application title, "Vanto Tonedesk".
@@ -57,6 +63,7 @@ private:
     std::unique_ptr<CBitmapWindow> startupWindow_;
     std::unique_ptr<CMainFrame> frame_;
     AppServices services_;
+    GammaSaveChooser gammaSaveChooser_;
     Tick startTick_ = 0;
     QTimer idleTimer_;
 };

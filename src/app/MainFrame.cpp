@@ -87,8 +87,10 @@ bool CMainFrame::OnCommand(int command) {
 }
 
 void CMainFrame::RunGammaDialog() {
+    // The connected slot runs the gamma editor modally: it has closed when emit returns.
     emit GammaDialogRequested();
-    // Once the control panel exists, its active page is asked to poll again here.
+    // The gamma editor queued its own commands meanwhile: once the control panel exists, its
+    // active page's refreshStamp is reset here, so that the page polls the projector afresh.
 }
 
 void CMainFrame::OnTimer() {

@@ -46,8 +46,16 @@ QString RuntimeDir() {
 std::optional<std::string> RecordingPrompts::ChooseFile(FileDialogMode mode,
                                                         const std::string& filterText,
                                                         const std::string& initialPath,
-                                                        const QString& title) {
+                                                        const QString& title, int* fileType) {
     asked.push_back({mode == FileDialogMode::Open, filterText, initialPath, title});
+    int type = 1;
+    if (!fileTypes.empty()) {
+        type = fileTypes.front();
+        fileTypes.pop_front();
+    }
+    if (fileType) {
+        *fileType = type;
+    }
     if (answers.empty()) {
         return std::nullopt;
     }

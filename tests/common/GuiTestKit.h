@@ -44,8 +44,8 @@ public:
     };
 
     std::optional<std::string> ChooseFile(FileDialogMode mode, const std::string& filterText,
-                                          const std::string& initialPath,
-                                          const QString& title = {}) override;
+                                          const std::string& initialPath, const QString& title = {},
+                                          int* fileType = nullptr) override;
     void ShowText(const QString& text, const QString& caption = {}) override {
         shown.push_back(text);
         shownCaptions.push_back(caption);
@@ -53,6 +53,7 @@ public:
     bool AskYesNo(const QString& text, const QString& caption = {}) override;
 
     std::deque<std::optional<std::string>> answers; // the user's choices, in order
+    std::deque<int> fileTypes; // the file type selected with each choice; 1 when none is left
     std::vector<Ask> asked;
     std::vector<QString> shown;
     std::vector<QString> shownCaptions; // beside `shown`, empty for the default caption

@@ -5,14 +5,14 @@
 
 namespace tonedesk::test {
 
-std::string ProgramDir() {
+std::string BuiltProgramDir() {
     const char* dir = std::getenv("TONEDESK_BIN_DIR");
     return dir ? dir : TONEDESK_PROGRAM_DIR;
 }
 
 SimulatorLink::SimulatorLink(const std::vector<std::string>& simOptions, int baud,
                              const std::string& simStderrFile) {
-    std::vector<std::string> argv{ProgramDir() + "/projector-sim", "--stdin-exit"};
+    std::vector<std::string> argv{BuiltProgramDir() + "/projector-sim", "--stdin-exit"};
     argv.insert(argv.end(), simOptions.begin(), simOptions.end());
     sim_ =
         std::make_unique<ChildProcess>(argv, std::map<std::string, std::string>{}, simStderrFile);

@@ -16,7 +16,7 @@
 namespace tonedesk::test {
 
 // The folder of the built programs: TONEDESK_BIN_DIR, else the build's program folder.
-std::string ProgramDir();
+std::string BuiltProgramDir();
 
 // Remembers the message ids the link shows.
 class MessageLog final : public Notifier {

@@ -10,7 +10,7 @@ namespace tonedesk {
 std::optional<std::string> DialogPrompts::ChooseFile(FileDialogMode mode,
                                                      const std::string& filterText,
                                                      const std::string& initialPath,
-                                                     const QString& title) {
+                                                     const QString& title, int* fileType) {
     const bool openDialog = mode == FileDialogMode::Open;
     unsigned flags = kHideReadOnly | kNoTestFileCreate;
     if (!openDialog) {
@@ -20,6 +20,9 @@ std::optional<std::string> DialogPrompts::ChooseFile(FileDialogMode mode,
     dialog.SetupDialog(title, filterText, initialPath, 0);
     if (dialog.DoModal() != QDialog::Accepted) {
         return std::nullopt;
+    }
+    if (fileType) {
+        *fileType = dialog.FileType();
     }
     return dialog.GetChosenPath();
 }

@@ -9,8 +9,8 @@ namespace tonedesk {
 class DialogPrompts final : public UserPrompts {
 public:
     std::optional<std::string> ChooseFile(FileDialogMode mode, const std::string& filterText,
-                                          const std::string& initialPath,
-                                          const QString& title = {}) override;
+                                          const std::string& initialPath, const QString& title = {},
+                                          int* fileType = nullptr) override;
     void ShowText(const QString& text, const QString& caption = {}) override;
     bool AskYesNo(const QString& text, const QString& caption = {}) override;
 };

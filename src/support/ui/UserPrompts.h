@@ -18,11 +18,11 @@ public:
 
     // A file dialog with the filter text (the string table's TAB format) starting at the initial
     // path, with the standard title when `title` is empty; the chosen path, or nothing when the
-    // user cancelled.
-    virtual std::optional<std::string> ChooseFile(FileDialogMode mode,
-                                                  const std::string& filterText,
-                                                  const std::string& initialPath,
-                                                  const QString& title = {}) = 0;
+    // user cancelled. `fileType`, when given, receives the file type selected in the filter,
+    // counted from 1.
+    virtual std::optional<std::string>
+    ChooseFile(FileDialogMode mode, const std::string& filterText, const std::string& initialPath,
+               const QString& title = {}, int* fileType = nullptr) = 0;
 
     // A message box with the text and an OK button. `caption` empty: the application's name.
     virtual void ShowText(const QString& text, const QString& caption = {}) = 0;
