@@ -11,6 +11,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
@@ -164,6 +165,21 @@ TEST_F(GammaDialogTest, LeavingLinkedChannelsCopiesRedsPointsFirst) {
     EXPECT_TRUE(Graph().Points(1).SamePoints(Graph().Points(0)));
     EXPECT_TRUE(Graph().Points(2).SamePoints(Graph().Points(0)));
     EXPECT_EQ(Graph().Points(1).points[2].y, 512 + 100);
+}
+
+TEST_F(GammaDialogTest, AFallingCurveShowsItsWarningBesideTheReadouts) {
+    Settle();
+    auto* warning = Control<QLabel>(kGammaFallingWarning);
+    ASSERT_NE(warning, nullptr);
+    EXPECT_TRUE(warning->isHidden()) << "the model's curves rise";
+
+    // Red's middle point pulled far above its right neighbour: the curve falls after it.
+    Graph().Points(0).points[2].y = 1000;
+    Control<QComboBox>(kGammaChannel)->setCurrentIndex(1);
+    dialog->OnTimer();
+    QApplication::processEvents();
+    EXPECT_FALSE(warning->isHidden());
+    EXPECT_EQ(warning->text(), LoadString(4111));
 }
 
 TEST_F(GammaDialogTest, FormulaModeFitsPointsWhenClearedAndKeepsEachChannelsParameters) {
