@@ -1,5 +1,6 @@
 #include "app/AdjustApp.h"
 #include "app/MainFrame.h"
+#include "app/StartSequence.h"
 #include "link/PosixSerialPort.h"
 #include "support/Clock.h"
 #include "support/qt/QtSettingsStore.h"
@@ -26,8 +27,10 @@ int main(int argc, char* argv[]) {
     if (!adjust.InitInstance()) {
         return settings.LoadFailure() ? 1 : 0;
     }
-    // The start-to-exit sequence: until the connection dialog is built, the program ends at its
-    // first idle moment.
-    QObject::connect(&adjust, &tonedesk::CAdjustApp::FirstIdle, adjust.Frame(), &QWidget::close);
+    // The start-to-exit sequence takes over at the first idle moment and closes the frame at its
+    // end. The gamma editor is run from its GammaEditorRequested signal.
+    tonedesk::CStartSequence sequence(*adjust.Frame(), ports);
+    QObject::connect(&adjust, &tonedesk::CAdjustApp::FirstIdle, &sequence,
+                     &tonedesk::CStartSequence::Run);
     return QApplication::exec();
 }
