@@ -1,5 +1,6 @@
 #include "app/AdjustApp.h"
 #include "app/MainFrame.h"
+#include "app/StartSequence.h"
 #include "gamma/ui/GammaSaveDialog.h"
 #include "link/PosixSerialPort.h"
 #include "support/Clock.h"
@@ -29,8 +30,13 @@ int main(int argc, char* argv[]) {
     if (!adjust.InitInstance()) {
         return settings.LoadFailure() ? 1 : 0;
     }
-    // The start-to-exit sequence: until the connection dialog is built, the program ends at its
-    // first idle moment.
-    QObject::connect(&adjust, &tonedesk::CAdjustApp::FirstIdle, adjust.Frame(), &QWidget::close);
+    // The start-to-exit sequence takes over at the first idle moment and closes the frame at its
+    // end. Between the connection and the drain it runs the gamma editor, modally, as the
+    // frame's command 20000 does.
+    tonedesk::CStartSequence sequence(*adjust.Frame(), ports);
+    QObject::connect(&adjust, &tonedesk::CAdjustApp::FirstIdle, &sequence,
+                     &tonedesk::CStartSequence::Run);
+    QObject::connect(&sequence, &tonedesk::CStartSequence::GammaEditorRequested, &adjust,
+                     &tonedesk::CAdjustApp::RunGammaDialog, Qt::DirectConnection);
     return QApplication::exec();
 }

@@ -4,6 +4,7 @@
 #include "gamma/ui/GammaSaveDialog.h"
 #include "support/Clock.h"
 
+#include <QLoggingCategory>
 #include <QObject>
 #include <QTimer>
 
@@ -12,6 +13,9 @@
 class QLockFile;
 
 namespace tonedesk {
+
+// The application shell's log: start-up and the start-to-exit sequence.
+Q_DECLARE_LOGGING_CATEGORY(lcApp)
 
 class CBitmapWindow;
 class CMainFrame;
@@ -50,8 +54,7 @@ public:
 
 signals:
     // The first idle moment after start-up. The start-to-exit sequence connects here and leads
-    // the user from now to the end of the program; until the connection dialog is built, the
-    // program (main.cpp) ends here.
+    // the user from now to the end of the program.
     void FirstIdle();
 
 private:

@@ -453,6 +453,10 @@ std::string ResolveComDevice(const Settings& settings, int comNumber) {
     return FindComDevice(settings, comNumber).path;
 }
 
+std::string PosixSerialPortFactory::DevicePath(int comNumber) const {
+    return FindComDevice(settings_, comNumber, host_.deviceFolder).path;
+}
+
 std::unique_ptr<SerialPort> PosixSerialPortFactory::Open(int comNumber) {
     const ComDevice device = FindComDevice(settings_, comNumber, host_.deviceFolder);
     // A login on the console must not get the program's probes; the profile may still name

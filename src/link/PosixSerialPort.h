@@ -141,6 +141,8 @@ public:
     // Why the last Open failed (kNone after one that worked).
     const PortOpenFailure& LastFailure() const { return lastFailure_; }
     std::string LastOpenFailure() const override { return Describe(lastFailure_); }
+    // FindComDevice's path in the host's device folder.
+    std::string DevicePath(int comNumber) const override;
 
 private:
     const Settings& settings_;

@@ -47,6 +47,8 @@ public:
     virtual std::unique_ptr<SerialPort> Open(int comNumber) = 0;
     // Why the last Open failed, for messages ("in use by another program (pid 42)").
     virtual std::string LastOpenFailure() const { return "reason unknown"; }
+    // The device behind the COM number, for the user ("/dev/ttyUSB0"); empty when unknown.
+    virtual std::string DevicePath(int /*comNumber*/) const { return {}; }
 };
 
 } // namespace tonedesk

@@ -11,24 +11,6 @@
 namespace tonedesk::test {
 namespace {
 
-// A notifier that can act while its "message box" is open, as a real one runs an event loop.
-class ScriptedNotifier final : public Notifier {
-public:
-    void Message(int stringId, const std::string& argument) override {
-        recorder.Message(stringId, argument);
-        if (whileShown) {
-            whileShown();
-        }
-    }
-    void FileError(const std::string& fileName, const std::string& reason) override {
-        recorder.FileError(fileName, reason);
-    }
-    void SetCursorShape(CursorShape shape) override { recorder.SetCursorShape(shape); }
-
-    RecordingNotifier recorder;
-    std::function<void()> whileShown;
-};
-
 class MainFrameTest : public GuiTest {
 protected:
     void SetUp() override {

@@ -59,6 +59,31 @@ protected:
         return run;
     }
 
+    // Starts the program, which is expected to reach its connection dialog and stay there.
+    void StartShowing(QProcess& process, const QString& program) const {
+        process.setProcessEnvironment(ProgramEnvironment());
+        process.start(program, {});
+    }
+    // What the program logged until it showed its connection dialog (or ended, or 20 s passed).
+    static QString UntilDialogShown(QProcess& process) {
+        QString errors;
+        const QDeadlineTimer deadline(20000);
+        while (!errors.contains(QStringLiteral("connection dialog shown")) &&
+               !deadline.hasExpired() && process.state() != QProcess::NotRunning) {
+            process.waitForReadyRead(100);
+            errors += QString::fromLocal8Bit(process.readAllStandardError());
+        }
+        return errors;
+    }
+    // Ends a program that waits in its dialog, as the session's end does.
+    static void Terminate(QProcess& process) {
+        process.terminate();
+        if (!process.waitForFinished(10000)) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+
     QString Program() const { return ProgramDir() + QStringLiteral("/tonedesk"); }
     QString LockPath() const { return runtimeDir + QStringLiteral("/Vanto Tonedesk.lock"); }
 
@@ -66,19 +91,25 @@ protected:
     QString runtimeDir;
 };
 
+// Without any port the connection dialog is still shown (with an empty list), and the program
+// waits in it for the user.
 TEST_F(ProgramTest, StartsWithoutAnyPortReachesItsFirstIdleMomentAndEnds) {
-    const Run run = Start(Program());
-    ASSERT_TRUE(run.finished) << run.errors.toStdString();
-    EXPECT_EQ(run.exitCode, 0) << run.errors.toStdString();
-    EXPECT_TRUE(run.errors.contains(QStringLiteral("first idle moment")))
-        << run.errors.toStdString();
-    EXPECT_TRUE(run.errors.contains(QStringLiteral("with 0 ports"))) << run.errors.toStdString();
-    EXPECT_FALSE(run.errors.contains(QStringLiteral("not loaded"))) << run.errors.toStdString();
-    // Nothing is left behind: the instance lock is gone, so a new copy starts normally.
-    EXPECT_FALSE(QFile::exists(LockPath()));
-    const Run again = Start(Program());
-    EXPECT_TRUE(again.finished);
-    EXPECT_TRUE(again.errors.contains(QStringLiteral("first idle moment")));
+    QProcess process;
+    StartShowing(process, Program());
+    ASSERT_TRUE(process.waitForStarted(10000));
+    const QString errors = UntilDialogShown(process);
+    EXPECT_TRUE(errors.contains(QStringLiteral("first idle moment"))) << errors.toStdString();
+    EXPECT_TRUE(errors.contains(QStringLiteral("with 0 ports"))) << errors.toStdString();
+    EXPECT_TRUE(errors.contains(QStringLiteral("connection dialog shown"))) << errors.toStdString();
+    EXPECT_FALSE(errors.contains(QStringLiteral("not loaded"))) << errors.toStdString();
+    EXPECT_EQ(process.state(), QProcess::Running);
+    Terminate(process);
+    // A copy that did not end normally does not keep a new one from starting.
+    QProcess again;
+    StartShowing(again, Program());
+    ASSERT_TRUE(again.waitForStarted(10000));
+    EXPECT_TRUE(UntilDialogShown(again).contains(QStringLiteral("first idle moment")));
+    Terminate(again);
 }
 
 TEST_F(ProgramTest, SecondCopyEndsAtOnceAndSilently) {
@@ -95,23 +126,30 @@ TEST_F(ProgramTest, SecondCopyEndsAtOnceAndSilently) {
 
 TEST_F(ProgramTest, TwoCopiesStartedTogetherBothEndCleanly) {
     QProcess first;
-    first.setProcessEnvironment(ProgramEnvironment());
-    first.start(Program(), {});
+    QProcess second;
+    StartShowing(first, Program());
+    StartShowing(second, Program());
     ASSERT_TRUE(first.waitForStarted(10000));
-    const Run second = Start(Program());
-    ASSERT_TRUE(first.waitForFinished(20000));
-    ASSERT_TRUE(second.finished);
-    EXPECT_EQ(first.exitCode(), 0);
-    EXPECT_EQ(second.exitCode, 0);
-    // At least one reached the sequence; a copy that found the other running said nothing.
-    const QString firstErrors = QString::fromLocal8Bit(first.readAllStandardError());
-    EXPECT_TRUE(firstErrors.contains(QStringLiteral("first idle moment")) ||
-                second.errors.contains(QStringLiteral("first idle moment")));
-    for (const QString& errors : {firstErrors, second.errors}) {
-        EXPECT_TRUE(errors.isEmpty() || errors.contains(QStringLiteral("first idle moment")))
-            << errors.toStdString();
+    ASSERT_TRUE(second.waitForStarted(10000));
+    // One of them finds the other running and ends at once, silently; the other shows its
+    // dialog.
+    const QDeadlineTimer deadline(20000);
+    while (first.state() == QProcess::Running && second.state() == QProcess::Running &&
+           !deadline.hasExpired()) {
+        first.waitForFinished(50);
+        second.waitForFinished(50);
     }
-    EXPECT_FALSE(QFile::exists(LockPath()));
+    const bool firstEnded = first.state() == QProcess::NotRunning;
+    QProcess& ended = firstEnded ? first : second;
+    QProcess& running = firstEnded ? second : first;
+    ASSERT_EQ(ended.state(), QProcess::NotRunning) << "neither copy ended";
+    EXPECT_EQ(ended.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(ended.exitCode(), 0);
+    EXPECT_EQ(QString::fromLocal8Bit(ended.readAllStandardError()), QString());
+    const QString errors = UntilDialogShown(running);
+    EXPECT_TRUE(errors.contains(QStringLiteral("first idle moment"))) << errors.toStdString();
+    EXPECT_EQ(running.state(), QProcess::Running);
+    Terminate(running);
 }
 
 TEST_F(ProgramTest, WithoutItsBundleTheProgramCarriesOnWithItsOwnResources) {
@@ -124,6 +162,9 @@ TEST_F(ProgramTest, WithoutItsBundleTheProgramCarriesOnWithItsOwnResources) {
     EXPECT_TRUE(run.errors.contains(QStringLiteral("not loaded"))) << run.errors.toStdString();
     EXPECT_TRUE(run.errors.contains(QStringLiteral("first idle moment")))
         << run.errors.toStdString();
+    // Its connection dialog cannot be built: the program ends, and leaves nothing behind.
+    EXPECT_TRUE(run.errors.contains(QStringLiteral("cannot be shown"))) << run.errors.toStdString();
+    EXPECT_FALSE(QFile::exists(LockPath()));
 }
 
 TEST_F(ProgramTest, PipeInPlaceOfItsBundleIsRefusedAndTheProgramCarriesOn) {

@@ -120,6 +120,10 @@ std::shared_ptr<FakeLine> FakeSerialPortFactory::Line(int comNumber) const {
     return it == lines_.end() ? nullptr : it->second;
 }
 
+std::string FakeSerialPortFactory::DevicePath(int comNumber) const {
+    return Line(comNumber) ? "fake:COM" + std::to_string(comNumber) : std::string();
+}
+
 std::unique_ptr<SerialPort> FakeSerialPortFactory::Open(int comNumber) {
     openAttempts.push_back(comNumber);
     const auto line = Line(comNumber);

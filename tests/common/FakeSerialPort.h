@@ -103,6 +103,8 @@ public:
     std::shared_ptr<FakeLine> Line(int comNumber) const;
 
     std::unique_ptr<SerialPort> Open(int comNumber) override;
+    // "fake:COM<n>" for a line that exists, else empty.
+    std::string DevicePath(int comNumber) const override;
 
     std::vector<int> openAttempts; // every COM number asked for, in order
 

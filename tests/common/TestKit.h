@@ -3,6 +3,7 @@
 #include "support/Notifier.h"
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,24 @@ public:
     std::vector<std::string> arguments;
     std::vector<FileErrorCall> fileErrors;
     std::vector<CursorShape> cursors;
+};
+
+// A notifier that can act while its "message box" is open, as a real one runs an event loop.
+class ScriptedNotifier final : public Notifier {
+public:
+    void Message(int stringId, const std::string& argument) override {
+        recorder.Message(stringId, argument);
+        if (whileShown) {
+            whileShown();
+        }
+    }
+    void FileError(const std::string& fileName, const std::string& reason) override {
+        recorder.FileError(fileName, reason);
+    }
+    void SetCursorShape(CursorShape shape) override { recorder.SetCursorShape(shape); }
+
+    RecordingNotifier recorder;
+    std::function<void()> whileShown;
 };
 
 // A fresh folder below the system's temporary folder, removed with the object.

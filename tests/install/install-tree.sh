@@ -32,8 +32,22 @@ grep -q '"resourceFile":"demo100.rcc"' <<< "$model" || fail "the installed model
     { cat "$work/lint.log"; fail "the installed DEMO-100 does not pass lint (bundle or gamma files missing)"; }
 
 if [ "$with_program" = 1 ]; then
-    QT_QPA_PLATFORM=offscreen "$prefix/bin/tonedesk" 2> "$work/program.log" ||
-        { cat "$work/program.log"; fail "the installed program failed"; }
+    # Without a port the program waits in its connection dialog: it is ended once shown.
+    QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES=tonedesk.app.info=true \
+        "$prefix/bin/tonedesk" 2> "$work/program.log" &
+    program=$!
+    for _ in $(seq 200); do
+        grep -q "connection dialog shown" "$work/program.log" && break
+        kill -0 "$program" 2> /dev/null || break
+        sleep 0.1
+    done
+    if ! grep -q "connection dialog shown" "$work/program.log"; then
+        kill "$program" 2> /dev/null || true
+        cat "$work/program.log"
+        fail "the installed program did not show its connection dialog"
+    fi
+    kill "$program"
+    wait "$program" || true
     if grep -q "resource bundle not loaded" "$work/program.log"; then
         cat "$work/program.log"
         fail "the installed program did not find lumidesk.rcc"

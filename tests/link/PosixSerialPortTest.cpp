@@ -450,6 +450,23 @@ TEST(PosixSerialPortFactoryTest, OpensOnlyTerminalsItCanResolve) {
     EXPECT_NE(factory.Open(5), nullptr);
 }
 
+// The device the user is shown for a COM number is the one Open would use.
+TEST(PosixSerialPortFactoryTest, NamesTheDeviceItWouldOpen) {
+    test::TempDir dir;
+    MemorySettings settings;
+    settings.WriteText(kPortsSection, "COM3", "/dev/pts/7");
+    const PosixPortHost host = HostIn(dir);
+    PosixSerialPortFactory factory(settings, host);
+    EXPECT_EQ(factory.DevicePath(3), "/dev/pts/7");
+    EXPECT_EQ(factory.DevicePath(1), host.deviceFolder + "/ttyS0");
+    EXPECT_EQ(factory.DevicePath(34), host.deviceFolder + "/ttyUSB1");
+    EXPECT_EQ(factory.DevicePath(96), host.deviceFolder + "/ttyACM31");
+    EXPECT_EQ(factory.DevicePath(97), "");
+    settings.SetInt(kPortsSection, "SYSTEM", 0);
+    EXPECT_EQ(factory.DevicePath(1), "");
+    EXPECT_EQ(factory.DevicePath(3), "/dev/pts/7");
+}
+
 // Lines that other programs hold, or that carry the console, seen through COM1 = ttyS0 of a
 // device folder in which ttyS0 leads to a pseudo-terminal.
 class PortRefusalTest : public ::testing::Test {

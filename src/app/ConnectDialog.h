@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QDialog>
+#include <QTimer>
+
+#include <array>
+#include <cstdint>
+
+class QComboBox;
+class QPushButton;
+
+namespace tonedesk {
+
+class CMainFrame;
+class SerialPortFactory;
+struct PortEntry;
+
+// Control and message ids of the connection dialog.
+inline constexpr int kConnectTemplate = 130;
+inline constexpr int kConnectProjectorList = 1000;
+inline constexpr int kConnectRescan = 3;
+inline constexpr int kConnectInstallModel = 2001;
+inline constexpr int kMessageFaultyModel = 4096;
+
+// The first window the user sees: lists the projectors the port scan has found and for which a
+// model file exists, as "COM<n> / <name> / <baud rate>", while the scan goes on, and lets the
+// user pick one, scan again or install a model file. A top-level window of its own (the main
+// frame is never shown), so it gets its own taskbar entry.
+class CConnectDialog : public QDialog {
+    Q_OBJECT
+public:
+    // The link and the model folder are the frame's; `ports` names the device behind each COM
+    // number in the list's tooltips. Both must outlive the dialog. The list is filled at once
+    // (a running scan is joined, else a new one started), and refreshed every 50 ms while the
+    // scan runs.
+    CConnectDialog(CMainFrame& frame, const SerialPortFactory& ports);
+    ~CConnectDialog() override;
+
+    // False when the form could not be built: the dialog cannot be shown.
+    bool IsBuilt() const { return list_ != nullptr; }
+    int DoModal() { return exec(); }
+
+    // Position of the chosen entry in the link's port table after OK; -1 before.
+    std::int32_t ChosenEntry() const { return chosenEntry_; }
+    // The chosen entry, or null before OK.
+    PortEntry* ChosenPort() const;
+
+    // Command 3: empties the list and, unless a scan runs, starts a new one.
+    void Rescan();
+    // Adds every entry the scan has found since the last call and for which a model file reads;
+    // tells the user about a faulty one (message 4096) each time it is looked at.
+    void Refresh();
+    // Command 2001: installs a model file into the model folder, then refreshes.
+    void InstallModel();
+    // The 50 ms tick: refreshes, and stops once the scan has ended. A tick during a refresh (while
+    // message 4096 is shown) is ignored.
+    void OnTimer();
+
+    // OK: ends the scan and takes the COM number of the selected text as the chosen entry.
+    void accept() override;
+
+private:
+    // The list and OK are enabled when the list holds a text, Rescan when no scan runs.
+    void UpdateControls();
+    void UpdateCursor();
+
+    CMainFrame& frame_;
+    const SerialPortFactory& ports_;
+    QComboBox* list_ = nullptr;
+    QPushButton* okButton_ = nullptr;
+    QPushButton* rescanButton_ = nullptr;
+    QTimer timer_;
+    int refreshDepth_ = 0;
+    std::int32_t chosenEntry_ = -1;
+    // Per position of the port table: 0 not listed yet, else the baud rate it was listed at.
+    std::array<std::int32_t, 256> listed_{};
+};
+
+} // namespace tonedesk
