@@ -103,6 +103,10 @@ void CMainFrame::OnTimer() {
         notifier_.Message(kMessageQueueDropped);
         // The save cannot complete; the interaction bits belong to the control panel and stay
         // as they are.
+        settingsSave_.Abandon();
+        saveInProgress = 0;
+    } else if (const SaveState save = settingsSave_.Poll(*link_, notifier_);
+               save != SaveState::Running && save != SaveState::Idle) {
         saveInProgress = 0;
     }
     // Only a change of shape reaches the window system; most ticks change nothing.
@@ -148,6 +152,10 @@ void CMainFrame::SaveSettingsFileAs() {
     }
     settingsFilePath = *chosen;
     PrepareSettingsSave(*link_, settings_, *chosen);
+    if (!settingsSave_.Start(*link_, *chosen, projectorName)) {
+        notifier_.Message(kMessageQueueDropped); // no port to the projector is open
+        return;
+    }
     saveInProgress = 1;
 }
 

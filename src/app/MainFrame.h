@@ -3,6 +3,7 @@
 #include "app/AppServices.h"
 #include "link/ProjectorLink.h"
 #include "link/SettingsFileActions.h"
+#include "link/SettingsSave.h"
 #include "support/Notifier.h"
 #include "support/TextString.h"
 #include "support/ui/UserPrompts.h"
@@ -88,6 +89,7 @@ private:
     Notifier& notifier_;
     UserPrompts& prompts_;
     std::unique_ptr<CProjectorLink> link_;
+    CSettingsSave settingsSave_;
     QTimer timer_;
     int timerDepth_ = 0;
 };

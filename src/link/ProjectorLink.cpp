@@ -103,6 +103,23 @@ constexpr std::int32_t kProbeLength = 9;
 
 } // namespace
 
+std::string ValueCommand(std::string_view code, std::int32_t value) {
+    if (code.size() < 4) {
+        return {};
+    }
+    // "%4d" of anything outside -999..9999 would be longer than four columns.
+    if (value != kNoValue && (value < -999 || value > 9999)) {
+        return {};
+    }
+    char command[16];
+    if (value == kNoValue) {
+        std::snprintf(command, sizeof command, "%.4s????\r", code.data());
+    } else {
+        std::snprintf(command, sizeof command, "%.4s%4d\r", code.data(), static_cast<int>(value));
+    }
+    return command;
+}
+
 CProjectorLink::CProjectorLink(const Settings& settings, const Clock& clock,
                                SerialPortFactory& ports, Notifier& notifier)
     : clock_(clock), portFactory_(ports), notifier_(notifier), model_(notifier) {
@@ -246,21 +263,13 @@ void CProjectorLink::EndCommand(const QueuedCommand& command, CommandEnd end,
     }
 }
 
-bool CProjectorLink::SendValue(const char* code, std::int32_t value, std::int32_t pause) {
-    if (!code || std::strlen(code) < 4) {
-        return false;
+CommandId CProjectorLink::SendValue(const char* code, std::int32_t value, std::int32_t pause) {
+    const std::string command = ValueCommand(code ? code : "", value);
+    if (command.empty()) {
+        return 0;
     }
-    // "%4d" of anything outside -999..9999 would be longer than four columns.
-    if (value != kNoValue && (value < -999 || value > 9999)) {
-        return false;
-    }
-    char command[24]; // room for any int, although only 9 bytes are ever used
-    if (value == kNoValue) {
-        std::snprintf(command, sizeof command, "%.4s????\r", code);
-    } else {
-        std::snprintf(command, sizeof command, "%.4s%4d\r", code, static_cast<int>(value));
-    }
-    return QueueCommand(command, 9, AnswerKind::Value, pause) != 0;
+    return QueueCommand(command.data(), static_cast<std::int32_t>(command.size()),
+                        AnswerKind::Value, pause);
 }
 
 bool CProjectorLink::IsBusy(const PortEntry* port) const {

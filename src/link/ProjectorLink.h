@@ -74,6 +74,11 @@ struct QueuedCommand {
     std::int32_t pause = 0; // 1: not sooner than 50 ms after the previous answer
 };
 
+// The nine bytes that set the code (its first four characters) to `value`, code + "%4d\r", or
+// that ask for its value, code + "????\r" for kNoValue. Empty when the code has fewer than four
+// characters or the value does not fit in four columns (-999..9999).
+std::string ValueCommand(std::string_view code, std::int32_t value);
+
 // The baud rates a port is tried at, in order.
 inline constexpr std::array<std::int32_t, 3> kBaudRates{9600, 38400, 115200};
 // Longest projector name kept.
@@ -176,10 +181,10 @@ public:
     // record is gone (the link keeps the last kOutcomesKept).
     std::optional<CommandOutcome> Outcome(CommandId id) const;
     // Queues the first four characters of code + "%4d\r" (or "????\r" for kNoValue) as a
-    // Value command on the current port. False, and nothing queued, when there is no port,
-    // the code has fewer than four characters or the value does not fit in four columns
+    // Value command on the current port; its id. 0 (false), and nothing queued, when there is
+    // no port, the code has fewer than four characters or the value does not fit in four columns
     // (-999..9999).
-    bool SendValue(const char* code, std::int32_t value, std::int32_t pause);
+    CommandId SendValue(const char* code, std::int32_t value, std::int32_t pause);
     // An answer is awaited or commands are left (null: the current port). False when there is
     // no port or it is closed.
     bool IsBusy(const PortEntry* port = nullptr) const;

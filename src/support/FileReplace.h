@@ -2,9 +2,12 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <sys/types.h>
 
 namespace tonedesk {
+
+class Notifier;
 
 // Closes the descriptor when it goes out of scope.
 struct FileDescriptor {
@@ -48,5 +51,11 @@ private:
     std::string temporary_; // empty when there is no temporary file (any more)
     FileDescriptor file_;
 };
+
+// Writes `text` as the whole file `path`. The text goes to a temporary file in the same folder
+// that replaces `path` only once it is complete, so a failed write leaves an existing file as it
+// was; a replaced file keeps its permissions (and, where the process may, its owner), a symbolic
+// link stays a link. Returns 0, or -1 after telling the user why (the file-error box).
+int WriteTextFile(const std::string& path, std::string_view text, Notifier& notifier);
 
 } // namespace tonedesk

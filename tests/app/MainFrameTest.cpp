@@ -172,6 +172,34 @@ TEST_F(MainFrameTest, ChoosingASaveFileRewindsTheSaveListsAndStartsTheSave) {
     EXPECT_EQ(EnvText(settings, "OUTPUTPATH"), temp.Path().string() + "/out/");
 }
 
+TEST_F(MainFrameTest, SaveWritesTheFileFromTheTimerAndEnds) {
+    ASSERT_EQ(
+        frame.Link().Model().ParseModelText(
+            "[PROPERTY]\r\nPROJECTOR_NAME=DEMO\r\n[SAVE]\r\nCOMMAND=BRIT CONT\r\n", "DEMO-100"),
+        1);
+    PowerOn();
+    line->Reply("BRIT????\r", "50\r");
+    line->Reply("CONT????\r", "-7\r");
+    const std::string saved = temp.Path().string() + "/lobby.txt";
+    const std::string unwritable = temp.Path().string() + "/gone/lobby.txt";
+    for (const std::string& path : {saved, unwritable}) {
+        SCOPED_TRACE(path);
+        answers = {path};
+        ASSERT_TRUE(frame.OnCommand(kCommandSaveSettingsAs));
+        EXPECT_EQ(frame.saveInProgress, 1);
+        for (int i = 0; i < 500 && frame.saveInProgress != 0; ++i) {
+            clock.Advance(1);
+            frame.OnTimer();
+        }
+        EXPECT_EQ(frame.saveInProgress, 0);
+        EXPECT_TRUE(frame.IsCommandEnabled(kCommandSaveSettingsAs));
+    }
+    EXPECT_EQ(TempDir::Read(saved), "DEMO-100\r\nBRIT  50\r\nCONT  -7\r\n");
+    ASSERT_EQ(notifier.recorder.fileErrors.size(), 1u);
+    EXPECT_EQ(notifier.recorder.fileErrors[0].fileName, unwritable);
+    EXPECT_TRUE(notifier.recorder.messages.empty());
+}
+
 TEST_F(MainFrameTest, CloseWaitsForAQueuedTransfer) {
     QSignalSpy closed(&frame, &CMainFrame::Closed);
     const char block[] = "GAMM   0\r";
