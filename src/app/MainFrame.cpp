@@ -109,6 +109,12 @@ void CMainFrame::OnTimer() {
                save != SaveState::Running && save != SaveState::Idle) {
         saveInProgress = 0;
     }
+    // A close that waited for the queue or a save is taken up again once nothing holds it.
+    if (closing != 0 && !CloseMustWait()) {
+        --timerDepth_;
+        close();
+        return;
+    }
     // Only a change of shape reaches the window system; most ticks change nothing.
     const CursorShape shape = CurrentCursor();
     const Qt::CursorShape wanted = shape == CursorShape::Wait          ? Qt::WaitCursor

@@ -217,6 +217,19 @@ TEST_F(MainFrameTest, CloseWaitsForAQueuedTransfer) {
     EXPECT_EQ(closed.count(), 1);
 }
 
+TEST_F(MainFrameTest, AWaitingCloseEndsByItselfOnceTheQueueIsDone) {
+    QSignalSpy closed(&frame, &CMainFrame::Closed);
+    line->Reply("GAMM   0\r", "OK\r");
+    ASSERT_TRUE(frame.Link().QueueCommand("GAMM   0\r", 9, AnswerKind::Transfer, 1));
+    EXPECT_FALSE(frame.close());
+    for (int ms = 0; ms < 1000 && closed.count() == 0; ++ms) {
+        clock.Advance(1);
+        frame.OnTimer();
+    }
+    EXPECT_EQ(closed.count(), 1) << "the transfer was answered: nothing holds the close any more";
+    EXPECT_EQ(line->WrittenText(), "GAMM   0\r");
+}
+
 TEST_F(MainFrameTest, CloseWaitsForAnyQueuedCommandWhileSaving) {
     QSignalSpy closed(&frame, &CMainFrame::Closed);
     ASSERT_TRUE(frame.Link().QueueCommand("POWR????\r", 9, AnswerKind::Value, 0));
@@ -276,11 +289,14 @@ TEST_F(MainFrameTest, CursorShowsWaitingAndClosing) {
     ASSERT_TRUE(port->IsAwaitingAnswer());
     EXPECT_EQ(frame.CurrentCursor(), CursorShape::AppStarting);
     EXPECT_EQ(frame.cursor().shape(), Qt::BusyCursor);
+    // A close waiting for the save to finish.
+    frame.saveInProgress = 1;
     frame.closing = 1;
     EXPECT_EQ(frame.CurrentCursor(), CursorShape::Wait);
     frame.OnTimer();
     EXPECT_EQ(frame.cursor().shape(), Qt::WaitCursor);
     frame.closing = 0;
+    frame.saveInProgress = 0;
     line->Feed("1\r");
     frame.OnTimer();
     ASSERT_FALSE(frame.Link().IsBusy());
