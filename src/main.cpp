@@ -1,7 +1,5 @@
 #include "app/AdjustApp.h"
-#include "app/MainFrame.h"
-#include "app/StartSequence.h"
-#include "gamma/ui/GammaSaveDialog.h"
+#include "app/Program.h"
 #include "link/PosixSerialPort.h"
 #include "support/Clock.h"
 #include "support/qt/QtSettingsStore.h"
@@ -24,19 +22,9 @@ int main(int argc, char* argv[]) {
     tonedesk::MessageNotifier notifier;
     tonedesk::DialogPrompts prompts;
 
-    tonedesk::CAdjustApp adjust({settings, clock, ports, notifier, prompts});
-    // The gamma editor saves through its own save dialog, which asks before replacing a file.
-    adjust.SetGammaSaveChooser(tonedesk::GammaSaveDialogChooser(prompts));
-    if (!adjust.InitInstance()) {
-        return settings.LoadFailure() ? 1 : 0;
+    tonedesk::CProgram program({settings, clock, ports, notifier, prompts});
+    if (const auto exitStatus = program.Start()) {
+        return *exitStatus;
     }
-    // The start-to-exit sequence takes over at the first idle moment and closes the frame at its
-    // end. Between the connection and the drain it runs the gamma editor, modally, as the
-    // frame's command 20000 does.
-    tonedesk::CStartSequence sequence(*adjust.Frame(), ports);
-    QObject::connect(&adjust, &tonedesk::CAdjustApp::FirstIdle, &sequence,
-                     &tonedesk::CStartSequence::Run);
-    QObject::connect(&sequence, &tonedesk::CStartSequence::GammaEditorRequested, &adjust,
-                     &tonedesk::CAdjustApp::RunGammaDialog, Qt::DirectConnection);
     return QApplication::exec();
 }

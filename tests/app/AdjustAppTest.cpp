@@ -3,11 +3,14 @@
 #include "app/AdjustApp.h"
 #include "app/MainFrame.h"
 #include "common/FakeSerialPort.h"
+#include "gamma/ui/GammaDialog.h"
 #include "support/Settings.h"
 #include "support/qt/QtSettingsStore.h"
 
+#include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <filesystem>
 
@@ -46,6 +49,40 @@ TEST_F(AdjustAppTest, FirstIdleMomentIsAnnouncedOnceAndTheFrameWorksOnTheHandedD
     // Ending the program is the start-to-exit sequence's choice, not the application's.
     EXPECT_EQ(closed.count(), 0);
     EXPECT_TRUE(app.Frame()->ServiceTimer().isActive());
+}
+
+// Command 20000 of the frame, with the projector on, runs the gamma editor modally through the
+// application: the command returns once the editor has closed.
+TEST_F(AdjustAppTest, FramesGammaCommandRunsTheGammaEditorModally) {
+    CAdjustApp app({settings, clock, ports, notifier, prompts});
+    ASSERT_TRUE(app.InitInstance());
+    app.Frame()->Link().Status().FindOrAdd(CodeKey("POWR")).value = 1;
+
+    int editors = 0;
+    int others = 0;
+    bool modal = false;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        QWidget* shown = QApplication::activeModalWidget();
+        if (!shown) {
+            return;
+        }
+        if (auto* editor = qobject_cast<CGammaDialog*>(shown)) {
+            ++editors;
+            modal = editor->isModal() && editor->isVisible();
+            editor->OnCommand(kGammaClose);
+        } else {
+            ++others;
+            shown->close();
+        }
+    });
+    user.start(5);
+    EXPECT_TRUE(app.Frame()->OnCommand(kCommandGammaDialog));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    user.stop();
+    EXPECT_EQ(editors, 1);
+    EXPECT_EQ(others, 0);
+    EXPECT_TRUE(modal);
 }
 
 // The user's profile in the test run's configuration folder that no store can read: the

@@ -1,9 +1,12 @@
 // Renders the program's windows to PNG files for the documentation, on the DEMO-100 sample
-// model, without a projector and without a display:
+// model, without a real projector and without a display:
 //
 //   QT_QPA_PLATFORM=offscreen tonedesk-screenshots OUTPUT_FOLDER
 //
-// It runs from the folder of the built programs, where lumidesk.rcc and the sample models are.
+// It runs from the folder of the built programs, where lumidesk.rcc, the sample models and
+// projector-sim are: the connection dialog lists two simulated projectors.
+#include "app/ConnectDialog.h"
+#include "app/MainFrame.h"
 #include "gamma/ui/GammaDialog.h"
 #include "gamma/ui/GammaGraphView.h"
 #include "link/PosixSerialPort.h"
@@ -15,13 +18,19 @@
 #include "support/ui/ResourceBundle.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QProcess>
 #include <QSlider>
+#include <QThread>
 
 #include <cstdio>
+#include <list>
 
 namespace tonedesk {
 namespace {
@@ -36,10 +45,9 @@ public:
     void SetCursorShape(CursorShape) override {}
 };
 
-bool Save(QWidget& window, const QString& folder, const QString& name) {
-    QApplication::processEvents();
+bool SavePicture(const QPixmap& picture, const QString& folder, const QString& name) {
     const QString file = folder + QLatin1Char('/') + name;
-    if (!window.grab().save(file)) {
+    if (!picture.save(file)) {
         std::fprintf(stderr, "tonedesk-screenshots: cannot write %s\n", qPrintable(file));
         return false;
     }
@@ -47,8 +55,14 @@ bool Save(QWidget& window, const QString& folder, const QString& name) {
     return true;
 }
 
+bool Save(QWidget& window, const QString& folder, const QString& name) {
+    QApplication::processEvents();
+    return SavePicture(window.grab(), folder, name);
+}
+
 void Mouse(QWidget& widget, QEvent::Type type, QPoint at) {
-    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+    const Qt::MouseButtons held =
+        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
     QMouseEvent event(type, at, widget.mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
     QApplication::sendEvent(&widget, &event);
     QApplication::processEvents();
@@ -61,6 +75,107 @@ void Drag(CGammaGraphView& view, QPoint from, QPoint to) {
         Mouse(view, QEvent::MouseMove, view.ToWidget(from + (to - from) * step / 8));
     }
     Mouse(view, QEvent::MouseButtonRelease, view.ToWidget(to));
+}
+
+// Answers no question: the connection dialog asks none while it lists projectors.
+class NoPrompts final : public UserPrompts {
+public:
+    std::optional<std::string> ChooseFile(FileDialogMode, const std::string&, const std::string&,
+                                          const QString& = {}, int* = nullptr) override {
+        return std::nullopt;
+    }
+    void ShowText(const QString& text, const QString& = {}) override {
+        std::fprintf(stderr, "tonedesk-screenshots: %s\n", qPrintable(text));
+    }
+    bool AskYesNo(const QString&, const QString& = {}) override { return false; }
+};
+
+// Simulated projectors on pseudo-terminals, ended with the tool (they end when their input
+// does).
+class Projectors {
+public:
+    ~Projectors() {
+        for (QProcess& sim : sims_) {
+            sim.closeWriteChannel();
+            if (!sim.waitForFinished(5000)) {
+                sim.kill();
+                sim.waitForFinished(5000);
+            }
+        }
+    }
+    // Starts one with these options; the path of its terminal, or empty.
+    QString Start(const QStringList& options) {
+        QProcess& sim = sims_.emplace_back();
+        sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        sim.start(QCoreApplication::applicationDirPath() + QStringLiteral("/projector-sim"),
+                  QStringList{QStringLiteral("--stdin-exit")} + options);
+        if (!sim.waitForStarted(5000)) {
+            return {};
+        }
+        while (!sim.canReadLine() && sim.waitForReadyRead(5000)) {
+        }
+        return QString::fromLocal8Bit(sim.readLine()).trimmed();
+    }
+
+private:
+    std::list<QProcess> sims_;
+};
+
+// The connection dialog once the port scan has found two DEMO-100 projectors, on COM1 at 38400
+// and on COM3 at 9600 bit/s.
+bool SaveConnectDialog(const QString& folder) {
+    Projectors projectors;
+    const QString first = projectors.Start({});
+    const QString second = projectors.Start({QStringLiteral("--baud"), QStringLiteral("9600")});
+    if (first.isEmpty() || second.isEmpty()) {
+        std::fprintf(stderr, "tonedesk-screenshots: projector-sim did not start\n");
+        return false;
+    }
+    MemorySettings settings;
+    settings.WriteText("PORTS", "SYSTEM", "0");
+    settings.WriteText("PORTS", "COM1", first.toStdString());
+    settings.WriteText("PORTS", "COM3", second.toStdString());
+    SteadyClock clock;
+    PosixPortHost host;
+    host.port.lockFolder = QDir::tempPath().toStdString();
+    PosixSerialPortFactory ports(settings, host);
+    QuietNotifier notifier;
+    NoPrompts quiet;
+    CMainFrame frame({settings, clock, ports, notifier, quiet});
+    frame.StartScan();
+    CConnectDialog dialog(frame, ports);
+    if (!dialog.IsBuilt()) {
+        std::fprintf(stderr, "tonedesk-screenshots: the connection dialog's form is missing\n");
+        return false;
+    }
+    dialog.show();
+    auto* list = dialog.findChild<QComboBox*>(ControlName(kConnectProjectorList));
+    const QDeadlineTimer deadline(30000);
+    while (list && list->count() < 2 && !deadline.hasExpired()) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    if (!list || list->count() < 2) {
+        std::fprintf(stderr, "tonedesk-screenshots: the scan did not find both projectors\n");
+        return false;
+    }
+    // The list open, as the user sees it when choosing: the popup is a window of its own, drawn
+    // over the dialog where it lies.
+    list->setCurrentIndex(0);
+    list->showPopup();
+    QApplication::processEvents();
+    QWidget* popup = list->view()->window();
+    const QPoint popupAt = popup->mapToGlobal(QPoint()) - dialog.mapToGlobal(QPoint());
+    const QRect area = dialog.rect().united(QRect(popupAt, popup->size()));
+    QPixmap picture(area.size());
+    picture.fill(dialog.palette().color(QPalette::Window));
+    QPainter painter(&picture);
+    painter.drawPixmap(-area.topLeft(), dialog.grab());
+    painter.drawPixmap(popupAt - area.topLeft(), popup->grab());
+    painter.end();
+    list->hidePopup();
+    dialog.reject();
+    return SavePicture(picture, folder, QStringLiteral("connect.png"));
 }
 
 int Run(const QString& folder) {
@@ -128,6 +243,7 @@ int Run(const QString& folder) {
     ok = Save(editor, folder, QStringLiteral("gamma-falling.png")) && ok;
 
     editor.close();
+    ok = SaveConnectDialog(folder) && ok;
     SetCurrentBundle(nullptr);
     return ok ? 0 : 1;
 }

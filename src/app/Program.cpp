@@ -1,0 +1,31 @@
+#include "app/Program.h"
+
+#include "app/MainFrame.h"
+#include "app/StartSequence.h"
+#include "gamma/ui/GammaSaveDialog.h"
+#include "support/Settings.h"
+
+namespace tonedesk {
+
+CProgram::CProgram(const AppServices& services) : services_(services), adjust_(services) {
+    // The gamma editor saves through its own save dialog, which asks before replacing a file.
+    adjust_.SetGammaSaveChooser(GammaSaveDialogChooser(services_.prompts));
+}
+
+CProgram::~CProgram() = default;
+
+std::optional<int> CProgram::Start() {
+    if (!adjust_.InitInstance()) {
+        return services_.settings.LoadFailure() ? 1 : 0;
+    }
+    // The start-to-exit sequence takes over at the first idle moment and closes the frame at its
+    // end. Between the connection and the drain it runs the gamma editor, modally, as the
+    // frame's command 20000 does.
+    sequence_ = std::make_unique<CStartSequence>(*adjust_.Frame(), services_.ports);
+    QObject::connect(&adjust_, &CAdjustApp::FirstIdle, sequence_.get(), &CStartSequence::Run);
+    QObject::connect(sequence_.get(), &CStartSequence::GammaEditorRequested, &adjust_,
+                     &CAdjustApp::RunGammaDialog, Qt::DirectConnection);
+    return std::nullopt;
+}
+
+} // namespace tonedesk

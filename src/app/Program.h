@@ -1,0 +1,40 @@
+#pragma once
+
+#include "app/AdjustApp.h"
+#include "app/AppServices.h"
+
+#include <memory>
+#include <optional>
+
+namespace tonedesk {
+
+class CStartSequence;
+
+// The program on the services it is given: the application, with the gamma editor saving
+// through its own save dialog, and the start-to-exit sequence, which takes over at the first
+// idle moment, runs the gamma editor through the application between the connection and the
+// drain, and closes the frame at its end (which ends the event loop). main.cpp hands down the
+// production services; whole-program tests hand down their own.
+class CProgram {
+public:
+    // The services must outlive the program.
+    explicit CProgram(const AppServices& services);
+    ~CProgram();
+    CProgram(const CProgram&) = delete;
+    CProgram& operator=(const CProgram&) = delete;
+
+    // Start-up and wiring. Nothing when the program goes on in the event loop; else the exit
+    // status with which it ends at once (another copy runs: 0; a profile that cannot be read: 1).
+    std::optional<int> Start();
+
+    CAdjustApp& App() { return adjust_; }
+    // The sequence, once started.
+    CStartSequence* Sequence() const { return sequence_.get(); }
+
+private:
+    AppServices services_;
+    CAdjustApp adjust_;
+    std::unique_ptr<CStartSequence> sequence_;
+};
+
+} // namespace tonedesk

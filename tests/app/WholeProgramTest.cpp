@@ -1,0 +1,227 @@
+#include "common/GuiTestKit.h"
+
+#include "ProjectorSimulator.h"
+#include "app/ConnectDialog.h"
+#include "app/MainFrame.h"
+#include "app/Program.h"
+#include "common/ChildProcess.h"
+#include "gamma/GammaFile.h"
+#include "gamma/GammaGraph.h"
+#include "gamma/GammaTransfer.h"
+#include "gamma/ui/GammaDialog.h"
+#include "link/PosixSerialPort.h"
+#include "link/ProjectorLink.h"
+#include "support/Clock.h"
+#include "support/qt/QtSettingsStore.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QSignalSpy>
+#include <QTimer>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+namespace tonedesk::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int kDemoCom = 4;
+constexpr int kOtherCom = 2;
+
+// A projector-sim for this test, logging every command and answer to a file.
+struct Simulator {
+    Simulator(const std::string& name, const std::filesystem::path& log,
+              const std::filesystem::path& dump)
+        : process({ProgramDir().toStdString() + "/projector-sim", "--stdin-exit", "--verbose",
+                   "--name", name, "--dump-gamma", dump.string()},
+                  {}, log.string()),
+          terminal(process.ReadLine(10s).value_or("")) {}
+
+    ChildProcess process;
+    std::string terminal;
+};
+
+// The program in this process on its real services (the profile on QSettings, the POSIX serial
+// ports, the steady clock), with two simulated projectors as its only ports: DEMO-100, whose
+// model file lies beside the test programs, and a projector without a model file. The test
+// acts as the user in the program's windows.
+class WholeProgramTest : public GuiTest {
+protected:
+    void SetUp() override {
+        GuiTest::SetUp();
+        demo = std::make_unique<Simulator>("DEMO-100", temp.Path() / "demo.log", demoDump);
+        other = std::make_unique<Simulator>("OTHER-7", temp.Path() / "other.log", otherDump);
+        ASSERT_FALSE(demo->terminal.empty()) << "projector-sim did not start";
+        ASSERT_FALSE(other->terminal.empty()) << "projector-sim did not start";
+        std::filesystem::create_directories(profile.parent_path());
+        std::ofstream(profile) << "[PORTS]\nSYSTEM=0\nCOM" << kDemoCom << "=" << demo->terminal
+                               << "\nCOM" << kOtherCom << "=" << other->terminal << "\n";
+        QApplication::setQuitOnLastWindowClosed(false);
+    }
+    void TearDown() override {
+        QApplication::setQuitOnLastWindowClosed(true);
+        std::filesystem::remove_all(profile.parent_path());
+        GuiTest::TearDown();
+    }
+
+    // What the projector stores after receiving bank 0 of the model's first gamma file, loaded
+    // as the gamma editor loads it.
+    std::string ExpectedDump() {
+        const std::string model = ProgramDir().toStdString() + "/DEMO-100.ini";
+        std::ifstream in(model);
+        std::string line;
+        std::string gammaFile;
+        while (std::getline(in, line)) {
+            if (line.rfind("GAMMAFILE1=", 0) == 0) {
+                gammaFile = line.substr(11);
+                while (!gammaFile.empty() && gammaFile.back() == '\r') {
+                    gammaFile.pop_back();
+                }
+            }
+        }
+        EXPECT_FALSE(gammaFile.empty()) << model << " names no GAMMAFILE1";
+        GammaFileTable file;
+        RecordingNotifier quiet;
+        EXPECT_EQ(ReadGammaFile(ProgramDir().toStdString() + "/" + gammaFile, file, quiet), 0);
+        MemorySettings none;
+        CGammaGraph graph(none);
+        graph.OpenTable(file);
+        graph.RecomputeLevels();
+        std::array<std::optional<std::vector<std::uint8_t>>, sim::kGammaTables> blocks;
+        int block = -1;
+        int entries = 0;
+        for (const ByteBuffer& entry : GammaTransferEntries(0, graph.Active(), kAllChannels)) {
+            ++entries;
+            if (entry.size() == kGammaAnnounceSize) {
+                block = std::stoi(std::string(entry.begin() + 4, entry.end() - 1));
+            } else {
+                blocks.at(block).emplace(entry.begin(), entry.end());
+            }
+        }
+        EXPECT_EQ(entries, 12);
+        return sim::FormatGammaDump(blocks);
+    }
+    // How many lines of a simulator's log start with `prefix`.
+    static int LogLines(const std::filesystem::path& log, const std::string& prefix) {
+        std::ifstream in(log);
+        int count = 0;
+        for (std::string line; std::getline(in, line);) {
+            count += line.find(prefix) != std::string::npos ? 1 : 0;
+        }
+        return count;
+    }
+
+    std::filesystem::path profile =
+        std::filesystem::path(ConfigHome().toStdString()) / "VANTO" / "Vanto Tonedesk.conf";
+    std::filesystem::path demoDump = temp.Path() / "demo-gamma.txt";
+    std::filesystem::path otherDump = temp.Path() / "other-gamma.txt";
+    std::unique_ptr<Simulator> demo;
+    std::unique_ptr<Simulator> other;
+};
+
+TEST_F(WholeProgramTest, ChosenProjectorReceivesBankZeroQueuedAtCloseAndTheProgramEnds) {
+    QtSettingsStore settings;
+    SteadyClock clock;
+    PosixPortHost host;
+    host.port.lockFolder = temp.Path().string();
+    PosixSerialPortFactory ports(settings, host);
+    RecordingNotifier notifier;
+    RecordingPrompts prompts;
+    CProgram program({settings, clock, ports, notifier, prompts});
+    ASSERT_EQ(program.Start(), std::nullopt);
+    CMainFrame& frame = *program.App().Frame();
+    QSignalSpy closed(&frame, &CMainFrame::Closed);
+
+    // The user: picks DEMO-100 once it is listed, then in the gamma editor writes the whole
+    // bank and closes the editor at once, while the write is still queued.
+    bool chose = false;
+    bool wrote = false;
+    bool queuedAtClose = false;
+    bool timedOut = false;
+    QStringList listed;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* connect = qobject_cast<CConnectDialog*>(modal); connect && !chose) {
+            auto* list = connect->findChild<QComboBox*>(ControlName(kConnectProjectorList));
+            const int demoItem =
+                list ? list->findText(QStringLiteral("COM%1 / DEMO-100 /").arg(kDemoCom),
+                                      Qt::MatchStartsWith)
+                     : -1;
+            if (demoItem >= 0) {
+                chose = true;
+                for (int i = 0; i < list->count(); ++i) {
+                    listed << list->itemText(i);
+                }
+                list->setCurrentIndex(demoItem);
+                connect->findChild<QAbstractButton*>(ControlName(1))->click();
+            }
+        } else if (auto* editor = qobject_cast<CGammaDialog*>(modal);
+                   editor && !wrote && editor->isEnabled()) {
+            wrote = true;
+            qobject_cast<QAbstractButton*>(editor->Control(kGammaWriteAll))->click();
+            queuedAtClose = frame.Link().IsBusy();
+            // The editor waits for the write and its Close button with it: the command the
+            // button sends is given directly.
+            editor->OnCommand(kGammaClose);
+        }
+    });
+    user.start(10);
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, [&] {
+        timedOut = true;
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            modal->close();
+        }
+        QCoreApplication::exit(2);
+    });
+    limit.start(60s);
+
+    const int exitCode = QApplication::exec();
+    user.stop();
+
+    EXPECT_FALSE(timedOut);
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(closed.count(), 1);
+    EXPECT_TRUE(chose);
+    // The projector without a model file is not offered.
+    EXPECT_EQ(listed, QStringList{QStringLiteral("COM%1 / DEMO-100 / 38400").arg(kDemoCom)});
+    EXPECT_TRUE(wrote);
+    EXPECT_TRUE(queuedAtClose);
+    EXPECT_FALSE(frame.Link().IsBusy());
+    EXPECT_TRUE(notifier.messages.empty());
+    EXPECT_TRUE(prompts.shown.empty());
+
+    // The chosen port stays the current one; the other projector's port was closed after the
+    // scan had asked it for its name.
+    ASSERT_NE(frame.Link().CurrentPort(), nullptr);
+    EXPECT_EQ(frame.Link().CurrentPort()->ComNumber(), kDemoCom);
+    int otherEntries = 0;
+    for (const PortEntry& entry : frame.Link().Ports()) {
+        if (entry.ComNumber() == kOtherCom) {
+            ++otherEntries;
+            EXPECT_FALSE(entry.IsOpen());
+        }
+    }
+    EXPECT_EQ(otherEntries, 1);
+
+    EXPECT_EQ(demo->process.Stop(10s), 0);
+    EXPECT_EQ(other->process.Stop(10s), 0);
+    const std::filesystem::path demoLog = temp.Path() / "demo.log";
+    const std::filesystem::path otherLog = temp.Path() / "other.log";
+    EXPECT_EQ(LogLines(demoLog, "<< GAMM"), 6) << TempDir::Read(demoLog);
+    EXPECT_EQ(LogLines(demoLog, "<< gamma block"), 6);
+    EXPECT_EQ(LogLines(demoLog, "checksum wrong"), 0);
+    EXPECT_EQ(TempDir::Read(demoDump), ExpectedDump());
+    EXPECT_GE(LogLines(otherLog, "<< TNAM"), 1);
+    EXPECT_EQ(LogLines(otherLog, "<< GAMM"), 0);
+    EXPECT_EQ(TempDir::Read(otherDump), "");
+}
+
+} // namespace
+} // namespace tonedesk::test
