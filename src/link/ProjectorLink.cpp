@@ -4,6 +4,7 @@
 #include "support/Settings.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -111,12 +112,21 @@ std::string ValueCommand(std::string_view code, std::int32_t value) {
     if (value != kNoValue && (value < -999 || value > 9999)) {
         return {};
     }
-    char command[16];
+    // "%.4s" of the code, then "%4d" of the value (or "????"), then CR; built by hand so that no
+    // compiler has to prove the length.
+    std::string_view head = code.substr(0, 4);
+    head = head.substr(0, head.find('\0'));
+    std::string command(head);
     if (value == kNoValue) {
-        std::snprintf(command, sizeof command, "%.4s????\r", code.data());
+        command += "????";
     } else {
-        std::snprintf(command, sizeof command, "%.4s%4d\r", code.data(), static_cast<int>(value));
+        char digits[12];
+        const auto [end, error] = std::to_chars(digits, digits + sizeof digits, value);
+        const auto length = static_cast<std::size_t>(end - digits);
+        command.append(4 - std::min<std::size_t>(length, 4), ' ');
+        command.append(digits, length);
     }
+    command += '\r';
     return command;
 }
 
