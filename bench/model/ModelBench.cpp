@@ -53,9 +53,8 @@ void BM_ReadModelFileAmongCandidates(benchmark::State& state) {
         std::string name = std::to_string(1000 + i);
         name.insert(0, 1, 'A');
         name += ".ini";
-        std::ofstream(folder / name)
-            << "[PROPERTY]\r\nPROJECTOR_NAME=OTHER-" << i << "\r\n"
-            << text.substr(text.find("[SAVE]"));
+        std::ofstream(folder / name) << "[PROPERTY]\r\nPROJECTOR_NAME=OTHER-" << i << "\r\n"
+                                     << text.substr(text.find("[SAVE]"));
     }
     std::ofstream(folder / "Z-DEMO-100.ini") << text;
     std::filesystem::copy(std::filesystem::path(TONEDESK_SAMPLE_MODEL).parent_path() / "DEMO-100",
