@@ -343,8 +343,16 @@ int PosixSerialPort::Read(std::uint8_t* data, int size) {
     if (data == nullptr || size <= 0 || fd_ < 0) {
         return 0;
     }
+    readErrors_ = 0; // errors of an earlier read not taken stay for Status
     const int got = Transferred(::read(fd_, data, static_cast<std::size_t>(size)));
     return marking_ ? Unmark(data, got) : got;
+}
+
+std::uint32_t PosixSerialPort::TakeReadErrors() {
+    const std::uint32_t errors = readErrors_;
+    readErrors_ = 0;
+    pendingErrors_ &= ~errors;
+    return errors;
 }
 
 int PosixSerialPort::Unmark(std::uint8_t* data, int size) {
@@ -371,6 +379,7 @@ int PosixSerialPort::Unmark(std::uint8_t* data, int size) {
         case MarkState::kBadByte:
             // A character that arrived broken. The line runs without parity, so it is a framing
             // error, or a break when it is a NUL.
+            readErrors_ |= b == 0x00 ? kPortBreak : kPortFraming;
             pendingErrors_ |= b == 0x00 ? kPortBreak : kPortFraming;
             markState_ = MarkState::kData;
             break;

@@ -85,6 +85,7 @@ public:
     // gets its old name back, and every later call fails.
     PortStatus Status() override;
     int Read(std::uint8_t* data, int size) override;
+    std::uint32_t TakeReadErrors() override;
     int Write(const std::uint8_t* data, int size) override;
     void Purge() override;
 
@@ -103,6 +104,7 @@ private:
     int fd_;
     std::function<bool(int, LineErrorCounters&)> readCounters_;
     std::uint32_t pendingErrors_ = 0; // failures and marked errors since the last Status
+    std::uint32_t readErrors_ = 0;    // marked errors of the last Read, not yet taken
     LineErrorCounters counters_;
     bool haveCounters_ = false;
     bool marking_ = false; // the line marks errors in the data

@@ -426,7 +426,8 @@ ExchangeResult CProjectorLink::PumpPort(PortEntry& port) {
 std::int32_t CProjectorLink::ReadFromDriver(PortEntry& port, bool& hungUp) {
     SerialPort& device = *port.handle;
     const PortStatus status = device.Status();
-    hungUp = (status.errors & kPortIoError) != 0;
+    std::uint32_t errors = status.errors;
+    hungUp = (errors & kPortIoError) != 0;
     const std::uint32_t waiting = std::min(status.waiting, ReadRoom(port));
     std::int32_t bytesRead = 0;
     if (waiting > 0) {
@@ -438,15 +439,16 @@ std::int32_t CProjectorLink::ReadFromDriver(PortEntry& port, bool& hungUp) {
         const int got =
             device.Read(port.receiveBuffer.data() + port.receiveFill, static_cast<int>(waiting));
         bytesRead = std::clamp<int>(got, 0, static_cast<int>(waiting));
+        errors |= device.TakeReadErrors();
         // Every byte that arrives extends the wait for the rest of the answer; a port that
         // claims bytes but delivers none does not. While a write is pending, what arrives is
         // no answer to it and its deadline holds.
-        if (status.errors == 0 && bytesRead > 0 && port.IsAwaitingAnswer()) {
+        if (errors == 0 && bytesRead > 0 && port.IsAwaitingAnswer()) {
             port.answerDeadline = clock_.Now() + port.answerTimeout;
         }
     }
-    if (status.errors != 0) {
-        TraceLineErrors(status.errors);
+    if (errors != 0) {
+        TraceLineErrors(errors);
         bytesRead = 0;
     }
     return bytesRead;

@@ -33,6 +33,10 @@ public:
     virtual PortStatus Status() = 0;
     // Up to `size` bytes that are already waiting; the count read, 0 when none or on error.
     virtual int Read(std::uint8_t* data, int size) = 0;
+    // Line errors the last Read found marked in its own data (a port whose driver has no error
+    // counters), so that they spoil the bytes they came with; cleared by the call and no longer
+    // reported by Status.
+    virtual std::uint32_t TakeReadErrors() { return 0; }
     // Writes what the driver takes now; the count written, 0 on error.
     virtual int Write(const std::uint8_t* data, int size) = 0;
     // Drops everything queued in both directions.

@@ -1,6 +1,7 @@
 #include "common/FakeSerialPort.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace tonedesk::test {
 
@@ -61,7 +62,12 @@ int FakeSerialPort::Read(std::uint8_t* data, int size) {
     const int n = std::min<int>(size, static_cast<int>(line_->incoming.size()));
     std::copy_n(line_->incoming.begin(), n, data);
     line_->incoming.erase(line_->incoming.begin(), line_->incoming.begin() + n);
+    readErrors_ = n > 0 ? std::exchange(line_->errorsInData, 0) : 0;
     return n;
+}
+
+std::uint32_t FakeSerialPort::TakeReadErrors() {
+    return std::exchange(readErrors_, 0);
 }
 
 int FakeSerialPort::Write(const std::uint8_t* data, int size) {

@@ -55,9 +55,11 @@ struct FakeLine {
     std::deque<std::uint8_t> incoming; // bytes received and not yet read
     std::vector<Rule> rules;
     std::uint32_t errors = 0; // PortErrorFlag bits reported (once) by the next Status
-    bool xoffHold = false;    // output held: Status reports it and Write takes nothing
-    int writeLimit = -1;      // most bytes one Write takes (-1: all)
-    bool refuseOpen = false;  // the factory cannot open this port
+    // PortErrorFlag bits the next Read finds marked in its data (TakeReadErrors hands them on).
+    std::uint32_t errorsInData = 0;
+    bool xoffHold = false;   // output held: Status reports it and Write takes nothing
+    int writeLimit = -1;     // most bytes one Write takes (-1: all)
+    bool refuseOpen = false; // the factory cannot open this port
     // The other side hung up: Status reports kPortIoError every time, Read and Write take
     // nothing.
     bool hungUp = false;
@@ -86,11 +88,13 @@ public:
     bool Configure(int baudRate) override;
     PortStatus Status() override;
     int Read(std::uint8_t* data, int size) override;
+    std::uint32_t TakeReadErrors() override;
     int Write(const std::uint8_t* data, int size) override;
     void Purge() override;
 
 private:
     std::shared_ptr<FakeLine> line_;
+    std::uint32_t readErrors_ = 0;
 };
 
 // Opens the lines added to it; every other COM number does not exist, and a line that is

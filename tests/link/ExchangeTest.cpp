@@ -416,6 +416,19 @@ TEST_F(ExchangeTest, LineErrorsLoseTheBytesOfThatRead) {
     EXPECT_EQ(trace.back(), "Recv:OK\n");
 }
 
+TEST_F(ExchangeTest, ErrorsMarkedInTheDataSpoilTheReadTheyCameWith) {
+    Connect();
+    Queue("MOUT   1\r", Plain);
+    Step();
+    line->Feed("O\x7fK\r"); // a character broken on the line
+    line->errorsInData = kPortFraming;
+    Step();
+    EXPECT_TRUE(link->IsBusy()) << "the broken line is no answer";
+    line->Feed("OK\r");
+    Step();
+    EXPECT_FALSE(link->IsBusy());
+}
+
 TEST_F(ExchangeTest, StatusEntryIsFoundByItsCodeAfterOtherEntriesWereAdded) {
     Connect();
     link->SendValue("MOUT", kNoValue, 0);
