@@ -1,8 +1,9 @@
 #include "app/ConnectDialog.h"
 
 #include "app/MainFrame.h"
-#include "gamma/ui/ModelInstaller.h"
 #include "link/ProjectorLink.h"
+#include "model/ui/ModelInstaller.h"
+#include "support/ui/MessageNotifier.h"
 #include "support/ui/ResourceBundle.h"
 
 #include <QComboBox>
@@ -143,10 +144,8 @@ void CConnectDialog::InstallModel() {
 }
 
 void CConnectDialog::UpdateCursor() {
-    const Qt::CursorShape wanted = frame_.Link().Scanning() ? Qt::BusyCursor : Qt::ArrowCursor;
-    if (cursor().shape() != wanted) {
-        setCursor(wanted);
-    }
+    ShowWindowCursor(*this,
+                     frame_.Link().Scanning() ? CursorShape::AppStarting : CursorShape::Arrow);
 }
 
 void CConnectDialog::accept() {

@@ -1,6 +1,7 @@
 #include "app/MainFrame.h"
 
 #include "support/Settings.h"
+#include "support/ui/MessageNotifier.h"
 #include "support/ui/ResourceBundle.h"
 
 #include <QApplication>
@@ -116,13 +117,7 @@ void CMainFrame::OnTimer() {
         return;
     }
     // Only a change of shape reaches the window system; most ticks change nothing.
-    const CursorShape shape = CurrentCursor();
-    const Qt::CursorShape wanted = shape == CursorShape::Wait          ? Qt::WaitCursor
-                                   : shape == CursorShape::AppStarting ? Qt::BusyCursor
-                                                                       : Qt::ArrowCursor;
-    if (cursor().shape() != wanted) {
-        setCursor(wanted);
-    }
+    ShowWindowCursor(*this, CurrentCursor());
     --timerDepth_;
 }
 

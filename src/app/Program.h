@@ -29,7 +29,6 @@ public:
 
     CAdjustApp& App() { return adjust_; }
     // The sequence, once started.
-    CStartSequence* Sequence() const { return sequence_.get(); }
 
 private:
     AppServices services_;

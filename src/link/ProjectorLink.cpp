@@ -177,12 +177,7 @@ bool CProjectorLink::OpenPort(PortEntry& port) {
     }
     currentPort_ = &port;
 
-    port.receiveFill = 0;
-    port.receivePosition = 0;
-    port.partialLine.clear();
-    port.pendingKind.reset();
-    port.retryCount = 0;
-    DropQueue(port);
+    ResetExchange(port);
     port.answerTimeout = port.probing ? ProbeTimeout() : settings_.recTimeoutOff;
 
     // Configuration failures show up later as line errors or missing answers.
@@ -316,14 +311,18 @@ void CProjectorLink::DropQueue(PortEntry& port) {
     port.writing = 0;
 }
 
-void CProjectorLink::ClosePort(PortEntry& port) {
-    port.handle.reset();
-    port.pendingKind.reset();
-    port.retryCount = 0;
+void CProjectorLink::ResetExchange(PortEntry& port) {
     port.receiveFill = 0;
     port.receivePosition = 0;
     port.partialLine.clear();
+    port.pendingKind.reset();
+    port.retryCount = 0;
     DropQueue(port);
+}
+
+void CProjectorLink::ClosePort(PortEntry& port) {
+    port.handle.reset();
+    ResetExchange(port);
 }
 
 void CProjectorLink::ApplyAnswer(PortEntry& port, ExchangeResult result, const std::string& line,
@@ -679,6 +678,12 @@ void CProjectorLink::ScanPorts() {
     }
 }
 
+void CProjectorLink::GiveUpProbe(PortEntry& port) {
+    ClosePort(port);
+    port.probing = 0;
+    port.baudRate = 0;
+}
+
 void CProjectorLink::FailedProbe(PortEntry& port, bool& goesOn) {
     if (++port.retryCount != settings_.retry2) {
         goesOn = true;
@@ -687,9 +692,7 @@ void CProjectorLink::FailedProbe(PortEntry& port, bool& goesOn) {
     ++port.baudIndex;
     if (port.baudIndex == static_cast<std::int32_t>(probeRates_.size())) {
         if (++port.powerOnRetryCount == probeCycles_) {
-            ClosePort(port);
-            port.probing = 0;
-            port.baudRate = 0;
+            GiveUpProbe(port);
         } else {
             port.baudIndex = 0;
             port.baudRate = probeRates_[0];
@@ -741,9 +744,7 @@ bool CProjectorLink::ServiceScan() {
             break;
         case ExchangeResult::HungUp:
             // Given up like a port nothing answered on.
-            ClosePort(port);
-            port.probing = 0;
-            port.baudRate = 0;
+            GiveUpProbe(port);
             break;
         default:
             FailedProbe(port, goesOn);

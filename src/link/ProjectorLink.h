@@ -273,6 +273,10 @@ private:
     void DropQueue(PortEntry& port);
     // Closes the port's handle and forgets its exchange: no answer awaited, no queue.
     void ClosePort(PortEntry& port);
+    // The scan gives the port up: closed, no projector found on it.
+    void GiveUpProbe(PortEntry& port);
+    // Nothing received, awaited or queued any more: the state of a port just (re)opened.
+    void ResetExchange(PortEntry& port);
     void SetLastStatus(std::int32_t value);
     Tick ProbeTimeout() const;
 

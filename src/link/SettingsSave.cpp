@@ -16,8 +16,7 @@ std::string FormatSettingsFile(std::string_view projectorName,
         if (setting.value == kNoValue || command.empty()) {
             continue;
         }
-        command.back() = '\r';
-        text += command;
+        text += command; // ends with CR
         text += '\n';
     }
     return text;

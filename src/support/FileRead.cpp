@@ -7,26 +7,18 @@
 
 namespace tonedesk {
 
-namespace {
-
-// Closes the descriptor when it goes out of scope.
-struct ReadDescriptor {
-    int fd;
-    ~ReadDescriptor() {
-        if (fd >= 0) {
-            ::close(fd);
-        }
+FileDescriptor::~FileDescriptor() {
+    if (fd >= 0) {
+        ::close(fd);
     }
-};
-
-} // namespace
+}
 
 int ReadWholeFile(const std::string& path, std::string& text) {
     text.clear();
     // Opening without waiting and then looking at what was opened: a pipe without a writer
     // would block a plain open, and checking the name before opening it could look at another
     // file than the one opened.
-    const ReadDescriptor file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+    const FileDescriptor file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
     if (file.fd < 0) {
         return errno;
     }

@@ -6,6 +6,17 @@
 
 namespace tonedesk {
 
+// Closes the descriptor when it goes out of scope.
+struct FileDescriptor {
+    int fd = -1;
+    ~FileDescriptor();
+    int Release() {
+        const int f = fd;
+        fd = -1;
+        return f;
+    }
+};
+
 // Largest file ReadWholeFile reads: far above any model or gamma file (a gamma file is under
 // 10 KB), low enough that a wrong file name cannot exhaust memory.
 inline constexpr std::size_t kMaxReadFileSize = 16u << 20; // 16 MiB

@@ -32,12 +32,6 @@ std::string TemporaryName(const std::string& target) {
 
 } // namespace
 
-FileDescriptor::~FileDescriptor() {
-    if (fd >= 0) {
-        ::close(fd);
-    }
-}
-
 int WriteAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
         const ssize_t put = ::write(fd, data, size);

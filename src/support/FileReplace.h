@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/FileRead.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -8,17 +10,6 @@
 namespace tonedesk {
 
 class Notifier;
-
-// Closes the descriptor when it goes out of scope.
-struct FileDescriptor {
-    int fd = -1;
-    ~FileDescriptor();
-    int Release() {
-        const int f = fd;
-        fd = -1;
-        return f;
-    }
-};
 
 // Writes all of `data`, going on after partial writes and interruptions. 0 or the error number.
 int WriteAll(int fd, const char* data, std::size_t size);
@@ -41,7 +32,6 @@ public:
     int Create(mode_t mode);
     // The temporary file, open for writing; -1 before Create.
     int Descriptor() const { return file_.fd; }
-    const std::string& TemporaryPath() const { return temporary_; }
     // Syncs and closes the temporary file, renames it to the target and syncs the folder.
     // 0 or the error number.
     int Commit();

@@ -1,6 +1,6 @@
 #include "app/ConnectDialog.h"
 #include "app/ConnectTestKit.h"
-#include "gamma/ui/ModelInstaller.h"
+#include "model/ui/ModelInstaller.h"
 
 #include <QComboBox>
 #include <QPushButton>

@@ -42,7 +42,6 @@ public:
     void FileError(const std::string& file, const std::string& reason) override {
         std::fprintf(stderr, "tonedesk-screenshots: %s: %s\n", file.c_str(), reason.c_str());
     }
-    void SetCursorShape(CursorShape) override {}
 };
 
 bool SavePicture(const QPixmap& picture, const QString& folder, const QString& name) {
@@ -149,7 +148,7 @@ bool SaveConnectDialog(const QString& folder) {
         return false;
     }
     dialog.show();
-    auto* list = dialog.findChild<QComboBox*>(ControlName(kConnectProjectorList));
+    auto* list = FindControl<QComboBox>(&dialog, kConnectProjectorList);
     const QDeadlineTimer deadline(30000);
     while (list && list->count() < 2 && !deadline.hasExpired()) {
         QApplication::processEvents(QEventLoop::AllEvents, 20);

@@ -6,6 +6,7 @@
 #include "model/ui/NumberEdit.h"
 #include "support/PathName.h"
 #include "support/Settings.h"
+#include "support/ui/MessageNotifier.h"
 #include "support/ui/ResourceBundle.h"
 #include "support/ui/UserPrompts.h"
 
@@ -214,10 +215,7 @@ CursorShape CGammaDialog::CurrentCursor() const {
 }
 
 void CGammaDialog::ShowCursor(CursorShape shape) {
-    const Qt::CursorShape wanted = shape == CursorShape::Arrow ? Qt::ArrowCursor : Qt::BusyCursor;
-    if (cursor().shape() != wanted) {
-        setCursor(wanted);
-    }
+    ShowWindowCursor(*this, shape);
     if (shape == CursorShape::Arrow) {
         // Queued commands set the program's busy cursor; the idle link ends it.
         notifier_.SetCursorShape(CursorShape::Arrow);
@@ -386,12 +384,10 @@ bool CGammaDialog::OnCommand(int id) {
         SetPending();
         return true;
     case kGammaWriteAll:
-        QueueGammaTables(kAllChannels);
-        UpdateControls();
+        QueueGammaTables(kAllChannels); // shows the controls' new state itself
         return true;
     case kGammaWriteChannel:
-        QueueGammaTables(graph_->SelectedChannel());
-        UpdateControls();
+        QueueGammaTables(graph_->SelectedChannel()); // shows the controls' new state itself
         return true;
     case kGammaClose:
         reject();

@@ -41,7 +41,6 @@ public:
 
     // GraphHost. ReadoutsChanged is the signal below: the graph's call emits it.
     void CurveChanged() override;
-    void SetMouseCapture(bool) override {}
 
 signals:
     void ReadoutsChanged();            // the graph's ReadoutX()/ReadoutY() texts changed

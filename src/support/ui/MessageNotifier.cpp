@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QMessageBox>
+#include <QWidget>
 
 namespace tonedesk {
 
@@ -41,6 +42,24 @@ void MessageNotifier::FileError(const std::string& fileName, const std::string& 
     QMessageBox::critical(QApplication::activeWindow(), Caption(), text);
 }
 
+Qt::CursorShape QtCursorShape(CursorShape shape) {
+    switch (shape) {
+    case CursorShape::Wait:
+        return Qt::WaitCursor;
+    case CursorShape::AppStarting:
+        return Qt::BusyCursor;
+    default:
+        return Qt::ArrowCursor;
+    }
+}
+
+void ShowWindowCursor(QWidget& window, CursorShape shape) {
+    const Qt::CursorShape wanted = QtCursorShape(shape);
+    if (window.cursor().shape() != wanted) {
+        window.setCursor(wanted);
+    }
+}
+
 void MessageNotifier::SetCursorShape(CursorShape shape) {
     if (shape == CursorShape::Arrow) {
         if (overriding_) {
@@ -49,7 +68,7 @@ void MessageNotifier::SetCursorShape(CursorShape shape) {
         }
         return;
     }
-    const QCursor cursor(shape == CursorShape::Wait ? Qt::WaitCursor : Qt::BusyCursor);
+    const QCursor cursor(QtCursorShape(shape));
     if (overriding_) {
         QApplication::changeOverrideCursor(cursor);
     } else {

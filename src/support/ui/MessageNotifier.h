@@ -2,7 +2,17 @@
 
 #include "support/Notifier.h"
 
+#include <Qt>
+
+class QWidget;
+
 namespace tonedesk {
+
+// Qt's cursor for a shape of the program: the hourglass for Wait, the arrow with hourglass for
+// AppStarting.
+Qt::CursorShape QtCursorShape(CursorShape shape);
+// Shows `shape` over `window`; only a change reaches the window system.
+void ShowWindowCursor(QWidget& window, CursorShape shape);
 
 // Tells the user with message boxes whose texts come from the current bundle's string table, and
 // shows the program's work with override cursors.

@@ -1,4 +1,4 @@
-#include "gamma/ui/ModelInstaller.h"
+#include "model/ui/ModelInstaller.h"
 
 #include "model/ModelFile.h"
 #include "support/ui/ResourceBundle.h"
