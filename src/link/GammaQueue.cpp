@@ -3,7 +3,6 @@
 #include "gamma/GammaTransfer.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 namespace tonedesk {
 
@@ -35,13 +34,14 @@ std::string Shown(const std::string& answer) {
 
 GammaWrite QueueGammaTables(CProjectorLink& link, int bank, const GammaTable& table, int channel) {
     GammaWrite write;
-    int block = 0;
-    for (const ByteBuffer& entry : GammaTransferEntries(bank, table, channel)) {
-        const bool data = entry.size() != kGammaAnnounceSize;
-        if (!data) {
-            // "GAMM%4d\r": the number of the block whose data follows.
-            block = std::atoi(std::string(entry.begin() + 4, entry.end() - 1).c_str());
-        }
+    const std::vector<ByteBuffer> entries = GammaTransferEntries(bank, table, channel);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const ByteBuffer& entry = entries[i];
+        // The entries come in pairs, announce then data, channel by channel and half by half.
+        const int pair = static_cast<int>(i / 2);
+        const int block =
+            GammaBlockNumber(bank, channel == kAllChannels ? pair / 2 : channel, pair % 2);
+        const bool data = i % 2 == 1;
         const CommandId id = link.QueueCommand(
             entry.data(), static_cast<std::int32_t>(entry.size()), AnswerKind::Transfer, 1);
         if (id == 0) {

@@ -114,8 +114,10 @@ std::string ValueCommand(std::string_view code, std::int32_t value) {
     }
     // "%.4s" of the code, then "%4d" of the value (or "????"), then CR; built by hand so that no
     // compiler has to prove the length.
-    std::string_view head = code.substr(0, 4);
-    head = head.substr(0, head.find('\0'));
+    const std::string_view head = code.substr(0, 4);
+    if (head.find('\0') != std::string_view::npos) {
+        return {}; // a code shorter than four characters
+    }
     std::string command(head);
     if (value == kNoValue) {
         command += "????";
