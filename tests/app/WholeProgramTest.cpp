@@ -1,4 +1,5 @@
 #include "common/GuiTestKit.h"
+#include "common/SimulatorLink.h"
 
 #include "ProjectorSimulator.h"
 #include "app/ConnectDialog.h"
@@ -91,19 +92,8 @@ protected:
         CGammaGraph graph(none);
         graph.OpenTable(file);
         graph.RecomputeLevels();
-        std::array<std::optional<std::vector<std::uint8_t>>, sim::kGammaTables> blocks;
-        int block = -1;
-        int entries = 0;
-        for (const ByteBuffer& entry : GammaTransferEntries(0, graph.Active(), kAllChannels)) {
-            ++entries;
-            if (entry.size() == kGammaAnnounceSize) {
-                block = std::stoi(std::string(entry.begin() + 4, entry.end() - 1));
-            } else {
-                blocks.at(block).emplace(entry.begin(), entry.end());
-            }
-        }
-        EXPECT_EQ(entries, 12);
-        return sim::FormatGammaDump(blocks);
+        EXPECT_EQ(GammaTransferEntries(0, graph.Active(), kAllChannels).size(), 12u);
+        return ExpectedGammaDump(0, graph.Active(), kAllChannels);
     }
     // How many lines of a simulator's log start with `prefix`.
     static int LogLines(const std::filesystem::path& log, const std::string& prefix) {

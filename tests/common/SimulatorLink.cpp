@@ -1,6 +1,11 @@
 #include "common/SimulatorLink.h"
 
+#include "ProjectorSimulator.h"
+#include "gamma/GammaTransfer.h"
+
+#include <array>
 #include <cstdlib>
+#include <optional>
 #include <thread>
 
 namespace tonedesk::test {
@@ -46,6 +51,19 @@ bool SimulatorLink::ServiceUntilIdle(std::chrono::milliseconds limit) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return dropped;
+}
+
+std::string ExpectedGammaDump(int bank, const GammaTable& table, int channel) {
+    std::array<std::optional<std::vector<std::uint8_t>>, sim::kGammaTables> blocks;
+    int block = 0;
+    for (const ByteBuffer& entry : GammaTransferEntries(bank, table, channel)) {
+        if (entry.size() == kGammaAnnounceSize) {
+            block = std::stoi(std::string(entry.begin() + 4, entry.end() - 1));
+        } else {
+            blocks.at(static_cast<std::size_t>(block)).emplace(entry.begin(), entry.end());
+        }
+    }
+    return sim::FormatGammaDump(blocks);
 }
 
 } // namespace tonedesk::test

@@ -2,6 +2,7 @@
 
 #include "common/ChildProcess.h"
 #include "common/TestKit.h"
+#include "gamma/GammaTable.h"
 #include "link/PosixSerialPort.h"
 #include "link/ProjectorLink.h"
 #include "support/Clock.h"
@@ -57,5 +58,9 @@ private:
     std::unique_ptr<CProjectorLink> link_;
     PortEntry* port_ = nullptr;
 };
+
+// The block dump (projector-sim --dump-gamma) of a projector that received the gamma write of
+// this bank's table (channel: one channel or kAllChannels), entry by entry as the link sends it.
+std::string ExpectedGammaDump(int bank, const GammaTable& table, int channel);
 
 } // namespace tonedesk::test

@@ -414,17 +414,7 @@ protected:
     }
     // The dump the simulator writes after receiving the data entries of this write.
     std::string Expected(int bank, int channel) {
-        std::array<std::optional<std::vector<std::uint8_t>>, sim::kGammaTables> blocks;
-        int block = 0;
-        for (const ByteBuffer& entry :
-             GammaTransferEntries(bank, dialog->Graph().Active(), channel)) {
-            if (entry.size() == kGammaAnnounceSize) {
-                block = std::stoi(std::string(entry.begin() + 4, entry.end() - 1));
-            } else {
-                blocks[block].emplace(entry.begin(), entry.end());
-            }
-        }
-        return sim::FormatGammaDump(blocks);
+        return ExpectedGammaDump(bank, dialog->Graph().Active(), channel);
     }
     std::string Written() {
         EXPECT_EQ(sim->Simulator().Stop(10s), 0);
