@@ -116,6 +116,7 @@ void ProjectorSimulator::Receive(const std::uint8_t* data, std::size_t size, int
             " bit/s");
         return;
     }
+    bytesIn_ += size;
     for (std::size_t i = 0; i < size; ++i) {
         Nanos at = now;
         if (options_.wireTime) {
@@ -155,6 +156,33 @@ bool ProjectorSimulator::HungUp() const {
     return options_.hangUpAfter > 0 && commands_ >= options_.hangUpAfter && outgoing_.empty();
 }
 
+bool ProjectorSimulator::Unplugged() const {
+    return options_.unplugAfterBytes > 0 && bytesIn_ >= options_.unplugAfterBytes;
+}
+
+std::optional<std::size_t> ProjectorSimulator::BytesBeforeUnplug() const {
+    if (options_.unplugAfterBytes == 0) {
+        return std::nullopt;
+    }
+    return options_.unplugAfterBytes - std::min(bytesIn_, options_.unplugAfterBytes);
+}
+
+void ProjectorSimulator::ComeBack() {
+    Log("the line is back");
+    options_.hangUpAfter = 0;
+    options_.unplugAfterBytes = 0;
+    received_.clear();
+    outgoing_.clear();
+    command_.clear();
+    blockTable_ = -1;
+    block_.clear();
+}
+
+bool ProjectorSimulator::FaultsActive() const {
+    return commands_ >= options_.faultsFrom &&
+           (options_.faultsFor == 0 || commands_ < options_.faultsFrom + options_.faultsFor);
+}
+
 std::optional<int> ProjectorSimulator::ValueOf(std::string_view code) const {
     const auto it = values_.find(std::string(code));
     if (it == values_.end()) {
@@ -188,6 +216,9 @@ void ProjectorSimulator::HandleByte(std::uint8_t byte, Nanos at) {
 }
 
 bool ProjectorSimulator::InjectError(const std::string& code) {
+    if (!FaultsActive()) {
+        return false;
+    }
     if (options_.errEvery > 0 && commands_ % options_.errEvery == 0) {
         return true;
     }
@@ -207,7 +238,7 @@ void ProjectorSimulator::HandleCommand(const std::string& command, Nanos at) {
     }
     ++commands_;
     Log("<< " + Printable(command));
-    if (options_.silent) {
+    if (options_.silent && FaultsActive()) {
         return;
     }
     if (at < warmUpEnd_) {
@@ -232,7 +263,7 @@ void ProjectorSimulator::HandleBlock(Nanos at) {
     std::vector<std::uint8_t> block(std::move(block_));
     block_.clear();
     lastBlockByte_ = at;
-    if (options_.silent) {
+    if (options_.silent && FaultsActive()) {
         return;
     }
     if (InjectError(std::string(kBlockErrCode))) {
@@ -305,6 +336,11 @@ std::string ProjectorSimulator::AnswerCommand(const std::string& command, Nanos 
 
 void ProjectorSimulator::SendAnswer(std::string answer, Nanos at) {
     ++answers_;
+    if (!FaultsActive()) {
+        Log(">> " + Printable(answer));
+        Queue(answer, at, 0);
+        return;
+    }
     if (options_.longEvery > 0 && answers_ % options_.longEvery == 0) {
         answer = std::string(kLongLineLength, 'X') + "\r";
     }
@@ -323,16 +359,20 @@ void ProjectorSimulator::SendAnswer(std::string answer, Nanos at) {
     const Nanos start = at + options_.delay;
     if (options_.splitGap > 0 && answer.size() > 1) {
         const std::size_t half = answer.size() / 2;
-        Queue(std::string_view(answer).substr(0, half), start);
-        Queue(std::string_view(answer).substr(half), start + options_.splitGap);
+        Queue(std::string_view(answer).substr(0, half), start, options_.byteGap);
+        Queue(std::string_view(answer).substr(half), start + options_.splitGap, options_.byteGap);
     } else {
-        Queue(answer, start);
+        Queue(answer, start, options_.byteGap);
     }
 }
 
-void ProjectorSimulator::Queue(std::string_view bytes, Nanos at) {
-    for (const char c : bytes) {
+void ProjectorSimulator::Queue(std::string_view bytes, Nanos at, Nanos gap) {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
         Nanos t = std::max(at, lastOut_);
+        if (i > 0) {
+            t = std::max(t, lastOut_ + gap);
+        }
         if (options_.wireTime) {
             t += ByteTime();
         }

@@ -49,6 +49,13 @@ struct SimulatorOptions {
     int longEvery = 0;                   // every Nth answer is replaced by an over-long line
     bool noise = false;                  // control bytes (0, LF, BEL) mixed into every answer
     int hangUpAfter = 0; // after N commands nothing more is heard or answered: HungUp()
+    Nanos byteGap = 0;   // > 0: every answer byte follows the previous one this late
+    // > 0: the line is cut (an adapter unplugged) once this many bytes arrived: Unplugged()
+    std::size_t unplugAfterBytes = 0;
+    // The faults above (but hang-up and unplug) disturb the commands from the `faultsFrom`th on
+    // (1 the first), and when `faultsFor` > 0 only that many of them.
+    int faultsFrom = 1;
+    int faultsFor = 0;
 };
 
 // The length of the over-long line of `longEvery`: more than any line buffer of the program.
@@ -83,6 +90,14 @@ public:
     // True once the projector has taken `hangUpAfter` commands and sent its last answer: the
     // line is to be closed (a moment later, so that the other side can read that answer).
     bool HungUp() const;
+    // True once `unplugAfterBytes` bytes have arrived: the line is to be cut at once.
+    bool Unplugged() const;
+    // How many more bytes the line carries before it is cut; nothing when it is never cut.
+    std::optional<std::size_t> BytesBeforeUnplug() const;
+    // The line is back after a hang-up or an unplug (a new terminal): what was on its way in
+    // either direction is lost, the projector keeps its values and tables, and it neither hangs
+    // up nor is unplugged again.
+    void ComeBack();
 
     // The good gamma blocks received, by table number: 257 bytes each (data and checksum).
     const std::array<std::optional<std::vector<std::uint8_t>>, kGammaTables>& GammaBlocks() const {
@@ -111,8 +126,11 @@ private:
     void HandleBlock(Nanos at);
     std::string AnswerCommand(const std::string& command, Nanos at);
     bool InjectError(const std::string& code);
+    // The faults disturb the command being handled (see `faultsFor`).
+    bool FaultsActive() const;
     void SendAnswer(std::string answer, Nanos at);
-    void Queue(std::string_view bytes, Nanos at);
+    // Answer bytes leaving from `at` on, each at least `gap` after the one before.
+    void Queue(std::string_view bytes, Nanos at, Nanos gap);
     Nanos ByteTime() const;
     void Log(const std::string& line) const;
 
@@ -130,6 +148,7 @@ private:
     int commands_ = 0;
     int answers_ = 0;
     std::size_t dropped_ = 0;
+    std::size_t bytesIn_ = 0; // bytes received at the projector's rate
     std::array<std::optional<std::vector<std::uint8_t>>, kGammaTables> gamma_;
 };
 

@@ -67,8 +67,19 @@ Faults:
   --garbage-every N     send a garbage line before every Nth answer
   --long-every N        replace every Nth answer by a line of 3000 characters
   --noise               mix control bytes (NUL, LF, BEL) into every answer
+  --byte-gap MS         send the bytes of every answer MS ms apart
+  --faults-from K       the faults above start with the Kth command (default 1; gamma
+                        blocks count as commands)
+  --faults-for N        the faults above disturb only N commands; the projector answers
+                        well afterwards
   --hang-up-after N     after answering N commands, hear nothing more and hang up (close
                         the terminal, 100 ms after the last answer) and end
+  --unplug-after-bytes N
+                        cut the line as an unplugged adapter does: close the terminal at once
+                        when N bytes have arrived (the rest of a write is lost) and end
+  --come-back-after MS  after a hang-up or an unplug, do not end: open a new terminal MS ms
+                        later, print its path as a further line, point --link at it and answer
+                        there (keeping the values and gamma tables), never cut again
 
 Running:
   --link PATH           also make PATH a symbolic link to the terminal (removed at the end)
@@ -126,6 +137,7 @@ struct Program {
     SimulatorOptions sim;
     std::string link;
     std::string dumpFile;
+    std::optional<Nanos> comeBackAfter;
     bool stdinExit = false;
     bool verbose = false;
 };
@@ -221,6 +233,16 @@ Program ParseArguments(int argc, char** argv) {
             p.sim.noise = true;
         } else if (option == "--hang-up-after") {
             p.sim.hangUpAfter = ToInt(option, value(), 1);
+        } else if (option == "--byte-gap") {
+            p.sim.byteGap = ToMs(option, value());
+        } else if (option == "--faults-from") {
+            p.sim.faultsFrom = ToInt(option, value(), 1);
+        } else if (option == "--faults-for") {
+            p.sim.faultsFor = ToInt(option, value(), 1);
+        } else if (option == "--unplug-after-bytes") {
+            p.sim.unplugAfterBytes = static_cast<std::size_t>(ToInt(option, value(), 1));
+        } else if (option == "--come-back-after") {
+            p.comeBackAfter = ToMs(option, value());
         } else if (option == "--link") {
             p.link = value();
         } else if (option == "--dump-gamma") {
@@ -311,26 +333,39 @@ void RemoveLinkIfOurs(const std::string& link, const std::string& target) {
     }
 }
 
-int Run(Program& program) {
-    Terminal terminal;
+// Makes `link` a symbolic link to the terminal at `target`; false after telling why.
+bool PointLink(const std::string& link, const std::string& target) {
+    struct stat st {};
+    if (lstat(link.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        unlink(link.c_str());
+    }
+    if (symlink(target.c_str(), link.c_str()) != 0) {
+        std::fprintf(stderr, "projector-sim: cannot make the link %s: %s\n", link.c_str(),
+                     std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+// Opens the terminal (again), points the link at it and prints its path; false after telling
+// why not.
+bool OpenLine(const Program& program, Terminal& terminal) {
     if (!terminal.Open()) {
         std::fprintf(stderr, "projector-sim: cannot open a pseudo-terminal: %s\n",
                      std::strerror(errno));
-        return 1;
+        terminal.Close();
+        return false;
     }
-    if (!program.link.empty()) {
-        struct stat st {};
-        if (lstat(program.link.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-            unlink(program.link.c_str());
-        }
-        if (symlink(terminal.path.c_str(), program.link.c_str()) != 0) {
-            std::fprintf(stderr, "projector-sim: cannot make the link %s: %s\n",
-                         program.link.c_str(), std::strerror(errno));
-            terminal.Close();
-            return 1;
-        }
+    if (!program.link.empty() && !PointLink(program.link, terminal.path)) {
+        terminal.Close();
+        return false;
     }
+    std::printf("%s\n", terminal.path.c_str());
+    std::fflush(stdout);
+    return true;
+}
 
+int Run(Program& program) {
     int wake[2];
     if (pipe(wake) != 0) {
         return 1;
@@ -360,30 +395,58 @@ int Run(Program& program) {
     simulator.onGammaBlock = [&](int) { dump(); };
     dump();
 
-    std::printf("%s\n", terminal.path.c_str());
-    std::fflush(stdout);
+    Terminal terminal;
+    if (!OpenLine(program, terminal)) {
+        return 1;
+    }
 
     std::vector<std::uint8_t> output; // answer bytes due and not yet taken by the terminal
     bool stdinOpen = program.stdinExit;
     std::optional<Nanos> hangUpAt; // when the terminal is closed after the last answer
+    std::optional<Nanos> backAt;   // while the line is cut: when it comes back
+    int status = 0;
     while (!gStop) {
         const Nanos now = NowNanos();
-        const auto due = simulator.Transmit(now);
-        output.insert(output.end(), due.begin(), due.end());
-        if (!output.empty()) {
-            const ssize_t n = write(terminal.master, output.data(), output.size());
-            if (n > 0) {
-                output.erase(output.begin(), output.begin() + n);
-            }
-        }
-        if (output.empty() && simulator.HungUp()) {
-            if (!hangUpAt) {
-                hangUpAt = now + kHangUpLinger;
-            } else if (now >= *hangUpAt) {
-                if (program.verbose) {
-                    std::fprintf(stderr, "projector-sim: hanging up\n");
-                }
+        if (backAt && now >= *backAt) {
+            backAt.reset();
+            if (!OpenLine(program, terminal)) {
+                status = 1;
                 break;
+            }
+            simulator.ComeBack();
+        }
+        if (terminal.master >= 0) {
+            bool cut = simulator.Unplugged();
+            if (!cut) {
+                const auto due = simulator.Transmit(now);
+                output.insert(output.end(), due.begin(), due.end());
+                if (!output.empty()) {
+                    const ssize_t n = write(terminal.master, output.data(), output.size());
+                    if (n > 0) {
+                        output.erase(output.begin(), output.begin() + n);
+                    }
+                }
+                if (output.empty() && simulator.HungUp()) {
+                    if (!hangUpAt) {
+                        hangUpAt = now + kHangUpLinger;
+                    } else if (now >= *hangUpAt) {
+                        cut = true;
+                    }
+                }
+            }
+            if (cut) {
+                if (program.verbose) {
+                    std::fprintf(stderr, "projector-sim: %s\n",
+                                 simulator.Unplugged() ? "unplugged" : "hanging up");
+                }
+                terminal.Close();
+                output.clear();
+                hangUpAt.reset();
+                if (!program.comeBackAfter) {
+                    break;
+                }
+                backAt = now + *program.comeBackAfter;
+                continue;
             }
         }
 
@@ -394,12 +457,17 @@ int Run(Program& program) {
         if (stdinOpen) {
             fds[2] = {STDIN_FILENO, POLLIN, 0};
         }
+        std::optional<Nanos> next;
+        if (terminal.master >= 0) {
+            next = simulator.NextEvent();
+        }
+        for (const auto& at : {hangUpAt, backAt}) {
+            if (at && (!next || *at < *next)) {
+                next = at;
+            }
+        }
         timespec timeout{};
         timespec* timeoutPointer = nullptr;
-        auto next = simulator.NextEvent();
-        if (hangUpAt && (!next || *hangUpAt < *next)) {
-            next = hangUpAt;
-        }
         if (next) {
             const Nanos wait = *next > now ? *next - now : 0;
             timeout.tv_sec = static_cast<time_t>(wait / 1000000000ULL);
@@ -415,7 +483,9 @@ int Run(Program& program) {
         }
         if (fds[0].revents & POLLIN) {
             std::uint8_t buffer[4096];
-            const ssize_t n = read(terminal.master, buffer, sizeof buffer);
+            // A line about to be cut carries only the bytes before the cut.
+            const std::size_t room = simulator.BytesBeforeUnplug().value_or(sizeof buffer);
+            const ssize_t n = read(terminal.master, buffer, std::min(sizeof buffer, room));
             if (n > 0) {
                 simulator.Receive(buffer, static_cast<std::size_t>(n), terminal.LineBaud(),
                                   NowNanos());
@@ -436,13 +506,13 @@ int Run(Program& program) {
     }
 
     dump();
-    terminal.Close();
+    terminal.Close(); // keeps the path of the last terminal
     if (!program.link.empty()) {
         RemoveLinkIfOurs(program.link, terminal.path);
     }
     close(wake[0]);
     close(wake[1]);
-    return 0;
+    return status;
 }
 
 } // namespace
