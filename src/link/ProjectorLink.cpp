@@ -173,9 +173,13 @@ bool CProjectorLink::OpenPort(PortEntry& port) {
         if (!port.handle) {
             return false;
         }
-        port.baudIndex = 0;
-        port.projectorName.clear();
-        port.baudRate = kBaudRates[0];
+        // A device that comes back after a hang-up is the same projector at the same rate.
+        if (!port.deviceLost) {
+            port.baudIndex = 0;
+            port.projectorName.clear();
+            port.baudRate = kBaudRates[0];
+        }
+        port.deviceLost = false;
     }
     currentPort_ = &port;
 
@@ -229,6 +233,9 @@ CommandId CProjectorLink::QueueCommand(const void* bytes, std::int32_t length, A
                                        std::int32_t pause, PortEntry* port) {
     if (!port) {
         port = currentPort_;
+    }
+    if (port && port->deviceLost && !scanning_) {
+        ReopenLostDevice(*port);
     }
     if (!port || !port->IsOpen() || length < 0 || (length > 0 && !bytes)) {
         return 0;
@@ -324,7 +331,15 @@ void CProjectorLink::ResetExchange(PortEntry& port) {
 
 void CProjectorLink::ClosePort(PortEntry& port) {
     port.handle.reset();
+    port.deviceLost = false;
     ResetExchange(port);
+}
+
+bool CProjectorLink::ReopenLostDevice(PortEntry& port) {
+    PortEntry* const current = currentPort_;
+    const bool opened = OpenPort(port);
+    currentPort_ = current;
+    return opened;
 }
 
 void CProjectorLink::ApplyAnswer(PortEntry& port, ExchangeResult result, const std::string& line,
@@ -561,8 +576,15 @@ ExchangeResult CProjectorLink::SendNext(PortEntry& port, ExchangeResult result) 
     }
 
     // Queue end.
-    if (port.cursor >= port.commandQueue.size() && !port.commandQueue.empty()) {
-        DropQueue(port);
+    if (port.cursor >= port.commandQueue.size() && !port.IsAwaitingAnswer()) {
+        if (!port.commandQueue.empty()) {
+            DropQueue(port);
+        }
+        // Nothing is queued or awaited: lines still held (a second answer, garbage after the
+        // last one) answer no command, and must not answer the next operation's first one.
+        port.receiveFill = 0;
+        port.receivePosition = 0;
+        port.partialLine.clear();
     }
     return result;
 }
@@ -632,6 +654,7 @@ bool CProjectorLink::Service() {
             // device that comes back is opened afresh.
             dropped = IsBusy(&port) || dropped;
             ClosePort(port);
+            port.deviceLost = true;
             continue;
         }
         if (result != ExchangeResult::TimedOut) {

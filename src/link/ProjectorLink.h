@@ -138,6 +138,9 @@ struct PortEntry {
     // 1 while the command at the cursor is being written; its write must finish before the
     // answer deadline.
     std::int32_t writing = 0;
+    // Closed because its device hung up (an unplugged adapter, a projector switched off at the
+    // mains): the next command queued on it opens the device again, at the same rate.
+    bool deviceLost = false;
 
     bool IsOpen() const { return handle != nullptr; }
     bool IsAwaitingAnswer() const { return pendingKind.has_value(); }
@@ -174,7 +177,8 @@ public:
     PortEntry* UsePort(std::int32_t comNumber);
 
     // Appends a command to a port's queue (null: the current port). Its id, by which Outcome
-    // tells how it ended; 0 (false) when there is no port or the port is closed.
+    // tells how it ended; 0 (false) when there is no port or the port is closed. A port whose
+    // device hung up is opened again first (outside a scan), keeping its rate and projector.
     CommandId QueueCommand(const void* bytes, std::int32_t length, AnswerKind kind,
                            std::int32_t pause, PortEntry* port = nullptr);
     // How a queued command ended so far; nothing when the id is unknown or so old that its
@@ -273,6 +277,8 @@ private:
     void DropQueue(PortEntry& port);
     // Closes the port's handle and forgets its exchange: no answer awaited, no queue.
     void ClosePort(PortEntry& port);
+    // Opens a port whose device hung up again; the current port stays what it was.
+    bool ReopenLostDevice(PortEntry& port);
     // The scan gives the port up: closed, no projector found on it.
     void GiveUpProbe(PortEntry& port);
     // Nothing received, awaited or queued any more: the state of a port just (re)opened.

@@ -253,6 +253,24 @@ TEST_F(ExchangeTest, ALineLeftInTheBufferAnswersTheNextCommand) {
     EXPECT_FALSE(link->IsBusy());
 }
 
+TEST_F(ExchangeTest, ALineLeftWhenTheQueueEndsAnswersNoLaterCommand) {
+    Connect();
+    Queue("MOUT   1\r", Plain);
+    Step();
+    line->Feed("GARBLED\rOK\r"); // garbage before the answer: the garbage completes the command
+    Step();
+    Step();
+    EXPECT_FALSE(link->IsBusy());
+    // The next operation's command waits for its own answer.
+    Queue("MOUT   2\r", Plain);
+    Step();
+    Step();
+    EXPECT_TRUE(link->IsBusy());
+    line->Feed("OK\r");
+    Step();
+    EXPECT_FALSE(link->IsBusy());
+}
+
 TEST_F(ExchangeTest, BytesArrivingWhileIdleAreLost) {
     Connect();
     line->Feed("OK\r");
@@ -591,26 +609,38 @@ TEST_F(ExchangeTest, OutcomesOfAHungUpPortAreDroppedAndOnlyTheRecentOnesAreKept)
     EXPECT_EQ(link->Outcome(last)->end, CommandEnd::Dropped);
 }
 
-TEST_F(ExchangeTest, HungUpDeviceIsOpenedAfreshWhenUsedAgain) {
+TEST_F(ExchangeTest, HungUpDeviceIsOpenedAgainAtItsRateByTheNextCommand) {
     Connect(3);
+    port->baudRate = 38400;
+    port->projectorName = "PJ-7";
+    ASSERT_TRUE(link->OpenPort(*port));
     Queue("MOUT????\r", Value);
     Step();
     line->hungUp = true;
     EXPECT_TRUE(Step());
     EXPECT_FALSE(link->IsBusy());
-    EXPECT_FALSE(Queue("MOUT????\r", Value)) << "a closed port takes no commands";
+    // The adapter is unplugged: its device is gone.
+    line->refuseOpen = true;
+    EXPECT_FALSE(Queue("MOUT????\r", Value)) << "no device takes the command";
+    EXPECT_EQ(link->CurrentPort(), port) << "a failed reopen keeps the current port";
 
-    // The adapter is plugged in again.
+    // It is plugged in again: the next command opens it afresh, at the rate it had.
+    line->refuseOpen = false;
     line->hungUp = false;
     line->Reply("MOUT????\r", "4\r");
-    ASSERT_EQ(link->UsePort(3), port);
+    EXPECT_TRUE(link->SendValue("MOUT", kNoValue, 0));
     EXPECT_EQ(line->openCount, 2);
-    EXPECT_TRUE(port->commandQueue.empty());
-    link->SendValue("MOUT", kNoValue, 0);
+    EXPECT_EQ(line->baudRate, 38400);
+    EXPECT_EQ(port->projectorName, "PJ-7");
     Step();
     Step();
     EXPECT_EQ(StatusOf("MOUT"), 4);
     EXPECT_FALSE(link->IsBusy());
+
+    // A port closed on purpose stays closed.
+    link->CloseOtherPorts(0);
+    EXPECT_FALSE(Queue("MOUT????\r", Value));
+    EXPECT_EQ(line->openCount, 2);
 }
 
 TEST_F(ExchangeTest, IdlePortThatHangsUpIsClosedWithoutAMessage) {
