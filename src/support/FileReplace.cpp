@@ -129,6 +129,15 @@ std::string DanglingLinkTarget(std::string path) {
 
 // The whole text into an open file from its start, cut to the text's length, on disk.
 int WriteInPlace(int fd, std::string_view text) {
+#ifdef __linux__
+    // Room for the whole text before its first byte lands: on a full disk (or past the process's
+    // file size limit) the save fails here and the file keeps what it held. A file system that
+    // cannot reserve room is written as before.
+    if (!text.empty() && ::fallocate(fd, 0, 0, static_cast<off_t>(text.size())) != 0 &&
+        errno != EOPNOTSUPP && errno != ENOSYS) {
+        return errno;
+    }
+#endif
     if (::lseek(fd, 0, SEEK_SET) < 0) {
         return errno;
     }
