@@ -3,6 +3,7 @@
 #include "ProjectorSimulator.h"
 #include "gamma/GammaTransfer.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <optional>
@@ -16,7 +17,8 @@ std::string BuiltProgramDir() {
 }
 
 SimulatorLink::SimulatorLink(const std::vector<std::string>& simOptions, int baud,
-                             const std::string& simStderrFile) {
+                             const std::string& simStderrFile,
+                             const std::map<std::string, std::int32_t>& env) {
     std::vector<std::string> argv{BuiltProgramDir() + "/projector-sim", "--stdin-exit"};
     argv.insert(argv.end(), simOptions.begin(), simOptions.end());
     sim_ =
@@ -27,7 +29,13 @@ SimulatorLink::SimulatorLink(const std::vector<std::string>& simOptions, int bau
         return;
     }
     settings_.WriteText(kPortsSection, "SYSTEM", "0");
-    settings_.WriteText(kPortsSection, "COM1", *path);
+    const auto link = std::find(simOptions.begin(), simOptions.end(), "--link");
+    settings_.WriteText(kPortsSection, "COM1",
+                        link != simOptions.end() && link + 1 != simOptions.end() ? *(link + 1)
+                                                                                 : *path);
+    for (const auto& [key, value] : env) {
+        settings_.SetInt(kEnvSection, key, value);
+    }
     PosixPortHost host;
     host.consoleList = (host_.Path() / "console-active").string();
     host.port.lockFolder = host_.Path().string();

@@ -32,14 +32,18 @@ public:
 // simulator's terminal at `baud` outside the scanning mode.
 class SimulatorLink {
 public:
-    // `simOptions` are added to the simulator's command line.
+    // `simOptions` are added to the simulator's command line; when they name a --link, COM1 is
+    // that link (so a terminal the simulator opens anew is found there). `env` holds link
+    // settings of the profile section ENV.
     SimulatorLink(const std::vector<std::string>& simOptions, int baud,
-                  const std::string& simStderrFile = {});
+                  const std::string& simStderrFile = {},
+                  const std::map<std::string, std::int32_t>& env = {});
 
     // Empty when the simulator runs and the port is open, else what went wrong.
     const std::string& Error() const { return error_; }
     CProjectorLink& Link() { return *link_; }
     PortEntry* Port() { return port_; }
+    PosixSerialPortFactory& PortFactory() { return *ports_; }
     ChildProcess& Simulator() { return *sim_; }
     const std::vector<int>& Messages() const { return notifier_.messages; }
 

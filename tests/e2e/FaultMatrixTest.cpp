@@ -1,0 +1,688 @@
+// The fault matrix. Each row makes one fault happen to the real program: its link on the POSIX
+// serial port against projector-sim on a pseudo-terminal, with the gamma editor offscreen where
+// the row is about what the user sees, or the gamma and settings files in folders that cannot
+// take them. Every row checks that the program ends the operation within a bound, tells the user
+// what it should, leaves the curves in memory as they were, and that the next operation works.
+//
+// With TONEDESK_RELIABILITY_REPORT=FILE the rows that ran are written to FILE as a table
+// (scripts/fault-matrix.sh makes docs/RELIABILITY.md so).
+
+#include "ProjectorSimulator.h"
+#include "common/ChildProcess.h"
+#include "common/FakeSerialPort.h"
+#include "common/GuiTestKit.h"
+#include "common/SimulatorLink.h"
+#include "gamma/GammaFile.h"
+#include "gamma/ui/GammaDialog.h"
+#include "link/SettingsFileActions.h"
+#include "link/SettingsSave.h"
+#include "support/Settings.h"
+#include "support/ui/ResourceBundle.h"
+
+#include <QAbstractButton>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace tonedesk::test {
+namespace {
+
+using namespace std::chrono_literals;
+using SteadyTime = std::chrono::steady_clock;
+
+// Link settings that make a missing answer show within half a second, and a short power grace.
+const std::map<std::string, std::int32_t> kQuickLink{
+    {"REC_TIMEOUT_ON", 500}, {"REC_TIMEOUT_OFF", 500}, {"POWERON_WAIT", 1000}};
+// No operation of a row may take longer: beyond it the program counts as hung.
+constexpr auto kBound = 20s;
+
+// One line of the report.
+struct Report {
+    std::string fault{}, made{}, sees{}, time{}, curves{}, next{}, result{};
+};
+
+std::vector<Report>& Reports() {
+    static std::vector<Report> reports;
+    return reports;
+}
+
+std::string Cell(std::string text) {
+    for (char& c : text) {
+        if (c == '|' || c == '\n' || c == '\r') {
+            c = c == '|' ? '/' : ' ';
+        }
+    }
+    return text;
+}
+
+// Writes the report when the run ends.
+class ReportWriter final : public testing::Environment {
+public:
+    void TearDown() override {
+        const char* path = std::getenv("TONEDESK_RELIABILITY_REPORT");
+        if (!path || Reports().empty()) {
+            return;
+        }
+        std::ofstream out(path, std::ios::app);
+        for (const Report& r : Reports()) {
+            out << "| " << Cell(r.fault) << " | " << Cell(r.made) << " | " << Cell(r.sees) << " | "
+                << Cell(r.time) << " | " << Cell(r.curves) << " | " << Cell(r.next) << " | "
+                << Cell(r.result) << " |\n";
+        }
+    }
+};
+[[maybe_unused]] testing::Environment* const kReportWriter =
+    testing::AddGlobalTestEnvironment(new ReportWriter);
+
+std::string Ms(SteadyTime::duration d) {
+    return std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(d).count()) + " ms";
+}
+
+// The first sentence of a text the user is shown.
+std::string Gist(const QString& text) {
+    std::string s = text.toStdString();
+    const auto end = s.find_first_of(".:\n");
+    return "\"" + s.substr(0, end == std::string::npos ? s.size() : end) + "\"";
+}
+
+std::string Gist(int messageId) {
+    return std::to_string(messageId) + " " + Gist(LoadString(messageId));
+}
+
+// Fills in the row's result once its checks ran, and files the report.
+void File(Report report) {
+    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+    if (report.result.empty()) {
+        report.result = info->result()->Failed() ? "FAILED" : "pass";
+    }
+    Reports().push_back(std::move(report));
+}
+
+// Two presets with control points, the banks' curves.
+GammaFileTable Preset(int lift) {
+    GammaFileTable table = GammaFileTable::Identity();
+    for (int channel = 0; channel < kChannelCount; ++channel) {
+        for (int line : {0, 64, 128, 192, 255}) {
+            table.At(channel, line) =
+                kControlPointMark + std::clamp(4 * line + lift * (channel + 1), 0, 1023);
+        }
+    }
+    return table;
+}
+
+bool SameCurves(const GammaTable& a, const GammaTable& b) {
+    for (int c = 0; c < kChannelCount; ++c) {
+        if (a.levels[c] != b.levels[c] || !a.points[c].SamePoints(b.points[c])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Faults on the line, met by a gamma write of the editor.
+
+// What the editor shows once the write ended.
+enum class Shown { Nothing, NotConfirmed, NotQueued };
+
+struct LineRow {
+    const char* name;
+    const char* fault;
+    const char* made;
+    std::vector<std::string> sim; // projector-sim's fault options
+    std::vector<int> messages;    // the link's messages (4102 as the frame shows it, 4105)
+    Shown shown;
+    // The line comes back (a new terminal) before the next write; without it, and when the
+    // projector hung up, the next write is refused at once.
+    bool nextRefused = false;
+};
+
+class LineFault : public GuiTest, public testing::WithParamInterface<LineRow> {
+protected:
+    void Start(std::vector<std::string> simOptions) {
+        // A block the projector still awaits after the write was dropped is given up before the
+        // user's next write.
+        simOptions.insert(simOptions.end(),
+                          {"--verbose", "--dump-gamma", dump.string(), "--block-timeout", "300",
+                           "--link", (temp.Path() / "projector").string()});
+        sim = std::make_unique<SimulatorLink>(simOptions, 38400, (temp.Path() / "sim.log").string(),
+                                              kQuickLink);
+        ASSERT_EQ(sim->Error(), "");
+        sim->Link().Model().presetGamma[0] = Preset(30);
+        sim->Link().Model().presetGamma[1] = Preset(-20);
+        dialog = std::make_unique<CGammaDialog>(sim->Link(), settings, notifier, prompts);
+        Run();
+        ASSERT_TRUE(dialog->isEnabled());
+        ASSERT_TRUE(messages.empty() && prompts.shown.empty()) << "the line was not well";
+    }
+
+    // Services the link as the frame's timer does (a dropped queue is message 4102) and ticks
+    // the editor every 50 ms, until the editor is ready for input again. How long it took.
+    SteadyTime::duration Run() {
+        const auto start = SteadyTime::now();
+        auto nextTick = start;
+        for (;;) {
+            if (sim->Link().Service()) {
+                messages.push_back(kMessageQueueDropped);
+            }
+            const auto now = SteadyTime::now();
+            if (now >= nextTick) {
+                dialog->OnTimer();
+                nextTick = now + 50ms;
+                if (!dialog->Pending() && !sim->Link().IsBusy()) {
+                    return now - start;
+                }
+            }
+            if (now - start > kBound) {
+                ADD_FAILURE() << "the editor was still busy after " << Ms(now - start);
+                return now - start;
+            }
+            std::this_thread::sleep_for(1ms);
+        }
+    }
+
+    // Writes the active bank; how long until the editor took input again.
+    SteadyTime::duration WriteAll() {
+        messages.clear();
+        linkMessagesBefore = sim->Messages().size();
+        prompts.shown.clear();
+        FindControl<QAbstractButton>(dialog.get(), kGammaWriteAll)->click();
+        return Run();
+    }
+
+    std::vector<int> Messages() const {
+        std::vector<int> all = messages;
+        all.insert(all.end(), sim->Messages().begin() + linkMessagesBefore, sim->Messages().end());
+        std::sort(all.begin(), all.end());
+        return all;
+    }
+
+    std::string Sees() const {
+        std::string text;
+        for (int id : Messages()) {
+            text += (text.empty() ? "" : "; ") + Gist(id);
+        }
+        for (const QString& shown : prompts.shown) {
+            text += (text.empty() ? "editor: " : "; editor: ") + Gist(shown);
+        }
+        return text.empty() ? "nothing (the write is confirmed)" : text;
+    }
+
+    MemorySettings settings;
+    RecordingNotifier notifier;
+    RecordingPrompts prompts;
+    std::filesystem::path dump = temp.Path() / "gamma.txt";
+    std::unique_ptr<SimulatorLink> sim;
+    std::unique_ptr<CGammaDialog> dialog;
+    std::vector<int> messages; // shown by the frame for the link since the last write
+    std::size_t linkMessagesBefore = 0;
+};
+
+TEST_P(LineFault, EndsInTimeTellsTheUserKeepsTheCurvesAndTheNextWriteWorks) {
+    const LineRow& row = GetParam();
+    Report report{row.fault, row.made};
+    Start(row.sim);
+    if (HasFatalFailure()) {
+        return File(report);
+    }
+    const GammaTable before = dialog->Graph().Active();
+
+    const auto took = WriteAll();
+    EXPECT_LT(took, kBound);
+    report.time = Ms(took);
+    report.sees = Sees();
+    EXPECT_EQ(Messages(), row.messages);
+    if (row.shown == Shown::Nothing) {
+        EXPECT_TRUE(prompts.shown.empty()) << report.sees;
+    } else {
+        const int id = row.shown == Shown::NotConfirmed ? 4112 : 4113;
+        const QString start = LoadString(id).left(30);
+        ASSERT_EQ(prompts.shown.size(), 1u) << report.sees;
+        EXPECT_TRUE(prompts.shown[0].contains(start)) << report.sees;
+    }
+    EXPECT_TRUE(dialog->isEnabled());
+    const bool kept = SameCurves(before, dialog->Graph().Active());
+    EXPECT_TRUE(kept);
+    report.curves = kept ? "yes" : "NO";
+
+    // The next write, half a second later: the fault is over, or the projector is gone.
+    if (std::find(row.sim.begin(), row.sim.end(), "--come-back-after") != row.sim.end()) {
+        ASSERT_TRUE(sim->Simulator().ReadLine(10s)) << "the line did not come back";
+    }
+    std::this_thread::sleep_for(500ms);
+    const auto nextTook = WriteAll();
+    if (row.nextRefused) {
+        EXPECT_TRUE(Messages().empty());
+        ASSERT_EQ(prompts.shown.size(), 1u);
+        EXPECT_TRUE(prompts.shown[0].contains(LoadString(4113).left(30)));
+        EXPECT_LT(nextTook, 1s);
+        report.next = "refused at once (" + Ms(nextTook) + "): " + Gist(prompts.shown[0]);
+    } else {
+        EXPECT_TRUE(Messages().empty()) << Sees();
+        EXPECT_TRUE(prompts.shown.empty()) << Sees();
+        EXPECT_EQ(sim->Simulator().Stop(10s), 0);
+        EXPECT_EQ(TempDir::Read(dump),
+                  ExpectedGammaDump(dialog->Graph().ActiveBank(), before, kAllChannels));
+        report.next = "yes: 12 blocks confirmed and stored (" + Ms(nextTook) + ")";
+    }
+    EXPECT_TRUE(SameCurves(before, dialog->Graph().Active()));
+    File(report);
+}
+
+// Commands the projector counts: 1 the editor's power query, then the write's 12 entries,
+// announce and block in turn (2 "GAMM   0", 3 block 0, 4 "GAMM   1", ...).
+const LineRow kLineRows[] = {
+    {"ErrBurstShorterThanRetry",
+     "ERR burst shorter than RETRY",
+     "--err BLOCK:2: the first block refused twice",
+     {"--faults-from", "2", "--err", "BLOCK:2"},
+     {},
+     Shown::Nothing},
+    {"ErrBurstOfRetry",
+     "ERR burst of RETRY (3) answers",
+     "--err BLOCK:3: the first block refused three times",
+     {"--faults-from", "2", "--err", "BLOCK:3"},
+     {kMessageTransferRejected},
+     Shown::NotConfirmed},
+    {"Silence",
+     "silence",
+     "--silent for 3 commands from the first announce",
+     {"--faults-from", "2", "--faults-for", "3", "--silent"},
+     {kMessageQueueDropped},
+     Shown::NotConfirmed},
+    {"ByteByByte",
+     "answers split byte by byte",
+     "--byte-gap 4: each answer byte 4 ms apart",
+     {"--faults-from", "2", "--byte-gap", "4"},
+     {},
+     Shown::Nothing},
+    {"SlowAnswers",
+     "slow answers",
+     "--delay 150 (the answer time-out is 500 ms)",
+     {"--faults-from", "2", "--delay", "150"},
+     {},
+     Shown::Nothing},
+    {"GarbageAndLongLines",
+     "garbage and over-long lines",
+     "--garbage-every 3 --long-every 5 for the write's 12 commands",
+     {"--faults-from", "2", "--faults-for", "12", "--garbage-every", "3", "--long-every", "5"},
+     {},
+     Shown::NotConfirmed},
+    {"ControlBytesAndNoise",
+     "control bytes and line noise",
+     "--noise: NUL, LF and BEL before every answer byte",
+     {"--faults-from", "2", "--noise"},
+     {},
+     Shown::Nothing},
+    {"HangUpMidWrite",
+     "hang-up in the middle of a gamma write",
+     "--hang-up-after 4: the terminal closed after \"GAMM   1\" was answered",
+     {"--hang-up-after", "4"},
+     {kMessageQueueDropped},
+     Shown::NotConfirmed,
+     true},
+    {"ComesBackAfterHangUp",
+     "the simulator coming back after a hang-up",
+     "--hang-up-after 4 --come-back-after 300: a new terminal behind the same port name",
+     {"--hang-up-after", "4", "--come-back-after", "300"},
+     {kMessageQueueDropped},
+     Shown::NotConfirmed},
+    {"UnpluggedMidWrite",
+     "USB adapter unplugged during a write",
+     "--unplug-after-bytes 384: the pseudo-terminal master closed 100 bytes into block 1, "
+     "plugged in again 300 ms later",
+     {"--unplug-after-bytes", "384", "--come-back-after", "300"},
+     {kMessageQueueDropped},
+     Shown::NotConfirmed},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, LineFault, testing::ValuesIn(kLineRows),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+// ---------------------------------------------------------------------------------------------
+// Faults of the link that no gamma write meets.
+
+TEST(LinkFault, PowerGracePeriodWaitsForAProjectorWarmingUp) {
+    // Switched on from off, the projector answers nothing for 1200 ms; with RETRY 3 and a
+    // 400 ms time-out the query would be dropped before that, were it not for the grace period.
+    Report report{"the power grace period",
+                  "--power 0 --warm-up 1200; \"POWR   1\" then \"POWR????\" with a 400 ms "
+                  "time-out and POWERON_WAIT 1000",
+                  "", "", "n/a (no curves involved)"};
+    SimulatorLink sim({"--power", "0", "--warm-up", "1200"}, 38400, {},
+                      {{"REC_TIMEOUT_ON", 400}, {"REC_TIMEOUT_OFF", 400}, {"POWERON_WAIT", 1000}});
+    ASSERT_EQ(sim.Error(), "");
+    CProjectorLink& link = sim.Link();
+    const auto start = SteadyTime::now();
+    ASSERT_TRUE(link.QueueCommand("POWR   1\r", 9, AnswerKind::Plain, 0));
+    ASSERT_TRUE(link.SendValue("POWR", kNoValue, 0));
+    const bool dropped = sim.ServiceUntilIdle(kBound);
+    const auto took = SteadyTime::now() - start;
+    EXPECT_FALSE(dropped);
+    EXPECT_TRUE(sim.Messages().empty());
+    EXPECT_EQ(link.Status().FindOrAdd(CodeKey("POWR")).value, 1);
+    EXPECT_GE(took, 1000ms) << "answered before the warm-up ended?";
+    EXPECT_LT(took, kBound);
+    report.time = Ms(took);
+    report.sees = dropped ? "4102" : "nothing: the query is answered 1 once the projector is up";
+
+    ASSERT_TRUE(link.SendValue("MOUT", kNoValue, 0));
+    const auto nextStart = SteadyTime::now();
+    EXPECT_FALSE(sim.ServiceUntilIdle(kBound));
+    EXPECT_EQ(link.Status().FindOrAdd(CodeKey("MOUT")).value, 0);
+    report.next = "yes: \"MOUT????\" answered (" + Ms(SteadyTime::now() - nextStart) + ")";
+    File(report);
+}
+
+TEST(LinkFault, PortTakenByAnotherProgramIsRefusedWithTheReason) {
+    Report report{"a port taken by another program",
+                  "a second process holds an exclusive lock (flock) on the terminal", "", "",
+                  "n/a (no curves involved)"};
+    SimulatorLink sim({}, 38400);
+    ASSERT_EQ(sim.Error(), "");
+    CProjectorLink& link = sim.Link();
+    const std::string device = sim.PortFactory().DevicePath(1);
+    link.CloseOtherPorts(-1);
+
+    ChildProcess holder({"/usr/bin/python3", "-c",
+                         "import fcntl, os, sys\n"
+                         "fd = os.open(sys.argv[1], os.O_RDWR | os.O_NOCTTY)\n"
+                         "fcntl.flock(fd, fcntl.LOCK_EX)\n"
+                         "print('held', flush=True)\n"
+                         "sys.stdin.read()\n",
+                         device});
+    ASSERT_EQ(holder.ReadLine(10s), "held");
+    const auto start = SteadyTime::now();
+    EXPECT_EQ(link.UsePort(1), nullptr);
+    const auto took = SteadyTime::now() - start;
+    const std::string reason = sim.PortFactory().LastOpenFailure();
+    EXPECT_NE(reason.find("in use by another program"), std::string::npos) << reason;
+    EXPECT_FALSE(link.SendValue("POWR", kNoValue, 0)) << "nothing is queued on a port not open";
+    report.time = Ms(took);
+    report.sees = "the port is refused: \"" + reason + "\" (tonedesk-cli prints it; the scan " +
+                  "leaves the port out)";
+
+    holder.Stop(10s);
+    PortEntry* port = link.UsePort(1);
+    ASSERT_NE(port, nullptr) << sim.PortFactory().LastOpenFailure();
+    port->baudRate = 38400;
+    ASSERT_TRUE(link.OpenPort(*port));
+    ASSERT_TRUE(link.SendValue("POWR", kNoValue, 0));
+    EXPECT_FALSE(sim.ServiceUntilIdle(kBound));
+    EXPECT_EQ(link.Status().FindOrAdd(CodeKey("POWR")).value, 1);
+    report.next = "yes: once the other program let go, the port opens and \"POWR????\" is "
+                  "answered";
+    File(report);
+}
+
+TEST(LinkFault, ProjectorSwitchedOffDuringAControlPanelPoll) {
+    File({"a projector switched off during a control-panel poll", "-", "-", "-", "-", "-",
+          "not yet run: the control panel's pages are not in this build yet"});
+    GTEST_SKIP() << "the control panel's pages are not in this build yet";
+}
+
+// ---------------------------------------------------------------------------------------------
+// Files.
+
+// A folder of its own small file system (tmpfs), when this process may mount one.
+class SmallVolume {
+public:
+    explicit SmallVolume(std::filesystem::path dir, const char* size = "size=64k")
+        : dir_(std::move(dir)) {
+        std::filesystem::create_directories(dir_);
+        mounted_ = ::mount("tmpfs", dir_.c_str(), "tmpfs", 0, size) == 0;
+        if (!mounted_) {
+            why_ = std::string("no tmpfs could be mounted: ") + std::strerror(errno);
+        }
+    }
+    ~SmallVolume() {
+        if (mounted_) {
+            ::umount2(dir_.c_str(), MNT_DETACH);
+        }
+    }
+    bool Mounted() const { return mounted_; }
+    const std::string& Why() const { return why_; }
+    // Writes a filler file until the volume is full.
+    void Fill() const {
+        std::FILE* f = std::fopen((dir_ / "filler").c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        const std::string block(4096, 'x');
+        while (std::fwrite(block.data(), 1, block.size(), f) == block.size()) {
+        }
+        std::fclose(f);
+        std::FILE* g = std::fopen((dir_ / "filler2").c_str(), "wb");
+        if (g) {
+            while (std::fputc('x', g) != EOF && std::fflush(g) == 0) {
+            }
+            std::fclose(g);
+        }
+    }
+    bool MakeReadOnly() const {
+        return ::mount(nullptr, dir_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+    }
+
+private:
+    std::filesystem::path dir_;
+    bool mounted_ = false;
+    std::string why_;
+};
+
+// A file size limit for this process in place of a full disk: writes beyond it fail (EFBIG).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = old_;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+
+private:
+    rlimit old_{};
+    void (*oldHandler_)(int) = nullptr;
+};
+
+enum class Saved { Gamma, Settings };
+
+struct SaveRow {
+    const char* name;
+    const char* fault;
+    Saved what;
+    bool existing; // a file is there already (it must stay intact)
+};
+
+class SaveFault : public GuiTest, public testing::WithParamInterface<SaveRow> {
+protected:
+    void SetUp() override {
+        GuiTest::SetUp();
+        line = ports.AddLine(1);
+        line->Reply("POWR????\r", "1\r");
+        line->Reply("BRIT????\r", "50\r");
+        line->Reply("CONT????\r", "-10\r");
+        link.StopScanning();
+        ASSERT_NE(link.UsePort(1), nullptr);
+        ASSERT_EQ(
+            link.Model().ParseModelText(
+                "[PROPERTY]\r\nPROJECTOR_NAME=DEMO\r\n[SAVE]\r\nCOMMAND=BRIT CONT\r\n", "DEMO-100"),
+            1);
+        link.Model().presetGamma[0] = Preset(40);
+        dialog = std::make_unique<CGammaDialog>(
+            link, settings, notifier, prompts,
+            [this](const std::string&, const std::string&) -> std::optional<GammaSaveChoice> {
+                return GammaSaveChoice{target, true};
+            });
+        Settle();
+    }
+
+    void Settle() {
+        for (int ms = 0; ms < 10000 && link.IsBusy(); ++ms) {
+            clock.Advance(1);
+            link.Service();
+        }
+        dialog->OnTimer();
+    }
+
+    // Saves into `target` as the user does; how long it took.
+    SteadyTime::duration Save() {
+        notifier.fileErrors.clear();
+        const auto start = SteadyTime::now();
+        if (GetParam().what == Saved::Gamma) {
+            FindControl<QAbstractButton>(dialog.get(), kGammaSaveFile)->click();
+        } else {
+            PrepareSettingsSave(link, settings, target);
+            CSettingsSave save;
+            EXPECT_TRUE(save.Start(link, target, "DEMO-100"));
+            SaveState state = SaveState::Running;
+            for (int ms = 0; ms < 10000 && state == SaveState::Running; ++ms) {
+                clock.Advance(1);
+                link.Service();
+                state = save.Poll(link, notifier);
+            }
+            EXPECT_EQ(state, notifier.fileErrors.empty() ? SaveState::Written : SaveState::Failed);
+        }
+        return SteadyTime::now() - start;
+    }
+
+    std::string target;
+    MemorySettings settings;
+    ManualClock clock;
+    FakeSerialPortFactory ports;
+    RecordingNotifier notifier;
+    RecordingPrompts prompts;
+    CProjectorLink link{settings, clock, ports, notifier};
+    std::shared_ptr<FakeLine> line;
+    std::unique_ptr<CGammaDialog> dialog;
+};
+
+constexpr const char* kOldContent = "DEMO-100\r\nBRIT  12\r\n";
+
+TEST_P(SaveFault, LeavesTheOldFileIntactAndSaysWhy) {
+    const SaveRow& row = GetParam();
+    const char* kind = row.what == Saved::Gamma ? "gamma file" : "settings file";
+    Report report{std::string(row.fault) + ", " + kind + (row.existing ? " over an old one" : "")};
+    const auto dir = temp.Path() / "volume";
+    SmallVolume volume(dir);
+    target = (dir / (row.what == Saved::Gamma ? "curves.gam" : "settings.txt")).string();
+    std::unique_ptr<FileSizeLimit> limit;
+    const std::string fault = row.name;
+    std::string secondName;
+    if (row.existing) {
+        std::ofstream(target, std::ios::binary) << kOldContent;
+    }
+    if (fault.starts_with("Full")) {
+        if (fault == "FullFolderSecondName") {
+            // A file with a second name is rewritten in place, not replaced.
+            secondName = (dir / "other-name").string();
+            std::filesystem::create_hard_link(target, secondName);
+        }
+        if (volume.Mounted()) {
+            volume.Fill();
+            report.made = "a 64 KiB tmpfs filled up";
+        } else {
+            limit = std::make_unique<FileSizeLimit>(16);
+            report.made = "injected: a 16-byte file size limit (setrlimit) in place of a full "
+                          "disk (" +
+                          volume.Why() + ")";
+        }
+        if (!secondName.empty()) {
+            report.made += "; the old file has a second name (hard link)";
+        }
+    } else if (fault.starts_with("ReadOnly")) {
+        if (volume.Mounted()) {
+            ASSERT_TRUE(volume.MakeReadOnly());
+            report.made = "a tmpfs remounted read-only";
+        } else if (::geteuid() != 0) {
+            std::filesystem::permissions(dir, std::filesystem::perms::owner_read |
+                                                  std::filesystem::perms::owner_exec);
+            report.made = "a folder without write permission (chmod 500)";
+        } else {
+            report.result = "skipped: " + volume.Why();
+            File(report);
+            GTEST_SKIP() << volume.Why();
+        }
+    } else if (fault.starts_with("CannotReplace")) {
+        // The old file is a mount point: it can be written, but nothing can be renamed over it.
+        if (::mount(target.c_str(), target.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+            report.result = std::string("skipped: cannot bind-mount the file over itself: ") +
+                            std::strerror(errno);
+            File(report);
+            GTEST_SKIP() << report.result;
+        }
+        report.made = "the old file is a bind mount of itself (a rename over it fails)";
+    }
+
+    const GammaTable before = dialog->Graph().Active();
+    const auto took = Save();
+    limit.reset();
+    EXPECT_LT(took, kBound);
+    report.time = Ms(took);
+    ASSERT_EQ(notifier.fileErrors.size(), 1u) << "the user was not told";
+    EXPECT_EQ(notifier.fileErrors[0].fileName, target);
+    report.sees =
+        "file error box: " + notifier.fileErrors[0].fileName.substr(dir.string().size() + 1) +
+        ": \"" + notifier.fileErrors[0].reason + "\"";
+    bool intact = true;
+    if (row.existing) {
+        intact = TempDir::Read(target) == kOldContent &&
+                 (secondName.empty() || TempDir::Read(secondName) == kOldContent);
+        EXPECT_TRUE(intact) << "the old file was damaged";
+        report.sees += intact ? "; the old file intact" : "; the old file DAMAGED";
+    } else {
+        EXPECT_FALSE(std::filesystem::exists(target)) << "a partial file was left";
+    }
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find(".tmp") != std::string::npos) {
+            left.push_back(name);
+        }
+    }
+    EXPECT_TRUE(left.empty()) << "temporary file left: " << left.front();
+    const bool kept = SameCurves(before, dialog->Graph().Active());
+    EXPECT_TRUE(kept);
+    report.curves = kept ? "yes" : "NO";
+    if (fault.starts_with("CannotReplace")) {
+        ::umount2(target.c_str(), MNT_DETACH);
+    }
+
+    // The next save, into a folder that takes it.
+    target = (temp.Path() / "good").string();
+    Save();
+    EXPECT_TRUE(notifier.fileErrors.empty());
+    EXPECT_TRUE(std::filesystem::exists(target));
+    report.next = "yes: saved into another folder";
+    File(report);
+}
+
+const SaveRow kSaveRows[] = {
+    {"FullFolderNewGamma", "full folder", Saved::Gamma, false},
+    {"FullFolderOldGamma", "full folder", Saved::Gamma, true},
+    {"FullFolderNewSettings", "full folder", Saved::Settings, false},
+    {"FullFolderOldSettings", "full folder", Saved::Settings, true},
+    {"FullFolderSecondName", "full folder", Saved::Gamma, true},
+    {"ReadOnlyGamma", "read-only folder", Saved::Gamma, true},
+    {"ReadOnlySettings", "read-only folder", Saved::Settings, true},
+    {"CannotReplaceGamma", "a file that cannot be replaced", Saved::Gamma, true},
+    {"CannotReplaceSettings", "a file that cannot be replaced", Saved::Settings, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, SaveFault, testing::ValuesIn(kSaveRows),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+} // namespace
+} // namespace tonedesk::test
