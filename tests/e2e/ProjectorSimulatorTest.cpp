@@ -237,6 +237,48 @@ TEST(ProjectorSimulator, HangsUpAfterAnsweringNCommands) {
     EXPECT_EQ(sim.commandsReceived(), 2);
 }
 
+TEST(ProjectorSimulator, FaultsConfinedToASpanOfCommandsAnswerByteByByte) {
+    SimulatorOptions options;
+    options.silent = true;
+    options.byteGap = 3 * kMs;
+    options.faultsFrom = 2;
+    options.faultsFor = 1;
+    ProjectorSimulator sim(options);
+    EXPECT_EQ(Exchange(sim, "POWR????\r", 0), "1\r") << "before the span: well";
+    EXPECT_EQ(Exchange(sim, "POWR????\r", 0), "") << "in the span: silent";
+    EXPECT_EQ(Exchange(sim, "POWR????\r", 0), "1\r") << "after the span: well";
+
+    options.silent = false;
+    options.faultsFor = 0;
+    ProjectorSimulator slow(options);
+    Exchange(slow, "POWR????\r", 0);
+    EXPECT_EQ(Exchange(slow, "TNAM   1\r", 0), "D");
+    EXPECT_EQ(AsText(slow.Transmit(5 * kMs)), "E");
+    EXPECT_EQ(slow.NextEvent(), 6 * kMs);
+}
+
+TEST(ProjectorSimulator, UnplugCutsTheLineAtAByteCountAndComingBackEndsTheCuts) {
+    SimulatorOptions options;
+    options.unplugAfterBytes = 12;
+    options.hangUpAfter = 5;
+    ProjectorSimulator sim(options);
+    EXPECT_EQ(sim.BytesBeforeUnplug(), 12u);
+    Exchange(sim, "POWR????\r", 0);
+    EXPECT_EQ(sim.BytesBeforeUnplug(), 3u);
+    EXPECT_FALSE(sim.Unplugged());
+    sim.Receive(reinterpret_cast<const std::uint8_t*>("GAM"), 3, 38400, 0);
+    EXPECT_TRUE(sim.Unplugged());
+
+    sim.ComeBack();
+    EXPECT_FALSE(sim.Unplugged());
+    EXPECT_EQ(sim.BytesBeforeUnplug(), std::nullopt);
+    EXPECT_EQ(Exchange(sim, "POWR????\r", 0), "1\r") << "the half command was lost";
+    for (int i = 0; i < 5; ++i) {
+        Exchange(sim, "POWR????\r", 0);
+    }
+    EXPECT_FALSE(sim.HungUp());
+}
+
 TEST(ProjectorSimulator, GammaDumpListsReceivedTablesInOrderAsHex) {
     std::array<std::optional<std::vector<std::uint8_t>>, kGammaTables> blocks;
     EXPECT_EQ(FormatGammaDump(blocks), "");
