@@ -282,6 +282,10 @@ TEST_P(LineFault, EndsInTimeTellsTheUserKeepsTheCurvesAndTheNextWriteWorks) {
     EXPECT_EQ(Messages(), row.messages);
     if (row.shown == Shown::Nothing) {
         EXPECT_TRUE(prompts.shown.empty()) << report.sees;
+        // A write the user is not warned about is in the projector, whole.
+        EXPECT_EQ(TempDir::Read(dump),
+                  ExpectedGammaDump(dialog->Graph().ActiveBank(), before, kAllChannels))
+            << TempDir::Read(temp.Path() / "sim.log");
     } else {
         const int id = row.shown == Shown::NotConfirmed ? 4112 : 4113;
         const QString start = LoadString(id).left(30);
@@ -348,6 +352,12 @@ const LineRow kLineRows[] = {
      "slow answers",
      "--delay 150 (the answer time-out is 500 ms)",
      {"--faults-from", "2", "--delay", "150"},
+     {},
+     Shown::Nothing},
+    {"AnswersLaterThanTheTimeOut",
+     "slow answers, later than the time-out",
+     "--delay 700 for the write's first 3 commands (the answer time-out is 500 ms)",
+     {"--faults-from", "2", "--faults-for", "3", "--delay", "700"},
      {},
      Shown::Nothing},
     {"GarbageAndLongLines",
