@@ -458,8 +458,9 @@ TEST(LinkFault, PortTakenByAnotherProgramIsRefusedWithTheReason) {
     EXPECT_NE(reason.find("in use by another program"), std::string::npos) << reason;
     EXPECT_FALSE(link.SendValue("POWR", kNoValue, 0)) << "nothing is queued on a port not open";
     report.time = Ms(took);
-    report.sees = "the port is refused: \"" + reason + "\" (tonedesk-cli prints it; the scan " +
-                  "leaves the port out)";
+    report.sees = "the port is refused at once: \"" + reason +
+                  "\" (tonedesk-cli: \"COM1 cannot be opened: " + reason +
+                  "\"); the program's scan leaves the port out of its list";
 
     holder.Stop(10s);
     PortEntry* port = link.UsePort(1);
