@@ -38,8 +38,8 @@ std::string DecodeText(std::string_view text) {
             const bool hex = reference[2] == 'x';
             unsigned code = 0;
             const char* first = reference.data() + (hex ? 3 : 2);
-            const auto [end, error] =
-                std::from_chars(first, reference.data() + reference.size() - 1, code, hex ? 16 : 10);
+            const auto [end, error] = std::from_chars(
+                first, reference.data() + reference.size() - 1, code, hex ? 16 : 10);
             if (error == std::errc{} && end == reference.data() + reference.size() - 1 &&
                 code < 128) {
                 out += static_cast<char>(code);

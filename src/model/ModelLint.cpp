@@ -452,8 +452,7 @@ private:
             if (control.kind == ModelSection::ComboBox && !control.commandLists.empty() &&
                 static_cast<std::size_t>(widget.entries) != control.commandLists[0].size()) {
                 Report(line, name + " has " + std::to_string(widget.entries) + " entries in " +
-                                 form + " for " +
-                                 std::to_string(control.commandLists[0].size()) +
+                                 form + " for " + std::to_string(control.commandLists[0].size()) +
                                  " command positions");
             }
         }

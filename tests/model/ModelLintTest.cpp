@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -208,5 +210,110 @@ TEST(ModelLintFile, LineNumbersCountEveryBreakAsAnEditorDoes) {
     ASSERT_EQ(problems.size(), 1u);
     EXPECT_EQ(problems[0].line, 8);
 }
+
+// The tabs' forms, read from a bundle that holds these files.
+class FakeBundles final : public BundleReader {
+public:
+    bool Open(const std::string& path) override {
+        opened = path;
+        return opens;
+    }
+    std::optional<std::string> Read(const std::string& name) override {
+        const auto it = files.find(name);
+        return it == files.end() ? std::nullopt : std::optional<std::string>(it->second);
+    }
+    bool opens = true;
+    std::map<std::string, std::string> files;
+    std::string opened;
+};
+
+// The form of tab 100 of the clean model: both its controls, a bitmap label and the program's
+// gamma editor button.
+const std::string kForm =
+    R"(<?xml version="1.0"?><ui version="4.0"><widget class="QWidget" name="Tab100">)"
+    R"(<layout class="QVBoxLayout" name="box"><item><widget class="QSlider" name="id1001"/>)"
+    R"(</item><item><widget class="QCheckBox" name="id1002"><property name="text"><string>)"
+    R"(Mute</string></property></widget></item><item><widget class="QLabel" name="logo">)"
+    R"(<property name="bitmap" stdset="0"><number>7</number></property></widget></item>)"
+    R"(<item><widget class="QPushButton" name="id20000"/></item></layout></widget></ui>)";
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+    text.replace(text.find(from), from.size(), to);
+    return text;
+}
+
+struct FormCase {
+    const char* name;
+    std::string form;  // dialogs/100.ui; empty: the bundle has none
+    std::string added; // model lines after the clean start (line 21 on)
+    std::vector<std::pair<int, std::string>> expected;
+    bool opens = true;
+    bool bitmap = true; // the bundle has bitmaps/7.png
+};
+
+void PrintTo(const FormCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ModelLintForms : public ::testing::TestWithParam<FormCase> {
+protected:
+    void SetUp() override {
+        dir.Write("DEMO/a.gam", "00000000,00000000,00000000\r\n");
+        dir.Write("demo.rcc", "bundle");
+    }
+    test::TempDir dir;
+};
+
+TEST_P(ModelLintForms, FindsWhatTheFormsLack) {
+    const FormCase& c = GetParam();
+    FakeBundles bundles;
+    bundles.opens = c.opens;
+    if (!c.form.empty()) {
+        bundles.files["dialogs/100.ui"] = c.form;
+    }
+    if (c.bitmap) {
+        bundles.files["bitmaps/7.png"] = "png";
+    }
+    const auto problems = LintModelText(kCleanStart + c.added, dir.Path().string(), &bundles);
+    EXPECT_EQ(bundles.opened, (dir.Path() / "demo.rcc").string());
+    ASSERT_EQ(problems.size(), c.expected.size()) << [&] {
+        std::string all;
+        for (const auto& p : problems) {
+            all += std::to_string(p.line) + ": " + p.text + "\n";
+        }
+        return all;
+    }();
+    for (std::size_t i = 0; i < problems.size(); ++i) {
+        EXPECT_EQ(problems[i].line, c.expected[i].first) << problems[i].text;
+        EXPECT_NE(problems[i].text.find(c.expected[i].second), std::string::npos)
+            << problems[i].text;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ModelLintForms,
+    ::testing::Values(
+        FormCase{"Clean", kForm, "", {}},
+        FormCase{"NotABundle", kForm, "", {{7, "'demo.rcc' is not a resource bundle"}}, false},
+        FormCase{"NoForm", "", "", {{7, "'demo.rcc' has no form dialogs/100.ui"}}},
+        FormCase{"NotAForm", "<html/>", "", {{7, "has no form dialogs/100.ui"}}},
+        FormCase{"MisnamedWidgetAndWrongClass",
+                 Replaced(Replaced(kForm, "\"id1001\"", "\"id1010\""), "QCheckBox", "QRadioButton"),
+                 "",
+                 {{7, "widget id1010 is no control of this tab"},
+                  {11, "dialogs/100.ui of 'demo.rcc' has no widget id1001"},
+                  {16, "id1002 is a QRadioButton in dialogs/100.ui of 'demo.rcc'; a [CHECK] "
+                       "control is a QCheckBox"}}},
+        FormCase{"ComboEntriesAndMissingBitmap",
+                 Replaced(kForm, "<item><widget class=\"QPushButton\"",
+                          "<item><widget class=\"QComboBox\" name=\"id1003\"><item><property "
+                          "name=\"text\"><string>A</string></property></item><item/></widget>"
+                          "</item><item><widget class=\"QPushButton\""),
+                 "[COMBOBOX]\r\nID=1003\r\nCOMMAND=PMOD,0,PMOD,1,PMOD,2\r\n",
+                 {{7, "bitmap label 'logo' shows bitmaps/7.png (or .bmp), which is not"},
+                  {22, "id1003 has 2 entries in dialogs/100.ui of 'demo.rcc' for 3 command"}},
+                 true,
+                 false}),
+    [](const ::testing::TestParamInfo<FormCase>& param) { return param.param.name; });
 
 } // namespace
