@@ -89,7 +89,7 @@ std::vector<std::string_view> WidgetClassesFor(ModelSection kind) {
     switch (kind) {
     case ModelSection::Button:
     case ModelSection::StatusButton:
-        return {"QPushButton", "QCommandLinkButton"};
+        return {"QPushButton", "QToolButton", "QCommandLinkButton"};
     case ModelSection::Radio:
         return {"QRadioButton"};
     case ModelSection::Check:
@@ -97,7 +97,7 @@ std::vector<std::string_view> WidgetClassesFor(ModelSection kind) {
     case ModelSection::ComboBox:
         return {"QComboBox", "QFontComboBox"};
     case ModelSection::SliderBar:
-        return {"QSlider"};
+        return {"QSlider", "QDial", "QScrollBar"};
     case ModelSection::Status:
         return {"QLabel"};
     case ModelSection::Edit:
