@@ -48,7 +48,8 @@ void PrintTo(const LintCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-class ModelLint : public ::testing::TestWithParam<LintCase> {
+// A folder with the files the clean start names.
+template <typename Case> class LintInFolder : public ::testing::TestWithParam<Case> {
 protected:
     void SetUp() override {
         dir.Write("DEMO/a.gam", "00000000,00000000,00000000\r\n");
@@ -57,10 +58,10 @@ protected:
     test::TempDir dir;
 };
 
-TEST_P(ModelLint, FindsWhatTheReaderWouldIgnoreOrMisread) {
-    const LintCase& c = GetParam();
-    const auto problems = LintModelText(kCleanStart + c.added, dir.Path().string());
-    ASSERT_EQ(problems.size(), c.expected.size()) << [&] {
+// The problems, in order, are at these lines and contain these texts.
+void ExpectProblems(const std::vector<LintProblem>& problems,
+                    const std::vector<std::pair<int, std::string>>& expected) {
+    ASSERT_EQ(problems.size(), expected.size()) << [&] {
         std::string all;
         for (const auto& p : problems) {
             all += std::to_string(p.line) + ": " + p.text + "\n";
@@ -68,10 +69,17 @@ TEST_P(ModelLint, FindsWhatTheReaderWouldIgnoreOrMisread) {
         return all;
     }();
     for (std::size_t i = 0; i < problems.size(); ++i) {
-        EXPECT_EQ(problems[i].line, c.expected[i].first) << problems[i].text;
-        EXPECT_NE(problems[i].text.find(c.expected[i].second), std::string::npos)
-            << problems[i].text;
+        EXPECT_EQ(problems[i].line, expected[i].first) << problems[i].text;
+        EXPECT_NE(problems[i].text.find(expected[i].second), std::string::npos) << problems[i].text;
     }
+}
+
+using ModelLint = LintInFolder<LintCase>;
+
+TEST_P(ModelLint, FindsWhatTheReaderWouldIgnoreOrMisread) {
+    const LintCase& c = GetParam();
+    const auto problems = LintModelText(kCleanStart + c.added, dir.Path().string());
+    ExpectProblems(problems, c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -255,14 +263,7 @@ void PrintTo(const FormCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-class ModelLintForms : public ::testing::TestWithParam<FormCase> {
-protected:
-    void SetUp() override {
-        dir.Write("DEMO/a.gam", "00000000,00000000,00000000\r\n");
-        dir.Write("demo.rcc", "bundle");
-    }
-    test::TempDir dir;
-};
+using ModelLintForms = LintInFolder<FormCase>;
 
 TEST_P(ModelLintForms, FindsWhatTheFormsLack) {
     const FormCase& c = GetParam();
@@ -276,18 +277,7 @@ TEST_P(ModelLintForms, FindsWhatTheFormsLack) {
     }
     const auto problems = LintModelText(kCleanStart + c.added, dir.Path().string(), &bundles);
     EXPECT_EQ(bundles.opened, (dir.Path() / "demo.rcc").string());
-    ASSERT_EQ(problems.size(), c.expected.size()) << [&] {
-        std::string all;
-        for (const auto& p : problems) {
-            all += std::to_string(p.line) + ": " + p.text + "\n";
-        }
-        return all;
-    }();
-    for (std::size_t i = 0; i < problems.size(); ++i) {
-        EXPECT_EQ(problems[i].line, c.expected[i].first) << problems[i].text;
-        EXPECT_NE(problems[i].text.find(c.expected[i].second), std::string::npos)
-            << problems[i].text;
-    }
+    ExpectProblems(problems, c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
