@@ -234,7 +234,7 @@ def input_tab():
         layout("QHBoxLayout", group("Input", inputs), group("Audio", audio), spacing=10),
         group("Lens", lens),
         spacer(False, (20, 4)),
-        bottom(1108, button(1107, "Error &log...", 110)),
+        bottom(1108, button(1109, "&Refresh", 96), button(1107, "Error &log...", 110)),
     ]
 
 
@@ -262,7 +262,7 @@ def service_tab():
                spacing=10, stretch="0,1"),
         group("Power", power),
         spacer(False, (20, 4)),
-        bottom(1209),
+        bottom(1209, button(1210, "&Refresh", 96)),
     ]
 
 
