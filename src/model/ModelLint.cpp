@@ -136,6 +136,21 @@ int BitmapNumberOf(const FormWidget& widget) {
     return FormControlId(widget.name);
 }
 
+// Whether a control of this kind shows the projector's values of its codes.
+bool ShowsValues(ModelSection kind) {
+    switch (kind) {
+    case ModelSection::Radio:
+    case ModelSection::Check:
+    case ModelSection::ComboBox:
+    case ModelSection::SliderBar:
+    case ModelSection::Edit:
+    case ModelSection::SpinButton:
+        return true;
+    default:
+        return false;
+    }
+}
+
 // Ids 20000 to 30000 of a form are commands of the program (20000 opens the gamma editor).
 bool IsProgramCommandId(int id) {
     return id >= 20000 && id <= 30000;
@@ -173,7 +188,9 @@ public:
             }
         }
         EndMark(text);
-        CheckForms(text);
+        model_.ParseModelText(text, projectorName_);
+        CheckUnreadCodes();
+        CheckForms();
         Finish();
         return std::move(problems_);
     }
@@ -388,14 +405,69 @@ private:
     }
 
     // The tabs' forms, read from their bundles, against the controls of the model.
-    void CheckForms(std::string_view text) {
+    // Codes that controls show but that the page never asks for: they show DEFAULT until used.
+    // The page reads the tab's leave and enter lists, POWR, the RELOAD codes after a control
+    // sends, and at every poll the first item of each list of the tab's MODE=1 control (or of
+    // the controls it relates to).
+    void CheckUnreadCodes() {
+        for (const ModelTab& tab : model_.tabs) {
+            const auto idLine = ids_.find(tab.id);
+            if (idLine == ids_.end()) {
+                continue;
+            }
+            std::set<std::uint32_t> read{CodeKey("POWR")};
+            const auto readAll = [&](const CommandList& list) {
+                for (const CommandItem& item : list) {
+                    read.insert(item.Key());
+                }
+            };
+            readAll(tab.leaveCommands);
+            readAll(tab.enterCommands);
+            std::vector<std::int32_t> polled;
+            for (const ModelControl& control : tab.controls) {
+                readAll(control.reloadCodes);
+                if (control.id != -1 && control.id == tab.modeControlId) {
+                    polled =
+                        control.relatedIds.empty() ? std::vector{control.id} : control.relatedIds;
+                }
+            }
+            for (const ModelControl& control : tab.controls) {
+                if (std::find(polled.begin(), polled.end(), control.id) == polled.end()) {
+                    continue;
+                }
+                for (const CommandList& list : control.commandLists) {
+                    if (!list.empty()) {
+                        read.insert(list[0].Key());
+                    }
+                }
+            }
+            std::string unread;
+            for (const ModelControl& control : tab.controls) {
+                if (!ShowsValues(control.kind)) {
+                    continue;
+                }
+                for (const CommandList& list : control.commandLists) {
+                    for (const CommandItem& item : list) {
+                        if (read.insert(item.Key()).second) { // unread, and not listed yet
+                            unread += (unread.empty() ? "" : ", ") + std::string(item.Code());
+                        }
+                    }
+                }
+            }
+            if (!unread.empty()) {
+                Report(idLine->second,
+                       "no MODE=1 control of this tab reads " + unread +
+                           ": their controls show DEFAULT until used (a refresh button with "
+                           "MODE=1 and RELATE naming them reads them at every poll)");
+            }
+        }
+    }
+
+    void CheckForms() {
         if (!bundles_) {
             return;
         }
-        SilentNotifier notifier;
-        CModelFile model(notifier, folder_);
-        model.ParseModelText(text, projectorName_);
-        for (const ModelTab& tab : model.tabs) {
+        for (const ModelTab& tab : model_.tabs) {
             const auto idLine = ids_.find(tab.id);
             std::error_code ec;
             const std::string path = ModelFilePath(folder_, tab.resourceFile);
@@ -517,6 +589,8 @@ private:
 
     std::string folder_;
     BundleReader* bundles_;
+    SilentNotifier notifier_;
+    CModelFile model_{notifier_, folder_}; // the file as the program reads it
     std::string projectorName_;
     std::vector<LintProblem> problems_;
     std::vector<TabState> tabs_;

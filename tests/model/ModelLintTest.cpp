@@ -125,10 +125,13 @@ INSTANTIATE_TEST_SUITE_P(
                   {26, "not found"}}},
         LintCase{"RelateOutsideTheTab",
                  "RELATE=1001,1003\r\n[TAB]\r\nID=101\r\n[BUTTON]\r\nID=1003\r\nRELATE=1002\r\n",
-                 {{21, "names 1003"}, {26, "names 1002"}}},
+                 // 1002 now relates to others: nothing reads its own code.
+                 {{7, "no MODE=1 control of this tab reads MUTE"},
+                  {21, "names 1003"},
+                  {26, "names 1002"}}},
         LintCase{"RelateAndModeBeforeId",
                  "[COMBOBOX]\r\nRELATE=1003\r\nMODE=1\r\nID=1003\r\n",
-                 {{22, "RELATE before ID"}, {23, "MODE=1 before ID"}}},
+                 {{7, "reads MUTE"}, {22, "RELATE before ID"}, {23, "MODE=1 before ID"}}},
         LintCase{"IncrementZero",
                  "INCREMENT=0\r\n[SPINBUTTON]\r\nID=1005\r\nINCREMENT=0\r\n[SLIDER BAR]\r\n"
                  "INCREMENT=$0\r\n",
@@ -155,6 +158,15 @@ INSTANTIATE_TEST_SUITE_P(
                  std::string("MAX=1\0MIN=2", 11),
                  {{21, "text after a NUL byte is ignored (5 bytes)"}}},
         LintCase{"TrailingCtrlZAlone", std::string("MAX=1\r\n\x1a"), {}},
+        LintCase{
+            "CodesNoPollReads",
+            "[COMBOBOX]\r\nID=1003\r\nCOMMAND=PMOD,0,PMOD,1\r\n[EDIT]\r\nID=1004\r\n"
+            "COMMAND=COLT\r\n[BUTTON]\r\nID=1005\r\nCOMMAND=FOCN,1\r\n"
+            "[TAB]\r\nID=101\r\nCOMMAND2=PATT,1\r\n[COMBOBOX]\r\nID=1101\r\n"
+            "COMMAND=PATT,0,PATT,1\r\n[SLIDER BAR]\r\nID=1102\r\nCOMMAND=HPOS\r\n"
+            "[RADIO]\r\nID=1103\r\nCOMMAND=ZOOM,1\r\n[BUTTON]\r\nID=1104\r\nMODE=1\r\n"
+            "RELATE=1102,1103\r\n",
+            {{7, "no MODE=1 control of this tab reads PMOD, COLT: their controls show DEFAULT"}}},
         LintCase{"NameProblems",
                  "[PROPERTY]\r\nPROJECTOR_NAME=\r\n",
                  {{22, "PROJECTOR_NAME again"}, {22, "matches every projector"}}}),
@@ -300,7 +312,8 @@ INSTANTIATE_TEST_SUITE_P(
                           "name=\"text\"><string>A</string></property></item><item/></widget>"
                           "</item><item><widget class=\"QPushButton\""),
                  "[COMBOBOX]\r\nID=1003\r\nCOMMAND=PMOD,0,PMOD,1,PMOD,2\r\n",
-                 {{7, "bitmap label 'logo' shows bitmaps/7.png (or .bmp), which is not"},
+                 {{7, "no MODE=1 control of this tab reads PMOD"},
+                  {7, "bitmap label 'logo' shows bitmaps/7.png (or .bmp), which is not"},
                   {22, "id1003 has 2 entries in dialogs/100.ui of 'demo.rcc' for 3 command"}},
                  true,
                  false}),
