@@ -24,8 +24,9 @@ public:
     virtual std::optional<std::string> Read(const std::string& name) = 0;
 };
 
-// Checks a model file's text. RESOURCEFILE and GAMMAFILE names are looked for in `folder` (the
-// folder the file lies in, as the program looks for them beside itself). With `bundles`, each
+// Checks a model file's text, including the codes a tab's controls show that no poll of the tab
+// reads. RESOURCEFILE and GAMMAFILE names are looked for in `folder` (the folder the file lies
+// in, as the program looks for them beside itself). With `bundles`, each
 // tab's form is checked too: the widget id<N> of every control, of the class its kind needs,
 // the entries of combo boxes, and the bitmaps of bitmap labels. Problems come in line order,
 // whole-file problems last.
