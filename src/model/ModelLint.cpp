@@ -404,7 +404,6 @@ private:
         }
     }
 
-    // The tabs' forms, read from their bundles, against the controls of the model.
     // Codes that controls show but that the page never asks for: they show DEFAULT until used.
     // The page reads the tab's leave and enter lists, POWR, the RELOAD codes after a control
     // sends, and at every poll the first item of each list of the tab's MODE=1 control (or of
@@ -463,6 +462,7 @@ private:
         }
     }
 
+    // The tabs' forms, read from their bundles, against the controls of the model.
     void CheckForms() {
         if (!bundles_) {
             return;
