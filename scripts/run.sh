@@ -32,12 +32,11 @@ link="$profile/projector"
 simLog="$profile/projector-sim.log"
 dump="$profile/gamma-dump.txt"
 rm -f "$link" "$dump"
-# The demo projector knows a value for every code of the DEMO-100 model file. It logs every
-# command and answer, and keeps the gamma blocks it stored in a file.
+# The demo projector starts with a value for every code of the DEMO-100 model file (see
+# projector-sim --help). It logs every command and answer, and keeps the gamma blocks it stored
+# in a file.
 "$bin/projector-sim" --name DEMO-100 --baud 38400 --link "$link" --dump-gamma "$dump" --verbose \
-    --value BRIT=50 --value CONT=50 --value SHRP=8 --value COLT=6500 --value PMOD=0 \
-    --value INPT=0 --value MUTE=0 --value VOLM=20 --value FOCN=0 --value PATT=0 \
-    --value FANS=1 --value KEYS=0 --value GAMA=0 > /dev/null 2> "$simLog" &
+    > /dev/null 2> "$simLog" &
 sim=$!
 stopSimulator() {
     kill "$sim" 2>/dev/null || true

@@ -2,20 +2,70 @@
 
 #include "model/ModelLint.h"
 
+#include <QFile>
+#include <QResource>
+#include <QString>
+
 #include <cstdio>
 
 namespace tonedesk::cli {
 
-// tonedesk-cli lint FILE...: what the model reader would ignore, misread or fail on, one line
-// per problem ("FILE:LINE: text"; whole-file problems without a line).
+namespace {
+
+// Bundles opened with Qt's resource system, under a root of their own.
+class QtBundleReader final : public BundleReader {
+public:
+    ~QtBundleReader() override { Close(); }
+
+    bool Open(const std::string& path) override {
+        Close();
+        const QString root = QStringLiteral("/tonedesk-lint/%1").arg(++opened_);
+        if (!QResource::registerResource(QString::fromStdString(path), root)) {
+            return false;
+        }
+        path_ = QString::fromStdString(path);
+        root_ = root;
+        return true;
+    }
+
+    std::optional<std::string> Read(const std::string& name) override {
+        if (root_.isEmpty()) {
+            return std::nullopt;
+        }
+        QFile file(QLatin1Char(':') + root_ + QLatin1Char('/') + QString::fromStdString(name));
+        if (!file.open(QIODevice::ReadOnly)) {
+            return std::nullopt;
+        }
+        return file.readAll().toStdString();
+    }
+
+private:
+    void Close() {
+        if (!root_.isEmpty()) {
+            QResource::unregisterResource(path_, root_);
+            root_.clear();
+        }
+    }
+
+    QString path_;
+    QString root_;
+    int opened_ = 0;
+};
+
+} // namespace
+
+// tonedesk-cli lint FILE...: what the model reader would ignore, misread or fail on, and what
+// the tabs' forms lack, one line per problem ("FILE:LINE: text"; whole-file problems without a
+// line).
 int RunLint(CliArgs& args, CliContext&) {
     const auto files = args.Positionals();
     if (files.empty()) {
         throw UsageError("lint takes one or more model files");
     }
     bool clean = true;
+    QtBundleReader bundles;
     for (const std::string& file : files) {
-        for (const LintProblem& problem : LintModelFile(file)) {
+        for (const LintProblem& problem : LintModelFile(file, &bundles)) {
             clean = false;
             if (problem.line > 0) {
                 std::printf("%s:%d: %s\n", file.c_str(), problem.line, problem.text.c_str());

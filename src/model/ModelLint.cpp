@@ -1,11 +1,15 @@
 #include "model/ModelLint.h"
 
+#include "model/FormScan.h"
+#include "model/ModelFile.h"
 #include "model/ModelSyntax.h"
 #include "support/FileRead.h"
+#include "support/Notifier.h"
 #include "support/PathName.h"
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -80,6 +84,78 @@ bool IsCommandListKey(std::int32_t key) {
     return (key >= kKeyCommand && key <= kKeyCommand5) || key == kKeyDisable;
 }
 
+// The Qt widget classes that can stand for a control of each kind in a tab's form.
+std::vector<std::string_view> WidgetClassesFor(ModelSection kind) {
+    switch (kind) {
+    case ModelSection::Button:
+    case ModelSection::StatusButton:
+        return {"QPushButton", "QToolButton", "QCommandLinkButton"};
+    case ModelSection::Radio:
+        return {"QRadioButton"};
+    case ModelSection::Check:
+        return {"QCheckBox"};
+    case ModelSection::ComboBox:
+        return {"QComboBox", "QFontComboBox"};
+    case ModelSection::SliderBar:
+        return {"QSlider", "QDial", "QScrollBar"};
+    case ModelSection::Status:
+        return {"QLabel"};
+    case ModelSection::Edit:
+        return {"QLineEdit"};
+    case ModelSection::SpinButton:
+        return {"QScrollBar", "QSpinBox", "QSlider", "QDial"};
+    default:
+        return {};
+    }
+}
+
+std::string JoinWithOr(const std::vector<std::string_view>& words) {
+    std::string text;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        text += i == 0 ? "" : i + 1 == words.size() ? " or " : ", ";
+        text += words[i];
+    }
+    return text;
+}
+
+// The bitmap a bitmap label shows: its "bitmap" property when that is a number, else the
+// label's own id; -1 for none.
+int BitmapNumberOf(const FormWidget& widget) {
+    std::string_view text = *widget.bitmap;
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
+        text.remove_suffix(1);
+    }
+    int number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (!text.empty() && error == std::errc{} && end == text.data() + text.size()) {
+        return number;
+    }
+    return FormControlId(widget.name);
+}
+
+// Whether a control of this kind shows the projector's values of its codes.
+bool ShowsValues(ModelSection kind) {
+    switch (kind) {
+    case ModelSection::Radio:
+    case ModelSection::Check:
+    case ModelSection::ComboBox:
+    case ModelSection::SliderBar:
+    case ModelSection::Edit:
+    case ModelSection::SpinButton:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Ids 20000 to 30000 of a form are commands of the program (20000 opens the gamma editor).
+bool IsProgramCommandId(int id) {
+    return id >= 20000 && id <= 30000;
+}
+
 // Most warnings of one kind given for one line.
 constexpr int kMaxRepeatsPerLine = 3;
 
@@ -95,7 +171,7 @@ struct TabState {
 
 class Linter {
 public:
-    explicit Linter(const std::string& folder) : folder_(folder) {}
+    Linter(const std::string& folder, BundleReader* bundles) : folder_(folder), bundles_(bundles) {}
 
     std::vector<LintProblem> Run(std::string_view text) {
         ModelLineReader reader(text);
@@ -112,6 +188,9 @@ public:
             }
         }
         EndMark(text);
+        model_.ParseModelText(text, projectorName_);
+        CheckUnreadCodes();
+        CheckForms();
         Finish();
         return std::move(problems_);
     }
@@ -213,6 +292,9 @@ private:
         switch (key) {
         case kKeyProjectorName:
             ++projectorNames_;
+            if (projectorNames_ == 1) {
+                projectorName_ = line.value;
+            }
             if (projectorNames_ > 1) {
                 Report(line.number, "PROJECTOR_NAME again: a mismatch here stops the file");
             }
@@ -322,6 +404,154 @@ private:
         }
     }
 
+    // Codes that controls show but that the page never asks for: they show DEFAULT until used.
+    // The page reads the tab's leave and enter lists, POWR, the RELOAD codes after a control
+    // sends, and at every poll the first item of each list of the tab's MODE=1 control (or of
+    // the controls it relates to).
+    void CheckUnreadCodes() {
+        for (const ModelTab& tab : model_.tabs) {
+            const auto idLine = ids_.find(tab.id);
+            if (idLine == ids_.end()) {
+                continue;
+            }
+            std::set<std::uint32_t> read{CodeKey("POWR")};
+            const auto readAll = [&](const CommandList& list) {
+                for (const CommandItem& item : list) {
+                    read.insert(item.Key());
+                }
+            };
+            readAll(tab.leaveCommands);
+            readAll(tab.enterCommands);
+            std::vector<std::int32_t> polled;
+            for (const ModelControl& control : tab.controls) {
+                readAll(control.reloadCodes);
+                if (control.id != -1 && control.id == tab.modeControlId) {
+                    polled =
+                        control.relatedIds.empty() ? std::vector{control.id} : control.relatedIds;
+                }
+            }
+            for (const ModelControl& control : tab.controls) {
+                if (std::find(polled.begin(), polled.end(), control.id) == polled.end()) {
+                    continue;
+                }
+                for (const CommandList& list : control.commandLists) {
+                    if (!list.empty()) {
+                        read.insert(list[0].Key());
+                    }
+                }
+            }
+            std::string unread;
+            for (const ModelControl& control : tab.controls) {
+                if (!ShowsValues(control.kind)) {
+                    continue;
+                }
+                for (const CommandList& list : control.commandLists) {
+                    for (const CommandItem& item : list) {
+                        if (read.insert(item.Key()).second) { // unread, and not listed yet
+                            unread += (unread.empty() ? "" : ", ") + std::string(item.Code());
+                        }
+                    }
+                }
+            }
+            if (!unread.empty()) {
+                Report(idLine->second,
+                       "no MODE=1 control of this tab reads " + unread +
+                           ": their controls show DEFAULT until used (a refresh button with "
+                           "MODE=1 and RELATE naming them reads them at every poll)");
+            }
+        }
+    }
+
+    // The tabs' forms, read from their bundles, against the controls of the model.
+    void CheckForms() {
+        if (!bundles_) {
+            return;
+        }
+        for (const ModelTab& tab : model_.tabs) {
+            const auto idLine = ids_.find(tab.id);
+            std::error_code ec;
+            const std::string path = ModelFilePath(folder_, tab.resourceFile);
+            if (idLine == ids_.end() || tab.resourceFile.empty() ||
+                !std::filesystem::is_regular_file(path, ec)) {
+                continue; // no form to look for, or reported with RESOURCEFILE
+            }
+            const std::string bundle = Quote(tab.resourceFile);
+            if (!bundles_->Open(path)) {
+                Report(idLine->second, "RESOURCEFILE " + bundle + " is not a resource bundle");
+                continue;
+            }
+            const std::string form = "dialogs/" + std::to_string(tab.id) + ".ui";
+            const auto formText = bundles_->Read(form);
+            const auto widgets = formText ? ScanFormWidgets(*formText) : std::nullopt;
+            if (!widgets) {
+                Report(idLine->second,
+                       bundle + " has no form " + form + ": the tab's page stays empty");
+                continue;
+            }
+            CheckForm(tab, *widgets, form + " of " + bundle, idLine->second);
+        }
+    }
+
+    void CheckForm(const ModelTab& tab, const std::vector<FormWidget>& widgets,
+                   const std::string& form, int tabLine) {
+        std::map<int, const FormWidget*> byId;
+        for (const FormWidget& widget : widgets) {
+            if (const int id = FormControlId(widget.name); id >= 0) {
+                byId.emplace(id, &widget);
+            }
+        }
+        std::set<int> controlIds;
+        for (const ModelControl& control : tab.controls) {
+            const auto idLine = ids_.find(control.id);
+            if (control.id == -1 || idLine == ids_.end()) {
+                continue;
+            }
+            const int line = idLine->second;
+            const std::string name = "id" + std::to_string(control.id);
+            controlIds.insert(control.id);
+            const auto found = byId.find(control.id);
+            if (found == byId.end()) {
+                Report(line, form + " has no widget " + name + ": the control is not on the page");
+                continue;
+            }
+            const FormWidget& widget = *found->second;
+            const auto classes = WidgetClassesFor(control.kind);
+            if (std::find(classes.begin(), classes.end(), widget.className) == classes.end()) {
+                Report(line, name + " is a " + widget.className + " in " + form + "; a " +
+                                 SectionName(control.kind) + " control is a " +
+                                 JoinWithOr(classes));
+            }
+            if (control.kind == ModelSection::ComboBox && !control.commandLists.empty() &&
+                static_cast<std::size_t>(widget.entries) != control.commandLists[0].size()) {
+                Report(line, name + " has " + std::to_string(widget.entries) + " entries in " +
+                                 form + " for " + std::to_string(control.commandLists[0].size()) +
+                                 " command positions");
+            }
+        }
+        for (const auto& [id, widget] : byId) {
+            if (controlIds.count(id) == 0 && !IsProgramCommandId(id)) {
+                Report(tabLine, form + ": widget " + widget->name +
+                                    " is no control of this tab and does nothing");
+            }
+        }
+        for (const FormWidget& widget : widgets) {
+            if (!widget.bitmap) {
+                continue;
+            }
+            const int number = BitmapNumberOf(widget);
+            const std::string label = Quote(widget.name);
+            if (number < 0) {
+                Report(tabLine, form + ": bitmap label " + label + " names no bitmap number");
+                continue;
+            }
+            const std::string stem = "bitmaps/" + std::to_string(number);
+            if (!bundles_->Read(stem + ".png") && !bundles_->Read(stem + ".bmp")) {
+                Report(tabLine, form + ": bitmap label " + label + " shows " + stem +
+                                    ".png (or .bmp), which is not in the bundle");
+            }
+        }
+    }
+
     void Finish() {
         for (const TabState& tab : tabs_) {
             // A long list of strangers gives a few warnings and a count, not one line per item.
@@ -358,6 +588,10 @@ private:
     }
 
     std::string folder_;
+    BundleReader* bundles_;
+    SilentNotifier notifier_;
+    CModelFile model_{notifier_, folder_}; // the file as the program reads it
+    std::string projectorName_;
     std::vector<LintProblem> problems_;
     std::vector<TabState> tabs_;
     std::map<std::int32_t, int> ids_; // identifier -> line of its first ID
@@ -369,20 +603,21 @@ private:
 
 } // namespace
 
-std::vector<LintProblem> LintModelText(std::string_view text, const std::string& folder) {
+std::vector<LintProblem> LintModelText(std::string_view text, const std::string& folder,
+                                       BundleReader* bundles) {
     std::string base = folder;
     if (!base.empty() && base.back() != '/') {
         base += '/';
     }
-    return Linter(base).Run(text);
+    return Linter(base, bundles).Run(text);
 }
 
-std::vector<LintProblem> LintModelFile(const std::string& path) {
+std::vector<LintProblem> LintModelFile(const std::string& path, BundleReader* bundles) {
     std::string text;
     if (const int error = ReadWholeFile(path, text); error != 0) {
         return {{0, "cannot read " + Quote(path) + ": " + FileReadReason(error)}};
     }
-    return LintModelText(text, GetFolder(path));
+    return LintModelText(text, GetFolder(path), bundles);
 }
 
 } // namespace tonedesk

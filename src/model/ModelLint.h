@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,12 +14,26 @@ struct LintProblem {
     std::string text;
 };
 
-// Checks a model file's text. RESOURCEFILE and GAMMAFILE names are looked for in `folder` (the
-// folder the file lies in, as the program looks for them beside itself). Problems come in line
-// order, whole-file problems last.
-std::vector<LintProblem> LintModelText(std::string_view text, const std::string& folder);
+// Reads the resource bundles a model file names, for the checks of the tabs' forms.
+class BundleReader {
+public:
+    virtual ~BundleReader() = default;
+    // Opens the bundle file at `path`; false when it is not a resource bundle.
+    virtual bool Open(const std::string& path) = 0;
+    // A file of the bundle opened last (for example "dialogs/300.ui"), or nothing.
+    virtual std::optional<std::string> Read(const std::string& name) = 0;
+};
+
+// Checks a model file's text, including the codes a tab's controls show that no poll of the tab
+// reads. RESOURCEFILE and GAMMAFILE names are looked for in `folder` (the folder the file lies
+// in, as the program looks for them beside itself). With `bundles`, each
+// tab's form is checked too: the widget id<N> of every control, of the class its kind needs,
+// the entries of combo boxes, and the bitmaps of bitmap labels. Problems come in line order,
+// whole-file problems last.
+std::vector<LintProblem> LintModelText(std::string_view text, const std::string& folder,
+                                       BundleReader* bundles = nullptr);
 
 // Reads and checks a file; a file that cannot be read gives one problem at line 0.
-std::vector<LintProblem> LintModelFile(const std::string& path);
+std::vector<LintProblem> LintModelFile(const std::string& path, BundleReader* bundles = nullptr);
 
 } // namespace tonedesk

@@ -5,6 +5,7 @@
 #include "SimulatorLog.h"
 #include "common/ChildProcess.h"
 #include "common/TestKit.h"
+#include "model/ModelFile.h"
 
 #include <gtest/gtest.h>
 
@@ -133,6 +134,31 @@ TEST_F(WholeProgram, SendPrintsEveryAnswerAtAGivenOrAProbedRate) {
         EXPECT_EQ(r.exit, 1);
         EXPECT_NE(r.err.find("NONE???? was rejected"), std::string::npos) << r.err;
     }
+}
+
+TEST_F(WholeProgram, SimulatorAnswersEveryCodeOfTheSampleModelUnlessToldNotTo) {
+    RecordingNotifier notifier;
+    CModelFile model(notifier, bin_.string());
+    ASSERT_EQ(model.ReadModelFile("DEMO-100"), 0);
+    std::vector<std::string> args{"send", "--port", "3", "--baud", "38400", "--kind", "value"};
+    for (const KeyValueEntry& entry : model.statusTable.Entries()) {
+        std::string code;
+        for (int i = 0; i < 4; ++i) {
+            code += static_cast<char>(entry.key >> (8 * i));
+        }
+        if (code != "TLOG") { // the text command answers lines, not a value
+            args.push_back(code + "????");
+        }
+    }
+    ASSERT_GT(args.size(), 15u);
+    StartSimulator(3);
+    CliResult r = RunCli(args);
+    EXPECT_EQ(r.exit, 0) << r.out << r.err;
+    EXPECT_EQ(r.out.find("ERR"), std::string::npos) << r.out;
+
+    StartSimulator(4, {"--no-demo-values", "--value", "BRIT=7"});
+    r = RunCli({"send", "--port", "4", "--baud", "38400", "BRIT????", "CONT????"});
+    EXPECT_EQ(r.out, "7\nERR\nERR\nERR\n");
 }
 
 TEST_F(WholeProgram, SendCollectsATextAnswer) {

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,7 +48,8 @@ void PrintTo(const LintCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-class ModelLint : public ::testing::TestWithParam<LintCase> {
+// A folder with the files the clean start names.
+template <typename Case> class LintInFolder : public ::testing::TestWithParam<Case> {
 protected:
     void SetUp() override {
         dir.Write("DEMO/a.gam", "00000000,00000000,00000000\r\n");
@@ -55,10 +58,10 @@ protected:
     test::TempDir dir;
 };
 
-TEST_P(ModelLint, FindsWhatTheReaderWouldIgnoreOrMisread) {
-    const LintCase& c = GetParam();
-    const auto problems = LintModelText(kCleanStart + c.added, dir.Path().string());
-    ASSERT_EQ(problems.size(), c.expected.size()) << [&] {
+// The problems, in order, are at these lines and contain these texts.
+void ExpectProblems(const std::vector<LintProblem>& problems,
+                    const std::vector<std::pair<int, std::string>>& expected) {
+    ASSERT_EQ(problems.size(), expected.size()) << [&] {
         std::string all;
         for (const auto& p : problems) {
             all += std::to_string(p.line) + ": " + p.text + "\n";
@@ -66,10 +69,17 @@ TEST_P(ModelLint, FindsWhatTheReaderWouldIgnoreOrMisread) {
         return all;
     }();
     for (std::size_t i = 0; i < problems.size(); ++i) {
-        EXPECT_EQ(problems[i].line, c.expected[i].first) << problems[i].text;
-        EXPECT_NE(problems[i].text.find(c.expected[i].second), std::string::npos)
-            << problems[i].text;
+        EXPECT_EQ(problems[i].line, expected[i].first) << problems[i].text;
+        EXPECT_NE(problems[i].text.find(expected[i].second), std::string::npos) << problems[i].text;
     }
+}
+
+using ModelLint = LintInFolder<LintCase>;
+
+TEST_P(ModelLint, FindsWhatTheReaderWouldIgnoreOrMisread) {
+    const LintCase& c = GetParam();
+    const auto problems = LintModelText(kCleanStart + c.added, dir.Path().string());
+    ExpectProblems(problems, c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -115,10 +125,13 @@ INSTANTIATE_TEST_SUITE_P(
                   {26, "not found"}}},
         LintCase{"RelateOutsideTheTab",
                  "RELATE=1001,1003\r\n[TAB]\r\nID=101\r\n[BUTTON]\r\nID=1003\r\nRELATE=1002\r\n",
-                 {{21, "names 1003"}, {26, "names 1002"}}},
+                 // 1002 now relates to others: nothing reads its own code.
+                 {{7, "no MODE=1 control of this tab reads MUTE"},
+                  {21, "names 1003"},
+                  {26, "names 1002"}}},
         LintCase{"RelateAndModeBeforeId",
                  "[COMBOBOX]\r\nRELATE=1003\r\nMODE=1\r\nID=1003\r\n",
-                 {{22, "RELATE before ID"}, {23, "MODE=1 before ID"}}},
+                 {{7, "reads MUTE"}, {22, "RELATE before ID"}, {23, "MODE=1 before ID"}}},
         LintCase{"IncrementZero",
                  "INCREMENT=0\r\n[SPINBUTTON]\r\nID=1005\r\nINCREMENT=0\r\n[SLIDER BAR]\r\n"
                  "INCREMENT=$0\r\n",
@@ -145,6 +158,15 @@ INSTANTIATE_TEST_SUITE_P(
                  std::string("MAX=1\0MIN=2", 11),
                  {{21, "text after a NUL byte is ignored (5 bytes)"}}},
         LintCase{"TrailingCtrlZAlone", std::string("MAX=1\r\n\x1a"), {}},
+        LintCase{
+            "CodesNoPollReads",
+            "[COMBOBOX]\r\nID=1003\r\nCOMMAND=PMOD,0,PMOD,1\r\n[EDIT]\r\nID=1004\r\n"
+            "COMMAND=COLT\r\n[BUTTON]\r\nID=1005\r\nCOMMAND=FOCN,1\r\n"
+            "[TAB]\r\nID=101\r\nCOMMAND2=PATT,1\r\n[COMBOBOX]\r\nID=1101\r\n"
+            "COMMAND=PATT,0,PATT,1\r\n[SLIDER BAR]\r\nID=1102\r\nCOMMAND=HPOS\r\n"
+            "[RADIO]\r\nID=1103\r\nCOMMAND=ZOOM,1\r\n[BUTTON]\r\nID=1104\r\nMODE=1\r\n"
+            "RELATE=1102,1103\r\n",
+            {{7, "no MODE=1 control of this tab reads PMOD, COLT: their controls show DEFAULT"}}},
         LintCase{"NameProblems",
                  "[PROPERTY]\r\nPROJECTOR_NAME=\r\n",
                  {{22, "PROJECTOR_NAME again"}, {22, "matches every projector"}}}),
@@ -208,5 +230,93 @@ TEST(ModelLintFile, LineNumbersCountEveryBreakAsAnEditorDoes) {
     ASSERT_EQ(problems.size(), 1u);
     EXPECT_EQ(problems[0].line, 8);
 }
+
+// The tabs' forms, read from a bundle that holds these files.
+class FakeBundles final : public BundleReader {
+public:
+    bool Open(const std::string& path) override {
+        opened = path;
+        return opens;
+    }
+    std::optional<std::string> Read(const std::string& name) override {
+        const auto it = files.find(name);
+        return it == files.end() ? std::nullopt : std::optional<std::string>(it->second);
+    }
+    bool opens = true;
+    std::map<std::string, std::string> files;
+    std::string opened;
+};
+
+// The form of tab 100 of the clean model: both its controls, a bitmap label and the program's
+// gamma editor button.
+const std::string kForm =
+    R"(<?xml version="1.0"?><ui version="4.0"><widget class="QWidget" name="Tab100">)"
+    R"(<layout class="QVBoxLayout" name="box"><item><widget class="QSlider" name="id1001"/>)"
+    R"(</item><item><widget class="QCheckBox" name="id1002"><property name="text"><string>)"
+    R"(Mute</string></property></widget></item><item><widget class="QLabel" name="logo">)"
+    R"(<property name="bitmap" stdset="0"><number>7</number></property></widget></item>)"
+    R"(<item><widget class="QPushButton" name="id20000"/></item></layout></widget></ui>)";
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+    text.replace(text.find(from), from.size(), to);
+    return text;
+}
+
+struct FormCase {
+    const char* name;
+    std::string form;  // dialogs/100.ui; empty: the bundle has none
+    std::string added; // model lines after the clean start (line 21 on)
+    std::vector<std::pair<int, std::string>> expected;
+    bool opens = true;
+    bool bitmap = true; // the bundle has bitmaps/7.png
+};
+
+void PrintTo(const FormCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+using ModelLintForms = LintInFolder<FormCase>;
+
+TEST_P(ModelLintForms, FindsWhatTheFormsLack) {
+    const FormCase& c = GetParam();
+    FakeBundles bundles;
+    bundles.opens = c.opens;
+    if (!c.form.empty()) {
+        bundles.files["dialogs/100.ui"] = c.form;
+    }
+    if (c.bitmap) {
+        bundles.files["bitmaps/7.png"] = "png";
+    }
+    const auto problems = LintModelText(kCleanStart + c.added, dir.Path().string(), &bundles);
+    EXPECT_EQ(bundles.opened, (dir.Path() / "demo.rcc").string());
+    ExpectProblems(problems, c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ModelLintForms,
+    ::testing::Values(
+        FormCase{"Clean", kForm, "", {}},
+        FormCase{"NotABundle", kForm, "", {{7, "'demo.rcc' is not a resource bundle"}}, false},
+        FormCase{"NoForm", "", "", {{7, "'demo.rcc' has no form dialogs/100.ui"}}},
+        FormCase{"NotAForm", "<html/>", "", {{7, "has no form dialogs/100.ui"}}},
+        FormCase{"MisnamedWidgetAndWrongClass",
+                 Replaced(Replaced(kForm, "\"id1001\"", "\"id1010\""), "QCheckBox", "QRadioButton"),
+                 "",
+                 {{7, "widget id1010 is no control of this tab"},
+                  {11, "dialogs/100.ui of 'demo.rcc' has no widget id1001"},
+                  {16, "id1002 is a QRadioButton in dialogs/100.ui of 'demo.rcc'; a [CHECK] "
+                       "control is a QCheckBox"}}},
+        FormCase{"ComboEntriesAndMissingBitmap",
+                 Replaced(kForm, "<item><widget class=\"QPushButton\"",
+                          "<item><widget class=\"QComboBox\" name=\"id1003\"><item><property "
+                          "name=\"text\"><string>A</string></property></item><item/></widget>"
+                          "</item><item><widget class=\"QPushButton\""),
+                 "[COMBOBOX]\r\nID=1003\r\nCOMMAND=PMOD,0,PMOD,1,PMOD,2\r\n",
+                 {{7, "no MODE=1 control of this tab reads PMOD"},
+                  {7, "bitmap label 'logo' shows bitmaps/7.png (or .bmp), which is not"},
+                  {22, "id1003 has 2 entries in dialogs/100.ui of 'demo.rcc' for 3 command"}},
+                 true,
+                 false}),
+    [](const ::testing::TestParamInfo<FormCase>& param) { return param.param.name; });
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tonedesk::sim {
@@ -56,6 +57,14 @@ struct SimulatorOptions {
     // (1 the first), and when `faultsFor` > 0 only that many of them.
     int faultsFrom = 1;
     int faultsFor = 0;
+};
+
+// The status values projector-sim starts with beyond POWR and MOUT (unless told otherwise): one
+// for every code of the DEMO-100 sample model, so that its control panel shows real values.
+// Code and value, in the order --help lists them.
+inline constexpr std::pair<std::string_view, int> kDemoValues[] = {
+    {"BRIT", 50}, {"CONT", 50}, {"SHRP", 8}, {"COLT", 6500}, {"PMOD", 0}, {"INPT", 0}, {"MUTE", 0},
+    {"VOLM", 20}, {"FOCN", 0},  {"PATT", 0}, {"FANS", 1},    {"KEYS", 0}, {"GAMA", 0},
 };
 
 // The length of the over-long line of `longEvery`: more than any line buffer of the program.

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <map>
 #include <optional>
 #include <poll.h>
 #include <string>
@@ -50,7 +51,8 @@ Projector:
   --baud N              the projector's rate in bit/s (default 38400)
   --power N             start value of POWR (default 1)
   --menu N              start value of MOUT (default 0)
-  --value CODE=N        a further status value (repeatable)
+  --value CODE=N        a status value (repeatable); replaces a start value below
+  --no-demo-values      start without the values below: only POWR, MOUT and --value
   --warm-up MS          nothing is answered for MS ms after POWR    1 from off (default 0)
   --text-command CODE   the code answered with text lines (default TLOG)
   --text-line TEXT      a line of the text answer (repeatable; replaces the default lines)
@@ -93,6 +95,22 @@ Running:
 
 Exit status: 0 when stopped, 1 when the terminal could not be set up, 2 for bad usage.
 )";
+
+// Printed after kUsage: the start values, from the table the simulator uses.
+void PrintDemoValues() {
+    std::printf("\nStart values beyond POWR and MOUT (the codes of the DEMO-100 sample model):\n ");
+    std::size_t column = 1;
+    for (const auto& [code, value] : kDemoValues) {
+        const std::string item = " " + std::string(code) + "=" + std::to_string(value);
+        if (column + item.size() > 78) {
+            std::printf("\n ");
+            column = 1;
+        }
+        std::fputs(item.c_str(), stdout);
+        column += item.size();
+    }
+    std::printf("\nAny other code is answered ERR to a query until it is set.\n");
+}
 
 // The last answer before a hang-up is left this long for the other side to read: closing the
 // terminal throws away what it has not read yet.
@@ -171,6 +189,8 @@ std::string ToCode(const std::string& option, const std::string& text) {
 Program ParseArguments(int argc, char** argv) {
     Program p;
     bool textLinesGiven = false;
+    bool demoValues = true;
+    std::map<std::string, int> givenValues;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         auto value = [&]() -> const char* {
@@ -181,6 +201,7 @@ Program ParseArguments(int argc, char** argv) {
         };
         if (option == "--help" || option == "-h") {
             std::fputs(kUsage, stdout);
+            PrintDemoValues();
             std::exit(0);
         } else if (option == "--name") {
             p.sim.name = value();
@@ -196,7 +217,9 @@ Program ParseArguments(int argc, char** argv) {
             if (eq == std::string::npos) {
                 BadUsage("--value needs CODE=N");
             }
-            p.sim.values[ToCode(option, v.substr(0, eq))] = ToInt(option, v.c_str() + eq + 1, -999);
+            givenValues[ToCode(option, v.substr(0, eq))] = ToInt(option, v.c_str() + eq + 1, -999);
+        } else if (option == "--no-demo-values") {
+            demoValues = false;
         } else if (option == "--warm-up") {
             p.sim.warmUp = ToMs(option, value());
         } else if (option == "--text-command") {
@@ -254,6 +277,14 @@ Program ParseArguments(int argc, char** argv) {
         } else {
             BadUsage("unknown option '" + option + "'");
         }
+    }
+    if (demoValues) {
+        for (const auto& [code, value] : kDemoValues) {
+            p.sim.values[std::string(code)] = value;
+        }
+    }
+    for (const auto& [code, value] : givenValues) {
+        p.sim.values[code] = value;
     }
     return p;
 }

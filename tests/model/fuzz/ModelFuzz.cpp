@@ -1,10 +1,12 @@
-// Fuzz target of the model file reader, its checker and its JSON form.
+// Fuzz target of the model file reader, its checker and its JSON form, and of the scan of the
+// tabs' forms.
 //
 // With libFuzzer:   clang++ -fsanitize=fuzzer,address -DTONEDESK_LIBFUZZER ... (option
 //                   TONEDESK_FUZZ=ON builds model_fuzz_libfuzzer)
 // As a program:     model_fuzz [--mutations N] [--seed S] FOLDER_OR_FILE...
 //                   runs every file given (or found in a folder), then N deterministic
 //                   mutations of each, and reports how many inputs ran.
+#include "model/FormScan.h"
 #include "model/ModelFile.h"
 #include "model/ModelJson.h"
 #include "model/ModelLint.h"
@@ -83,6 +85,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto problems = LintModelText(text, "/nonexistent-tonedesk-fuzz/");
     for (const LintProblem& problem : problems) {
         Check(problem.line >= 0, "lint line");
+    }
+    if (const auto widgets = ScanFormWidgets(text)) {
+        for (const FormWidget& widget : *widgets) {
+            Check(widget.entries >= 0, "form entries");
+            Check(FormControlId(widget.name) >= -1, "form control id");
+        }
     }
     return 0;
 }
