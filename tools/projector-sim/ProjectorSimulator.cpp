@@ -167,6 +167,12 @@ std::optional<std::size_t> ProjectorSimulator::BytesBeforeUnplug() const {
     return options_.unplugAfterBytes - std::min(bytesIn_, options_.unplugAfterBytes);
 }
 
+void ProjectorSimulator::SwitchOff() {
+    Log("switched off at its own button");
+    values_["POWR"] = 0;
+    values_["MOUT"] = 0;
+}
+
 void ProjectorSimulator::ComeBack() {
     Log("the line is back");
     options_.hangUpAfter = 0;

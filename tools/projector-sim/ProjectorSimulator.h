@@ -103,6 +103,8 @@ public:
     bool Unplugged() const;
     // How many more bytes the line carries before it is cut; nothing when it is never cut.
     std::optional<std::size_t> BytesBeforeUnplug() const;
+    // The projector is switched off at its own button: POWR and MOUT become 0; it still answers.
+    void SwitchOff();
     // The line is back after a hang-up or an unplug (a new terminal): what was on its way in
     // either direction is lost, the projector keeps its values and tables, and it neither hangs
     // up nor is unplugged again.

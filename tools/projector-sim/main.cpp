@@ -28,7 +28,8 @@ namespace {
 constexpr const char* kUsage = R"(Usage: projector-sim [OPTION]...
 A projector on a pseudo-terminal. Prints the path of the terminal (for example /dev/pts/7) as
 the first line of its output and answers the projector protocol there until it is stopped
-(SIGTERM, SIGINT, SIGHUP, or the end of its input with --stdin-exit).
+(SIGTERM, SIGINT, SIGHUP, or the end of its input with --stdin-exit). SIGUSR1 presses the
+projector's own power button: it switches off (POWR 0, MOUT 0) and goes on answering.
 
 Commands are 8 characters and CR: a code and a parameter ("%4d" or "????"). Answers end
 with CR.
@@ -117,10 +118,15 @@ void PrintDemoValues() {
 constexpr Nanos kHangUpLinger = 100 * kNanosPerMs;
 
 volatile std::sig_atomic_t gStop = 0;
+volatile std::sig_atomic_t gPowerButton = 0;
 int gWakeWrite = -1;
 
-void OnSignal(int) {
-    gStop = 1;
+void OnSignal(int number) {
+    if (number == SIGUSR1) {
+        gPowerButton = 1;
+    } else {
+        gStop = 1;
+    }
     if (gWakeWrite >= 0) {
         const char c = 1;
         [[maybe_unused]] const auto n = write(gWakeWrite, &c, 1);
@@ -410,6 +416,7 @@ int Run(Program& program) {
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGHUP, &action, nullptr);
+    sigaction(SIGUSR1, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
     ProjectorSimulator simulator(program.sim);
@@ -438,6 +445,10 @@ int Run(Program& program) {
     int status = 0;
     while (!gStop) {
         const Nanos now = NowNanos();
+        if (gPowerButton) {
+            gPowerButton = 0;
+            simulator.SwitchOff();
+        }
         if (backAt && now >= *backAt) {
             backAt.reset();
             if (!OpenLine(program, terminal)) {
