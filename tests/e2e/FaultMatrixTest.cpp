@@ -27,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <functional>
 #include <sys/mount.h>
@@ -504,17 +505,9 @@ public:
     const std::string& Why() const { return why_; }
     // Writes a filler file until the volume is full.
     void Fill() const {
-        std::FILE* f = std::fopen((dir_ / "filler").c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        const std::string block(4096, 'x');
-        while (std::fwrite(block.data(), 1, block.size(), f) == block.size()) {
-        }
-        std::fclose(f);
-        std::FILE* g = std::fopen((dir_ / "filler2").c_str(), "wb");
-        if (g) {
-            while (std::fputc('x', g) != EOF && std::fflush(g) == 0) {
-            }
-            std::fclose(g);
+        const FileDescriptor filler{::open((dir_ / "filler").c_str(), O_WRONLY | O_CREAT, 0600)};
+        const std::string page(4096, 'x');
+        while (::write(filler.fd, page.data(), page.size()) > 0) {
         }
     }
     bool MakeReadOnly() const {
