@@ -257,13 +257,18 @@ TEST(ProjectorSimulator, FaultsConfinedToASpanOfCommandsAnswerByteByByte) {
     EXPECT_EQ(slow.NextEvent(), 6 * kMs);
 }
 
-TEST(ProjectorSimulator, SwitchedOffAtItsButtonAnswersPowerZeroUntilSwitchedOn) {
+TEST(ProjectorSimulator, SwitchedOffAtItsButtonAnswersPowerZeroAndAtTheMainsNothing) {
     SimulatorOptions options;
     options.menu = 1;
     ProjectorSimulator sim(options);
     sim.SwitchOff();
     EXPECT_EQ(Exchange(sim, "POWR????\rMOUT????\r", 0), "0\r0\r");
     EXPECT_EQ(Exchange(sim, "POWR   1\rPOWR????\r", 0), "OK\r1\r");
+
+    sim.SetMains(false);
+    EXPECT_EQ(Exchange(sim, "POWR????\r", 0), "");
+    sim.SetMains(true);
+    EXPECT_EQ(Exchange(sim, "POWR????\r", 0), "1\r");
 }
 
 TEST(ProjectorSimulator, UnplugCutsTheLineAtAByteCountAndComingBackEndsTheCuts) {

@@ -239,8 +239,8 @@ bool ProjectorSimulator::InjectError(const std::string& code) {
 }
 
 void ProjectorSimulator::HandleCommand(const std::string& command, Nanos at) {
-    if (options_.hangUpAfter > 0 && commands_ >= options_.hangUpAfter) {
-        return; // hanging up: deaf
+    if ((options_.hangUpAfter > 0 && commands_ >= options_.hangUpAfter) || mainsOff_) {
+        return; // hanging up, or no power: deaf
     }
     ++commands_;
     Log("<< " + Printable(command));
@@ -259,7 +259,7 @@ void ProjectorSimulator::HandleCommand(const std::string& command, Nanos at) {
 }
 
 void ProjectorSimulator::HandleBlock(Nanos at) {
-    if (options_.hangUpAfter > 0 && commands_ >= options_.hangUpAfter) {
+    if ((options_.hangUpAfter > 0 && commands_ >= options_.hangUpAfter) || mainsOff_) {
         block_.clear();
         return;
     }

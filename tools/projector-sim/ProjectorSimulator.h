@@ -105,6 +105,10 @@ public:
     std::optional<std::size_t> BytesBeforeUnplug() const;
     // The projector is switched off at its own button: POWR and MOUT become 0; it still answers.
     void SwitchOff();
+    // The projector's mains: while off it hears and answers nothing; back on, it answers with
+    // the values it had.
+    void SetMains(bool on) { mainsOff_ = !on; }
+    bool MainsOn() const { return !mainsOff_; }
     // The line is back after a hang-up or an unplug (a new terminal): what was on its way in
     // either direction is lost, the projector keeps its values and tables, and it neither hangs
     // up nor is unplugged again.
@@ -160,6 +164,7 @@ private:
     int answers_ = 0;
     std::size_t dropped_ = 0;
     std::size_t bytesIn_ = 0; // bytes received at the projector's rate
+    bool mainsOff_ = false;
     std::array<std::optional<std::vector<std::uint8_t>>, kGammaTables> gamma_;
 };
 

@@ -30,6 +30,7 @@ A projector on a pseudo-terminal. Prints the path of the terminal (for example /
 the first line of its output and answers the projector protocol there until it is stopped
 (SIGTERM, SIGINT, SIGHUP, or the end of its input with --stdin-exit). SIGUSR1 presses the
 projector's own power button: it switches off (POWR 0, MOUT 0) and goes on answering.
+SIGUSR2 switches its mains off, so that it answers nothing, or on again.
 
 Commands are 8 characters and CR: a code and a parameter ("%4d" or "????"). Answers end
 with CR.
@@ -119,11 +120,14 @@ constexpr Nanos kHangUpLinger = 100 * kNanosPerMs;
 
 volatile std::sig_atomic_t gStop = 0;
 volatile std::sig_atomic_t gPowerButton = 0;
+volatile std::sig_atomic_t gMainsSwitch = 0;
 int gWakeWrite = -1;
 
 void OnSignal(int number) {
     if (number == SIGUSR1) {
         gPowerButton = 1;
+    } else if (number == SIGUSR2) {
+        gMainsSwitch = 1;
     } else {
         gStop = 1;
     }
@@ -417,6 +421,7 @@ int Run(Program& program) {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGHUP, &action, nullptr);
     sigaction(SIGUSR1, &action, nullptr);
+    sigaction(SIGUSR2, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
     ProjectorSimulator simulator(program.sim);
@@ -448,6 +453,14 @@ int Run(Program& program) {
         if (gPowerButton) {
             gPowerButton = 0;
             simulator.SwitchOff();
+        }
+        if (gMainsSwitch) {
+            gMainsSwitch = 0;
+            simulator.SetMains(!simulator.MainsOn());
+            if (program.verbose) {
+                std::fprintf(stderr, "projector-sim: mains %s\n",
+                             simulator.MainsOn() ? "on" : "off");
+            }
         }
         if (backAt && now >= *backAt) {
             backAt.reset();
