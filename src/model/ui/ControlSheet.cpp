@@ -6,6 +6,7 @@
 #include "model/ui/TabPage.h"
 #include "support/ui/ResourceBundle.h"
 
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QPushButton>
 #include <QTabWidget>
@@ -175,6 +176,9 @@ void CControlSheet::Activate(int index) {
     active_ = index;
     page->OnInitDialog();
     page->show();
+    // The sheet grows to hold the page's form, once the layouts have taken the form in.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    resize(size().expandedTo(sizeHint()));
     page->OnSetActive();
 }
 

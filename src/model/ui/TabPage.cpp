@@ -94,6 +94,7 @@ bool CTabPage::OnInitDialog() {
     }
     // The forms place their controls themselves; the page is as large as its form.
     form_->setMinimumSize(form_->size());
+    setMinimumSize(form_->size());
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(form_);
