@@ -3,8 +3,8 @@
 #include "model/ui/ControlSheet.h"
 #include "model/ui/TabPage.h"
 #include "support/Settings.h"
-#include "support/ui/ReceivedTextDialog.h"
 #include "support/ui/MessageNotifier.h"
+#include "support/ui/ReceivedTextDialog.h"
 #include "support/ui/ResourceBundle.h"
 
 #include <QApplication>
@@ -22,8 +22,7 @@ constexpr std::size_t kMaxFrameProjectorName = 63;
 
 CMainFrame::CMainFrame(const AppServices& services)
     : QMainWindow(nullptr), settings_(services.settings), clock_(services.clock),
-      notifier_(services.notifier),
-      prompts_(services.prompts),
+      notifier_(services.notifier), prompts_(services.prompts),
       link_(std::make_unique<CProjectorLink>(services.settings, services.clock, services.ports,
                                              services.notifier)) {
     setWindowTitle(QApplication::applicationName());

@@ -10,8 +10,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QTabWidget>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 

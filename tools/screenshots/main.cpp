@@ -195,8 +195,8 @@ bool SaveControlPanel(const QString& folder) {
         return false;
     }
     const std::pair<const char*, std::int32_t> answers[] = {
-        {"POWR", 1}, {"MOUT", 0}, {"BRIT", 50}, {"CONT", 50}, {"SHRP", 8},  {"COLT", 6500},
-        {"PMOD", 1}, {"INPT", 0}, {"MUTE", 0},  {"VOLM", 20}, {"FOCN", 0},  {"PATT", 0},
+        {"POWR", 1}, {"MOUT", 0}, {"BRIT", 50}, {"CONT", 50}, {"SHRP", 8}, {"COLT", 6500},
+        {"PMOD", 1}, {"INPT", 0}, {"MUTE", 0},  {"VOLM", 20}, {"FOCN", 0}, {"PATT", 0},
         {"FANS", 1}, {"KEYS", 0}, {"GAMA", 2},  {"TLOG", 0}};
     for (const auto& [code, value] : answers) {
         frame.Link().Status().FindOrAdd(CodeKey(code)).value = value;

@@ -25,7 +25,8 @@ void ControlPanelTables::Prepare(const CModelFile& model) {
     }
 }
 
-void ControlPanelTables::AddBundle(const std::string& file, std::unique_ptr<ResourceBundle> bundle) {
+void ControlPanelTables::AddBundle(const std::string& file,
+                                   std::unique_ptr<ResourceBundle> bundle) {
     NameEntry& entry = index_.FindOrAdd(file);
     if (entry.value > 0) {
         bundles_[static_cast<std::size_t>(entry.value - 1)] = std::move(bundle);

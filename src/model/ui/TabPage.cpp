@@ -49,8 +49,8 @@ constexpr std::string_view kMenuShown = "MOUT";
 
 } // namespace
 
-CTabPage::CTabPage(ControlPanelHost& host, int index, const ResourceBundle* bundle,
-                   int templateId, QWidget* parent)
+CTabPage::CTabPage(ControlPanelHost& host, int index, const ResourceBundle* bundle, int templateId,
+                   QWidget* parent)
     : QWidget(parent), tabIndex(index), host_(host), link_(host.PanelLink()), bundle_(bundle),
       templateId_(templateId) {
     timer_.setInterval(kPagePollMs);

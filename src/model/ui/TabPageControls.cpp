@@ -263,8 +263,7 @@ void CTabPage::UpdateControl(const ModelControl& control, bool first) {
                 spin->setKeyboardTracking(false); // a typed number counts once it is complete
             }
         }
-        SetPosition(item,
-                    static_cast<std::int16_t>(-(static_cast<long long>(increment) * value)));
+        SetPosition(item, static_cast<std::int16_t>(-(static_cast<long long>(increment) * value)));
         break;
     default: // [STATUS], [STATUSBUTTON]: the page does not change them
         break;

@@ -208,10 +208,10 @@ protected:
         std::vector<Queued> out;
         for (std::size_t i = port->cursor; i < port->commandQueue.size(); ++i) {
             const QueuedCommand& c = port->commandQueue[i];
-            out.push_back({std::string(reinterpret_cast<const char*>(port->sendBuffer.data()) +
-                                           c.offset,
-                                       static_cast<std::size_t>(c.length)),
-                           c.kind, c.pause});
+            out.push_back(
+                {std::string(reinterpret_cast<const char*>(port->sendBuffer.data()) + c.offset,
+                             static_cast<std::size_t>(c.length)),
+                 c.kind, c.pause});
         }
         return out;
     }
@@ -293,8 +293,7 @@ TEST_F(ControlPanelTest, ComboBoxShowsTheMatchingPositionAndSendsEveryListsItemO
 
     combo->setCurrentIndex(1);
     emit combo->activated(1);
-    EXPECT_EQ(Waiting(),
-              (std::vector{Set("INPT   1"), Ask("INPT"), Set("SRCE  11"), Ask("SRCE")}));
+    EXPECT_EQ(Waiting(), (std::vector{Set("INPT   1"), Ask("INPT"), Set("SRCE  11"), Ask("SRCE")}));
 }
 
 TEST_F(ControlPanelTest, SliderAndSpinScaleByTheirIncrement) {
@@ -384,8 +383,7 @@ TEST_F(ControlPanelTest, RelatedControlsSendTheirOwnStateWithTheOperatedControls
     // An empty RELATE relates to nothing: the control sends its own commands, then the reloads.
     EXPECT_TRUE(link.Model().tabs[0].controls[8].relatedIds.empty());
     Item<QPushButton>(1009)->click();
-    EXPECT_EQ(Waiting(),
-              (std::vector{Set("PATT   1"), Ask("PATT"), Ask("INPT"), Ask("VOLM")}));
+    EXPECT_EQ(Waiting(), (std::vector{Set("PATT   1"), Ask("PATT"), Ask("INPT"), Ask("VOLM")}));
     Answer();
 
     // An item without a value sets nothing; its read-back is still asked.
