@@ -99,6 +99,8 @@ bool CTabPage::OnInitDialog() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(form_);
 
+    // A bitmap static is a label with the dynamic property "bitmap" (the bitmap's number, or
+    // anything else for the label's own id).
     for (QLabel* label : form_->findChildren<QLabel*>()) {
         if (label->property("bitmap").isValid()) {
             auto* bitmap = new CBitmapStatic;
