@@ -302,7 +302,8 @@ void CTabPage::SendCommands(int id, int kind, bool withSet) {
             break;
         }
         case ModelSection::SliderBar:
-            value = Position(item) / increment;
+            // In 64 bits: the lowest position divided by -1 does not fit.
+            value = ClampToInt(static_cast<long long>(Position(item)) / increment);
             break;
         case ModelSection::Edit:
             value = std::max(EditNumber(item), control->min);
