@@ -118,6 +118,22 @@ protected:
         EXPECT_EQ(GammaTransferEntries(0, graph.Active(), kAllChannels).size(), 12u);
         return ExpectedGammaDump(0, graph.Active(), kAllChannels);
     }
+    // Runs the program's event loop with `user` acting every 10 ms, for at most a minute: on
+    // time-out the open modal window is closed and the loop ends with 2 (timedOut set).
+    static int RunEventLoop(QTimer& user, bool& timedOut) {
+        user.start(10);
+        QTimer limit;
+        limit.setSingleShot(true);
+        QObject::connect(&limit, &QTimer::timeout, [&] {
+            timedOut = true;
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                modal->close();
+            }
+            QCoreApplication::exit(2);
+        });
+        limit.start(60s);
+        return QApplication::exec();
+    }
     // The commands a simulator received, in order.
     static std::vector<std::string> Received(const std::filesystem::path& log) {
         std::ifstream in(log);
@@ -195,19 +211,7 @@ TEST_F(WholeProgramTest, ChosenProjectorReceivesBankZeroQueuedAtCloseAndTheProgr
             editor->OnCommand(kGammaClose);
         }
     });
-    user.start(10);
-    QTimer limit;
-    limit.setSingleShot(true);
-    QObject::connect(&limit, &QTimer::timeout, [&] {
-        timedOut = true;
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            modal->close();
-        }
-        QCoreApplication::exit(2);
-    });
-    limit.start(60s);
-
-    const int exitCode = QApplication::exec();
+    const int exitCode = RunEventLoop(user, timedOut);
     user.stop();
 
     EXPECT_FALSE(timedOut);
@@ -312,18 +316,7 @@ TEST_F(WholeProgramTest, SettingsFileSavedAndLoadedThroughTheControlPanel) {
             }
         }
     });
-    user.start(10);
-    QTimer limit;
-    limit.setSingleShot(true);
-    QObject::connect(&limit, &QTimer::timeout, [&] {
-        timedOut = true;
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            modal->close();
-        }
-        QCoreApplication::exit(2);
-    });
-    limit.start(60s);
-    const int exitCode = QApplication::exec();
+    const int exitCode = RunEventLoop(user, timedOut);
     user.stop();
 
     EXPECT_FALSE(timedOut);
