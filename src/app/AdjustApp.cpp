@@ -3,6 +3,7 @@
 #include "app/AboutDialog.h"
 #include "app/MainFrame.h"
 #include "gamma/ui/GammaDialog.h"
+#include "model/ui/ControlSheet.h"
 #include "support/Notifier.h"
 #include "support/Settings.h"
 #include "support/ui/BitmapWindow.h"
@@ -109,9 +110,23 @@ bool CAdjustApp::InitInstance() {
 }
 
 void CAdjustApp::RunGammaDialog() {
+    if (gammaDialog_) {
+        // The editor is open already, under the control panel whose button asked for it: the
+        // panel closes and the user is back in that editor.
+        if (CControlSheet* sheet = frame_->ControlSheet(); sheet && sheet->isVisible()) {
+            sheet->reject();
+        }
+        gammaDialog_->activateWindow();
+        return;
+    }
     CGammaDialog dialog(frame_->Link(), services_.settings, services_.notifier, services_.prompts,
                         gammaSaveChooser_);
+    dialog.SetControlPanelAvailable(frame_->ControlSheet() != nullptr);
+    connect(&dialog, &CGammaDialog::ControlPanelRequested, frame_.get(),
+            &CMainFrame::RunControlPanel);
+    gammaDialog_ = &dialog;
     dialog.DoModal();
+    gammaDialog_ = nullptr;
 }
 
 void CAdjustApp::OnAppAbout() {

@@ -18,6 +18,7 @@ namespace tonedesk {
 Q_DECLARE_LOGGING_CATEGORY(lcApp)
 
 class CBitmapWindow;
+class CGammaDialog;
 class CMainFrame;
 class ResourceBundle;
 
@@ -41,8 +42,11 @@ public:
     // The about command (57664): runs the about box.
     void OnAppAbout();
     // The frame's gamma editor command (20000): runs the gamma editor modally on the frame's
-    // link.
+    // link, with its button to the control panel. While the editor runs already (the control
+    // panel was opened from it), closes the control panel instead, back to that editor.
     void RunGammaDialog();
+    // The gamma editor that runs now, or null.
+    CGammaDialog* GammaDialog() const { return gammaDialog_; }
     // How the gamma editor asks for a file to save to; empty: through the prompts alone.
     void SetGammaSaveChooser(GammaSaveChooser chooser) { gammaSaveChooser_ = std::move(chooser); }
 
@@ -67,6 +71,7 @@ private:
     std::unique_ptr<CMainFrame> frame_;
     AppServices services_;
     GammaSaveChooser gammaSaveChooser_;
+    CGammaDialog* gammaDialog_ = nullptr;
     Tick startTick_ = 0;
     QTimer idleTimer_;
 };

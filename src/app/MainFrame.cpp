@@ -1,7 +1,10 @@
 #include "app/MainFrame.h"
 
+#include "model/ui/ControlSheet.h"
+#include "model/ui/TabPage.h"
 #include "support/Settings.h"
 #include "support/ui/MessageNotifier.h"
+#include "support/ui/ReceivedTextDialog.h"
 #include "support/ui/ResourceBundle.h"
 
 #include <QApplication>
@@ -18,8 +21,8 @@ constexpr std::size_t kMaxFrameProjectorName = 63;
 } // namespace
 
 CMainFrame::CMainFrame(const AppServices& services)
-    : QMainWindow(nullptr), settings_(services.settings), notifier_(services.notifier),
-      prompts_(services.prompts),
+    : QMainWindow(nullptr), settings_(services.settings), clock_(services.clock),
+      notifier_(services.notifier), prompts_(services.prompts),
       link_(std::make_unique<CProjectorLink>(services.settings, services.clock, services.ports,
                                              services.notifier)) {
     setWindowTitle(QApplication::applicationName());
@@ -31,6 +34,7 @@ CMainFrame::CMainFrame(const AppServices& services)
 
 CMainFrame::~CMainFrame() {
     timer_.stop();
+    // The control panel's sheet goes first, while the link and the tables are there.
     // The link's destructor closes every port that is still open.
 }
 
@@ -40,14 +44,51 @@ void CMainFrame::StartScan() {
 }
 
 int CMainFrame::LoadModel(const std::string& name) {
+    // The pages of a sheet built before work on the model that is read now.
+    CloseControlSheet();
+    panelTables_.Clear();
     const int result = link_->Model().ReadModelFile(name);
     if (result < 0) {
         prompts_.ShowText(QStringLiteral("Failed to ReadModelFile\n"));
         return result;
     }
-    // The control panel's sheet is built here once the control panel exists.
     projectorName = name.substr(0, kMaxFrameProjectorName);
+    panelTables_.Prepare(link_->Model());
+    controlSheet_ = std::make_unique<CControlSheet>(*this, panelTables_);
     return 0;
+}
+
+bool CMainFrame::RunControlPanel() {
+    if (!controlSheet_ || controlSheet_->isVisible()) {
+        return false;
+    }
+    ++panelRuns_;
+    controlSheet_->DoModal();
+    --panelRuns_;
+    if (panelRuns_ == 0 && dropSheet_) {
+        dropSheet_ = false;
+        controlSheet_.reset();
+    }
+    return true;
+}
+
+void CMainFrame::CloseControlSheet() {
+    if (!controlSheet_) {
+        return;
+    }
+    if (controlSheet_->isVisible()) {
+        controlSheet_->reject();
+    }
+    if (panelRuns_ > 0) {
+        dropSheet_ = true; // deleted once its modal run has returned
+        return;
+    }
+    controlSheet_.reset();
+}
+
+void CMainFrame::RunReceivedTextDialog() {
+    CReceivedTextDialog dialog(*link_);
+    dialog.DoModal();
 }
 
 bool CMainFrame::ProjectorOn() {
@@ -90,8 +131,13 @@ bool CMainFrame::OnCommand(int command) {
 void CMainFrame::RunGammaDialog() {
     // The connected slot runs the gamma editor modally: it has closed when emit returns.
     emit GammaDialogRequested();
-    // The gamma editor queued its own commands meanwhile: once the control panel exists, its
-    // active page's refreshStamp is reset here, so that the page polls the projector afresh.
+    // The gamma editor queued its own commands meanwhile: the visible page polls the projector
+    // afresh.
+    if (controlSheet_) {
+        if (CTabPage* page = controlSheet_->ActivePage()) {
+            page->refreshStamp = 0;
+        }
+    }
 }
 
 void CMainFrame::OnTimer() {
@@ -172,7 +218,7 @@ bool CMainFrame::CloseMustWait() const {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    // The control panel's sheet is closed and deleted here once it exists.
+    CloseControlSheet();
     if (CloseMustWait()) {
         notifier_.SetCursorShape(CursorShape::Wait);
         closing = 1;

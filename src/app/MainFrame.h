@@ -4,6 +4,8 @@
 #include "link/ProjectorLink.h"
 #include "link/SettingsFileActions.h"
 #include "link/SettingsSave.h"
+#include "model/ui/ControlPanelHost.h"
+#include "model/ui/ControlPanelTables.h"
 #include "support/Notifier.h"
 #include "support/TextString.h"
 #include "support/ui/UserPrompts.h"
@@ -18,6 +20,8 @@
 
 namespace tonedesk {
 
+class CControlSheet;
+
 // Command ids the dialogs route to the frame.
 inline constexpr int kCommandGammaDialog = 20000;
 inline constexpr int kCommandOpenSettings = 57601;
@@ -27,8 +31,9 @@ inline constexpr int kCommandSaveSettingsAs = 57604;
 inline constexpr int kStringSettingsFilter = 2052;
 
 // The program's main window: never shown. It owns the projector link for the whole run and
-// drives it from a 1 ms timer, and handles the commands the dialogs route to it.
-class CMainFrame : public QMainWindow {
+// drives it from a 1 ms timer, holds the control panel of the loaded model, and handles the
+// commands the dialogs route to it.
+class CMainFrame : public QMainWindow, public ControlPanelHost {
     Q_OBJECT
 public:
     // A frame on the given services; they must outlive the frame.
@@ -37,9 +42,14 @@ public:
 
     // Starts a new scan of the ports and the 1 ms service timer.
     void StartScan();
-    // Reads the model file for the projector name. Negative (after telling the user) when it
-    // cannot be read; 0 on success.
+    // Reads the model file for the projector name and builds the control panel's sheet (without
+    // showing it). Negative (after telling the user) when it cannot be read; 0 on success.
     int LoadModel(const std::string& name);
+    // Shows the control panel modally; false when no model has been loaded or it is open.
+    bool RunControlPanel();
+    // The control panel's sheet, null until a model is loaded.
+    CControlSheet* ControlSheet() const { return controlSheet_.get(); }
+    ControlPanelTables& PanelTables() { return panelTables_; }
 
     // Whether a command is enabled now: 20000, 57601 and 57604 need the projector switched on
     // ("POWR" 1); 57601 and 57604 also need no save in progress.
@@ -64,6 +74,16 @@ public:
     std::int32_t interactionBits = 0; // bit 0: a slider is being dragged
     std::string projectorName;        // as given to LoadModel, at most 63 characters
 
+    // The control panel's host.
+    CProjectorLink& PanelLink() override { return *link_; }
+    std::int32_t& PanelInteractionBits() override { return interactionBits; }
+    const Clock& PanelClock() const override { return clock_; }
+    UserPrompts& PanelPrompts() override { return prompts_; }
+    Notifier& PanelNotifier() override { return notifier_; }
+    bool RunPanelCommand(int command) override { return OnCommand(command); }
+    bool IsPanelCommandEnabled(int command) override { return IsCommandEnabled(command); }
+    void RunReceivedTextDialog() override;
+
 signals:
     // The frame accepted a close: the program ends.
     void Closed();
@@ -85,10 +105,18 @@ private:
     std::optional<std::string> ChooseSettingsFile(FileDialogMode mode,
                                                   const std::string& initialPath);
 
+    void CloseControlSheet();
+
     Settings& settings_;
+    const Clock& clock_;
     Notifier& notifier_;
     UserPrompts& prompts_;
     std::unique_ptr<CProjectorLink> link_;
+    // Declared after the link: the sheet's pages put their values back through it as they go.
+    ControlPanelTables panelTables_;
+    std::unique_ptr<CControlSheet> controlSheet_;
+    int panelRuns_ = 0;      // the sheet's modal run has not returned
+    bool dropSheet_ = false; // the sheet is deleted once it has
     CSettingsSave settingsSave_;
     QTimer timer_;
     int timerDepth_ = 0;

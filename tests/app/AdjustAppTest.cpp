@@ -4,11 +4,14 @@
 #include "app/MainFrame.h"
 #include "common/FakeSerialPort.h"
 #include "gamma/ui/GammaDialog.h"
+#include "model/ui/ControlSheet.h"
 #include "support/Settings.h"
 #include "support/qt/QtSettingsStore.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 
@@ -83,6 +86,56 @@ TEST_F(AdjustAppTest, FramesGammaCommandRunsTheGammaEditorModally) {
     EXPECT_EQ(editors, 1);
     EXPECT_EQ(others, 0);
     EXPECT_TRUE(modal);
+}
+
+// The gamma editor's control panel button shows the panel over the editor; the panel's own
+// gamma button leads back to that editor (closing the panel) instead of stacking a second one.
+TEST_F(AdjustAppTest, ControlPanelOpensFromTheGammaEditorAndLeadsBackToIt) {
+    CAdjustApp app({settings, clock, ports, notifier, prompts});
+    ASSERT_TRUE(app.InitInstance());
+    CMainFrame& frame = *app.Frame();
+    ASSERT_EQ(frame.LoadModel("DEMO-100"), 0);
+    frame.Link().Status().FindOrAdd(CodeKey("POWR")).value = 1;
+    CControlSheet* sheet = frame.ControlSheet();
+
+    int panelsShown = 0;
+    int editorsAtOnce = 0;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        int editors = 0;
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            editors += qobject_cast<CGammaDialog*>(window) && window->isVisible() ? 1 : 0;
+        }
+        editorsAtOnce = std::max(editorsAtOnce, editors);
+        QWidget* shown = QApplication::activeModalWidget();
+        if (auto* editor = qobject_cast<CGammaDialog*>(shown)) {
+            auto* panel = qobject_cast<QAbstractButton*>(editor->Control(kGammaControlPanel));
+            if (panelsShown == 0 && panel && panel->isEnabled()) {
+                // Queued: the panel runs modally, and this timer must tick on meanwhile.
+                QMetaObject::invokeMethod(panel, &QAbstractButton::click, Qt::QueuedConnection);
+            } else if (panelsShown > 0) {
+                editor->OnCommand(kGammaClose);
+            }
+        } else if (shown == sheet) {
+            ++panelsShown;
+            sheet->Tabs()->setCurrentIndex(2); // the Service tab holds the gamma button
+            auto* gamma = FindControl<QAbstractButton>(sheet, kCommandGammaDialog);
+            if (gamma && gamma->isEnabled() && panelsShown < 3) {
+                gamma->click();
+            } else {
+                sheet->reject(); // the test fails rather than waits
+            }
+        } else if (shown) {
+            shown->close();
+        }
+    });
+    user.start(5);
+    EXPECT_TRUE(frame.OnCommand(kCommandGammaDialog));
+    user.stop();
+    EXPECT_EQ(panelsShown, 1);
+    EXPECT_EQ(editorsAtOnce, 1);
+    EXPECT_FALSE(sheet->isVisible());
+    EXPECT_EQ(app.GammaDialog(), nullptr);
 }
 
 // The user's profile in the test run's configuration folder that no store can read: the

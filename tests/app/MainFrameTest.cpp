@@ -2,6 +2,8 @@
 
 #include "app/MainFrame.h"
 #include "common/FakeSerialPort.h"
+#include "model/ui/ControlSheet.h"
+#include "model/ui/TabPage.h"
 #include "support/Settings.h"
 
 #include <QSignalSpy>
@@ -313,6 +315,30 @@ TEST_F(MainFrameTest, LoadModelReportsAMissingModelFile) {
     EXPECT_EQ(frame.LoadModel("DEMO-200"), 0);
     EXPECT_EQ(frame.projectorName, "DEMO-200");
     EXPECT_EQ(reported.size(), 1u);
+}
+
+// The sample model's sheet: a page slot per tab and the tabs' bundle loaded; the gamma command
+// makes the visible page poll afresh; closing the frame deletes the sheet.
+TEST_F(MainFrameTest, LoadModelBuildsTheControlPanelThatTheGammaCommandRefreshes) {
+    ASSERT_EQ(frame.LoadModel("DEMO-100"), 0);
+    ASSERT_NE(frame.ControlSheet(), nullptr);
+    EXPECT_FALSE(frame.ControlSheet()->isVisible());
+    EXPECT_EQ(frame.PanelTables().pages.size(), 3u);
+    const ResourceBundle* bundle = frame.PanelTables().Bundle("DEMO100.RCC");
+    ASSERT_NE(bundle, nullptr);
+    EXPECT_TRUE(bundle->IsLoaded());
+
+    frame.ControlSheet()->show();
+    CTabPage* page = frame.ControlSheet()->ActivePage();
+    ASSERT_NE(page, nullptr);
+    page->Timer().stop();
+    page->refreshStamp = 1234;
+    PowerOn();
+    ASSERT_TRUE(frame.OnCommand(kCommandGammaDialog));
+    EXPECT_EQ(page->refreshStamp, 0u);
+
+    frame.close();
+    EXPECT_EQ(frame.ControlSheet(), nullptr);
 }
 
 TEST_F(MainFrameTest, StartScanStartsTheServiceTimer) {

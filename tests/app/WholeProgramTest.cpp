@@ -12,15 +12,19 @@
 #include "gamma/ui/GammaDialog.h"
 #include "link/PosixSerialPort.h"
 #include "link/ProjectorLink.h"
+#include "model/ui/ControlSheet.h"
 #include "support/Clock.h"
 #include "support/qt/QtSettingsStore.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QSlider>
 #include <QTimer>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -36,15 +40,33 @@ constexpr int kOtherCom = 2;
 // A projector-sim for this test, logging every command and answer to a file.
 struct Simulator {
     Simulator(const std::string& name, const std::filesystem::path& log,
-              const std::filesystem::path& dump)
-        : process({ProgramDir().toStdString() + "/projector-sim", "--stdin-exit", "--verbose",
-                   "--name", name, "--dump-gamma", dump.string()},
-                  {}, log.string()),
+              const std::filesystem::path& dump, const std::vector<std::string>& options = {})
+        : process(Arguments(name, dump, options), {}, log.string()),
           terminal(process.ReadLine(10s).value_or("")) {}
+
+    static std::vector<std::string> Arguments(const std::string& name,
+                                              const std::filesystem::path& dump,
+                                              const std::vector<std::string>& options) {
+        std::vector<std::string> arguments{ProgramDir().toStdString() + "/projector-sim",
+                                           "--stdin-exit",
+                                           "--verbose",
+                                           "--name",
+                                           name,
+                                           "--dump-gamma",
+                                           dump.string()};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        return arguments;
+    }
 
     ChildProcess process;
     std::string terminal;
 };
+
+// The values of the DEMO-100's save lists.
+const std::vector<std::string> kDemoValues{
+    "--value", "BRIT=50", "--value", "CONT=50", "--value", "SHRP=8", "--value", "COLT=6500",
+    "--value", "PMOD=0",  "--value", "GAMA=0",  "--value", "INPT=0", "--value", "VOLM=20",
+    "--value", "MUTE=0",  "--value", "PATT=0",  "--value", "FOCN=0", "--value", "KEYS=0"};
 
 // The program in this process on its real services (the profile on QSettings, the POSIX serial
 // ports, the steady clock), with two simulated projectors as its only ports: DEMO-100, whose
@@ -54,7 +76,8 @@ class WholeProgramTest : public GuiTest {
 protected:
     void SetUp() override {
         GuiTest::SetUp();
-        demo = std::make_unique<Simulator>("DEMO-100", temp.Path() / "demo.log", demoDump);
+        demo = std::make_unique<Simulator>("DEMO-100", temp.Path() / "demo.log", demoDump,
+                                           kDemoValues);
         other = std::make_unique<Simulator>("OTHER-7", temp.Path() / "other.log", otherDump);
         ASSERT_FALSE(demo->terminal.empty()) << "projector-sim did not start";
         ASSERT_FALSE(other->terminal.empty()) << "projector-sim did not start";
@@ -94,6 +117,34 @@ protected:
         graph.RecomputeLevels();
         EXPECT_EQ(GammaTransferEntries(0, graph.Active(), kAllChannels).size(), 12u);
         return ExpectedGammaDump(0, graph.Active(), kAllChannels);
+    }
+    // Runs the program's event loop with `user` acting every 10 ms, for at most a minute: on
+    // time-out the open modal window is closed and the loop ends with 2 (timedOut set).
+    static int RunEventLoop(QTimer& user, bool& timedOut) {
+        user.start(10);
+        QTimer limit;
+        limit.setSingleShot(true);
+        QObject::connect(&limit, &QTimer::timeout, [&] {
+            timedOut = true;
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                modal->close();
+            }
+            QCoreApplication::exit(2);
+        });
+        limit.start(60s);
+        return QApplication::exec();
+    }
+    // The commands a simulator received, in order.
+    static std::vector<std::string> Received(const std::filesystem::path& log) {
+        std::ifstream in(log);
+        std::vector<std::string> commands;
+        const std::string mark = "projector-sim: << ";
+        for (std::string line; std::getline(in, line);) {
+            if (line.starts_with(mark)) {
+                commands.push_back(line.substr(mark.size()));
+            }
+        }
+        return commands;
     }
     // How many lines of a simulator's log start with `prefix`.
     static int LogLines(const std::filesystem::path& log, const std::string& prefix) {
@@ -160,19 +211,7 @@ TEST_F(WholeProgramTest, ChosenProjectorReceivesBankZeroQueuedAtCloseAndTheProgr
             editor->OnCommand(kGammaClose);
         }
     });
-    user.start(10);
-    QTimer limit;
-    limit.setSingleShot(true);
-    QObject::connect(&limit, &QTimer::timeout, [&] {
-        timedOut = true;
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            modal->close();
-        }
-        QCoreApplication::exit(2);
-    });
-    limit.start(60s);
-
-    const int exitCode = QApplication::exec();
+    const int exitCode = RunEventLoop(user, timedOut);
     user.stop();
 
     EXPECT_FALSE(timedOut);
@@ -211,6 +250,97 @@ TEST_F(WholeProgramTest, ChosenProjectorReceivesBankZeroQueuedAtCloseAndTheProgr
     EXPECT_GE(LogLines(otherLog, "<< TNAM"), 1);
     EXPECT_EQ(LogLines(otherLog, "<< GAMM"), 0);
     EXPECT_EQ(TempDir::Read(otherDump), "");
+}
+
+// The user opens the control panel from the gamma editor, saves a settings file with its Save
+// button, moves the brightness slider and loads the file again with its Load button: the
+// projector receives the saved values again, byte for byte.
+TEST_F(WholeProgramTest, SettingsFileSavedAndLoadedThroughTheControlPanel) {
+    QtSettingsStore settings;
+    SteadyClock clock;
+    PosixPortHost host;
+    host.port.lockFolder = temp.Path().string();
+    PosixSerialPortFactory ports(settings, host);
+    RecordingNotifier notifier;
+    RecordingPrompts prompts;
+    CProgram program({settings, clock, ports, notifier, prompts});
+    ASSERT_EQ(program.Start(), std::nullopt);
+    CMainFrame& frame = *program.App().Frame();
+    const std::string file = (temp.Path() / "lobby.txt").string();
+
+    enum class Step { Connect, OpenPanel, Save, Change, Load, Loaded, ClosePanel, Done };
+    Step step = Step::Connect;
+    bool timedOut = false;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        CControlSheet* sheet = frame.ControlSheet();
+        const bool idle = !frame.Link().IsBusy() && frame.saveInProgress == 0;
+        if (auto* connect = qobject_cast<CConnectDialog*>(modal); connect) {
+            auto* list = connect->findChild<QComboBox*>(ControlName(kConnectProjectorList));
+            const int demoItem =
+                list ? list->findText(QStringLiteral("COM%1 / DEMO-100 /").arg(kDemoCom),
+                                      Qt::MatchStartsWith)
+                     : -1;
+            if (step == Step::Connect && demoItem >= 0) {
+                step = Step::OpenPanel;
+                list->setCurrentIndex(demoItem);
+                connect->findChild<QAbstractButton*>(ControlName(1))->click();
+            }
+        } else if (auto* editor = qobject_cast<CGammaDialog*>(modal); editor) {
+            auto* panel = qobject_cast<QAbstractButton*>(editor->Control(kGammaControlPanel));
+            if (step == Step::OpenPanel && panel && panel->isEnabled()) {
+                step = Step::Save;
+                // Queued: the panel runs modally, and this timer ticks on meanwhile.
+                QMetaObject::invokeMethod(panel, &QAbstractButton::click, Qt::QueuedConnection);
+            } else if (step == Step::Done) {
+                editor->OnCommand(kGammaClose);
+            }
+        } else if (sheet && modal == sheet && idle) {
+            QPushButton* save = sheet->CommandButton(kCommandSaveSettingsAs);
+            auto* brightness = FindControl<QSlider>(sheet, 1001);
+            if (step == Step::Save && save->isEnabled()) {
+                step = Step::Change;
+                prompts.answers = {file};
+                save->click();
+            } else if (step == Step::Change && brightness && std::filesystem::exists(file)) {
+                step = Step::Load;
+                brightness->triggerAction(QAbstractSlider::SliderPageStepAdd);
+            } else if (step == Step::Load) {
+                step = Step::Loaded;
+                prompts.answers = {file};
+                sheet->CommandButton(kCommandOpenSettings)->click();
+            } else if (step == Step::Loaded) {
+                step = Step::Done;
+                sheet->reject();
+            }
+        }
+    });
+    const int exitCode = RunEventLoop(user, timedOut);
+    user.stop();
+
+    EXPECT_FALSE(timedOut);
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(step, Step::Done);
+    EXPECT_TRUE(notifier.messages.empty());
+    const std::string saved = TempDir::Read(file);
+    EXPECT_EQ(saved, "DEMO-100\r\nBRIT  50\r\nCONT  50\r\nSHRP   8\r\nCOLT6500\r\n"
+                     "PMOD   0\r\nGAMA   0\r\nINPT   0\r\nVOLM  20\r\nMUTE   0\r\n");
+
+    EXPECT_EQ(demo->process.Stop(10s), 0);
+    const std::vector<std::string> received = Received(temp.Path() / "demo.log");
+    const auto moved = std::find(received.begin(), received.end(), "BRIT  60");
+    ASSERT_NE(moved, received.end()) << "the slider's value was not sent";
+    // After the slider's value, the file's lines arrive as they stand, in order.
+    std::vector<std::string> loaded;
+    for (auto it = moved + 1; it != received.end(); ++it) {
+        if (it->substr(4) != "????" && it->rfind("TNAM", 0) != 0) {
+            loaded.push_back(*it);
+        }
+    }
+    EXPECT_EQ(loaded,
+              (std::vector<std::string>{"BRIT  50", "CONT  50", "SHRP   8", "COLT6500", "PMOD   0",
+                                        "GAMA   0", "INPT   0", "VOLM  20", "MUTE   0"}));
 }
 
 } // namespace

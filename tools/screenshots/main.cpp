@@ -11,6 +11,7 @@
 #include "gamma/ui/GammaGraphView.h"
 #include "link/PosixSerialPort.h"
 #include "link/ProjectorLink.h"
+#include "model/ui/ControlSheet.h"
 #include "support/Clock.h"
 #include "support/Notifier.h"
 #include "support/Settings.h"
@@ -27,6 +28,7 @@
 #include <QPainter>
 #include <QProcess>
 #include <QSlider>
+#include <QTabWidget>
 #include <QThread>
 
 #include <cstdio>
@@ -177,6 +179,42 @@ bool SaveConnectDialog(const QString& folder) {
     return SavePicture(picture, folder, QStringLiteral("connect.png"));
 }
 
+// Each tab of the control panel, showing what a DEMO-100 started with the values of its model
+// file's comment would answer (the status table is filled as the link would fill it).
+bool SaveControlPanel(const QString& folder) {
+    MemorySettings settings;
+    settings.WriteText("PORTS", "SYSTEM", "0");
+    SteadyClock clock;
+    PosixSerialPortFactory ports(settings);
+    QuietNotifier notifier;
+    NoPrompts quiet;
+    CMainFrame frame({settings, clock, ports, notifier, quiet});
+    frame.Link().StopScanning();
+    if (frame.LoadModel("DEMO-100") != 0 || !frame.ControlSheet()) {
+        std::fprintf(stderr, "tonedesk-screenshots: the control panel was not built\n");
+        return false;
+    }
+    const std::pair<const char*, std::int32_t> answers[] = {
+        {"POWR", 1}, {"MOUT", 0}, {"BRIT", 50}, {"CONT", 50}, {"SHRP", 8}, {"COLT", 6500},
+        {"PMOD", 1}, {"INPT", 0}, {"MUTE", 0},  {"VOLM", 20}, {"FOCN", 0}, {"PATT", 0},
+        {"FANS", 1}, {"KEYS", 0}, {"GAMA", 2},  {"TLOG", 0}};
+    for (const auto& [code, value] : answers) {
+        frame.Link().Status().FindOrAdd(CodeKey(code)).value = value;
+    }
+    CControlSheet& sheet = *frame.ControlSheet();
+    sheet.show();
+    bool ok = true;
+    const CModelFile& model = frame.Link().Model();
+    for (int i = 0; i < sheet.Tabs()->count(); ++i) {
+        sheet.Tabs()->setCurrentIndex(i);
+        ok = Save(sheet, folder,
+                  QStringLiteral("panel-%1.png").arg(model.tabs[static_cast<std::size_t>(i)].id)) &&
+             ok;
+    }
+    sheet.reject();
+    return ok;
+}
+
 int Run(const QString& folder) {
     const QString programDir = QCoreApplication::applicationDirPath();
     ResourceBundle bundle(programDir + QStringLiteral("/lumidesk.rcc"));
@@ -242,6 +280,7 @@ int Run(const QString& folder) {
     ok = Save(editor, folder, QStringLiteral("gamma-falling.png")) && ok;
 
     editor.close();
+    ok = SaveControlPanel(folder) && ok;
     ok = SaveConnectDialog(folder) && ok;
     SetCurrentBundle(nullptr);
     return ok ? 0 : 1;

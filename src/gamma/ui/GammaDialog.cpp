@@ -103,7 +103,7 @@ void CGammaDialog::BuildControls() {
         falling_->setText(LoadString(kStringFalling));
         falling_->hide();
     }
-    // The control panel opens from here once it exists.
+    // Enabled once there is a control panel to open.
     if (QWidget* panel = Control(kGammaControlPanel)) {
         panel->setEnabled(false);
     }
@@ -169,6 +169,9 @@ void CGammaDialog::ConnectControls() {
     }
     if (formula_) {
         connect(formula_, &QAbstractButton::clicked, this, &CGammaDialog::OnFormulaClicked);
+    }
+    if (auto* panel = FindControl<QAbstractButton>(form_, kGammaControlPanel)) {
+        connect(panel, &QAbstractButton::clicked, this, &CGammaDialog::ControlPanelRequested);
     }
     for (Parameter& p : parameters_) {
         if (p.slider) {
@@ -304,6 +307,7 @@ void CGammaDialog::UpdateControls() {
     }
     enable(kGammaReloadChannel, ready && !formula && single);
     enable(kGammaWriteChannel, ready && single);
+    enable(kGammaControlPanel, ready && controlPanelAvailable_);
     view_->setEnabled(ready);
     setEnabled(ready);
 
@@ -357,6 +361,13 @@ void CGammaDialog::ReportWrite() {
         text += QStringLiteral("\n\n") + lines.join(u'\n');
     }
     prompts_.ShowText(text);
+}
+
+void CGammaDialog::SetControlPanelAvailable(bool available) {
+    controlPanelAvailable_ = available;
+    if (QWidget* panel = Control(kGammaControlPanel)) {
+        panel->setEnabled(available && pending_ == 0);
+    }
 }
 
 bool CGammaDialog::OnCommand(int id) {

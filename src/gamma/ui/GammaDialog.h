@@ -91,9 +91,17 @@ public:
     bool Sending() const { return sending_ != 0; }
     QTimer& Timer() { return timer_; }
 
+    // Enables the control panel button (20001) whenever the editor's controls are: there is a
+    // control panel to open.
+    void SetControlPanelAvailable(bool available);
+
     // The program-wide flag that the first idle tick clears (set again for a fresh start).
     static bool FirstTickPending();
     static void SetFirstTickPending(bool pending);
+
+signals:
+    // The control panel button (20001) was pressed: whoever owns the panel shows it now.
+    void ControlPanelRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -141,6 +149,7 @@ private:
     GammaWrite write_;
     int tickDepth_ = 0;
     bool destroying_ = false;
+    bool controlPanelAvailable_ = false;
 
     QWidget* form_ = nullptr;
     CGammaGraphView* view_ = nullptr;
