@@ -8,6 +8,7 @@
 // (scripts/fault-matrix.sh makes docs/RELIABILITY.md so).
 
 #include "ProjectorSimulator.h"
+#include "SimulatorLog.h"
 #include "common/ChildProcess.h"
 #include "common/FakeSerialPort.h"
 #include "common/GuiTestKit.h"
@@ -16,11 +17,16 @@
 #include "gamma/ui/GammaDialog.h"
 #include "link/SettingsFileActions.h"
 #include "link/SettingsSave.h"
+#include "model/ui/ControlPanelHost.h"
+#include "model/ui/ControlPanelTables.h"
+#include "model/ui/ControlSheet.h"
+#include "model/ui/TabPage.h"
 #include "support/FileRead.h"
 #include "support/Settings.h"
 #include "support/ui/ResourceBundle.h"
 
 #include <QAbstractButton>
+#include <QTabWidget>
 
 #include <algorithm>
 #include <csignal>
@@ -30,6 +36,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <functional>
+#include <signal.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -476,10 +483,116 @@ TEST(LinkFault, PortTakenByAnotherProgramIsRefusedWithTheReason) {
     File(report);
 }
 
-TEST(LinkFault, ProjectorSwitchedOffDuringAControlPanelPoll) {
-    File({"a projector switched off during a control-panel poll", "-", "-", "-", "-", "-",
-          "not yet run: the control panel's pages are not in this build yet"});
-    GTEST_SKIP() << "the control panel's pages are not in this build yet";
+// The frame's side of the control panel, on the row's link.
+class PanelHost final : public ControlPanelHost {
+public:
+    explicit PanelHost(CProjectorLink& link) : link_(link) {}
+    CProjectorLink& PanelLink() override { return link_; }
+    std::int32_t& PanelInteractionBits() override { return bits_; }
+    const Clock& PanelClock() const override { return clock_; }
+    UserPrompts& PanelPrompts() override { return prompts; }
+    Notifier& PanelNotifier() override { return notifier; }
+    bool RunPanelCommand(int) override { return false; }
+    bool IsPanelCommandEnabled(int) override { return false; }
+    void RunReceivedTextDialog() override {}
+
+    RecordingPrompts prompts;
+    RecordingNotifier notifier;
+
+private:
+    CProjectorLink& link_;
+    SteadyClock clock_;
+    std::int32_t bits_ = 0;
+};
+
+class PanelFault : public GuiTest {};
+
+TEST_F(PanelFault, ProjectorSwitchedOffDuringAPollStopsTheLeaveQueriesAndDisablesItsControls) {
+    Report report{"a projector switched off during a control-panel poll",
+                  "DEMO-100's tab 302 polls projector-sim; its power button (SIGUSR1) is pressed "
+                  "once the poll's power query was answered; later the page's Power on button",
+                  "", "", "n/a (no curves involved)"};
+    const auto log = temp.Path() / "sim.log";
+    SimulatorLink sim({"--verbose"}, 38400, log.string(), kQuickLink);
+    ASSERT_EQ(sim.Error(), "");
+    CProjectorLink& link = sim.Link();
+    link.Model().SetFolder(BuiltProgramDir() + "/");
+    ASSERT_EQ(link.Model().ReadModelFile("DEMO-100"), 0);
+    PanelHost host(link);
+    ControlPanelTables tables;
+    tables.Prepare(link.Model());
+    CControlSheet sheet(host, tables);
+    sheet.Tabs()->setCurrentIndex(2);
+    sheet.show();
+    CTabPage* page = sheet.ActivePage();
+    ASSERT_NE(page, nullptr);
+    ASSERT_EQ(page->TemplateId(), 302);
+    page->Timer().stop();
+    std::vector<int> dropped;
+    const auto serviceUntilIdle = [&] {
+        if (sim.ServiceUntilIdle(kBound)) {
+            dropped.push_back(kMessageQueueDropped);
+        }
+    };
+    // One poll cycle, from the page's first tick to its end; how long it took.
+    const auto poll = [&](const std::function<void()>& afterPowerQuery = {}) {
+        const auto start = SteadyTime::now();
+        page->refreshStamp = 0;
+        page->OnTimer(); // the power query
+        serviceUntilIdle();
+        if (afterPowerQuery) {
+            afterPowerQuery();
+        }
+        while (page->refreshStamp == 0 && SteadyTime::now() - start < kBound) {
+            page->OnTimer();
+            serviceUntilIdle();
+        }
+        page->OnTimer(); // shows what the cycle read
+        EXPECT_NE(page->refreshStamp, 0u) << "the poll did not end";
+        return SteadyTime::now() - start;
+    };
+    const std::vector<int> offControls{1203, 1204, 1205, 1207, 1208};
+    const auto enabled = [&](int id) { return page->Item(id) && page->Item(id)->isEnabled(); };
+
+    poll();
+    for (int id : offControls) {
+        EXPECT_TRUE(enabled(id)) << id;
+    }
+    const int leaveQueries = SimulatorReceived(log, "PATT????");
+    EXPECT_GE(leaveQueries, 1);
+
+    // Switched off in the middle of a poll: that poll ends, the next sees the power off.
+    const auto took = poll([&] { ::kill(sim.Simulator().Pid(), SIGUSR1); });
+    const int afterSwitchOff = SimulatorReceived(log, "PATT????");
+    const auto nextTook = poll();
+    EXPECT_LT(took + nextTook, kBound);
+    report.time = Ms(took) + " + " + Ms(nextTook) + " (the poll switched off in, the next one)";
+    EXPECT_EQ(link.Status().FindOrAdd(CodeKey("POWR")).value, 0);
+    EXPECT_EQ(SimulatorReceived(log, "PATT????"), afterSwitchOff) << "leave codes asked while off";
+    bool allDisabled = true;
+    for (int id : offControls) {
+        allDisabled = allDisabled && !enabled(id);
+        EXPECT_FALSE(enabled(id)) << id;
+    }
+    EXPECT_TRUE(enabled(1206)) << "Power on stays usable";
+    EXPECT_TRUE(dropped.empty() && host.notifier.messages.empty() && host.prompts.shown.empty());
+    report.sees = std::string(allDisabled ? "the controls with DISABLE=POWR,0 disabled"
+                                          : "controls NOT disabled") +
+                  "; the poll asks only the power; no message";
+
+    // Switched on at the page: the next poll asks the leave codes again and enables the controls.
+    FindControl<QAbstractButton>(page->Form(), 1206)->click();
+    serviceUntilIdle();
+    poll();
+    EXPECT_EQ(link.Status().FindOrAdd(CodeKey("POWR")).value, 1);
+    EXPECT_GT(SimulatorReceived(log, "PATT????"), afterSwitchOff);
+    for (int id : offControls) {
+        EXPECT_TRUE(enabled(id)) << id;
+    }
+    EXPECT_TRUE(dropped.empty());
+    report.next = "yes: after Power on the next poll asks the leave codes and the controls are "
+                  "enabled again";
+    File(report);
 }
 
 // ---------------------------------------------------------------------------------------------
