@@ -510,7 +510,8 @@ class PanelFault : public GuiTest {};
 TEST_F(PanelFault, ProjectorSwitchedOffDuringAPollStopsTheLeaveQueriesAndDisablesItsControls) {
     Report report{"a projector switched off during a control-panel poll",
                   "DEMO-100's tab 302 polls projector-sim; its power button (SIGUSR1) is pressed "
-                  "once the poll's power query was answered; later the page's Power on button",
+                  "once the poll's power query was answered, later the page's Power on button; "
+                  "then its mains (SIGUSR2) are switched off the same way, and on again",
                   "", "", "n/a (no curves involved)"};
     const auto log = temp.Path() / "sim.log";
     SimulatorLink sim({"--verbose"}, 38400, log.string(), kQuickLink);
@@ -590,8 +591,22 @@ TEST_F(PanelFault, ProjectorSwitchedOffDuringAPollStopsTheLeaveQueriesAndDisable
         EXPECT_TRUE(enabled(id)) << id;
     }
     EXPECT_TRUE(dropped.empty());
-    report.next = "yes: after Power on the next poll asks the leave codes and the controls are "
-                  "enabled again";
+
+    // Switched off at the mains in the middle of a poll: the rest of the poll goes unanswered.
+    const auto mainsTook = poll([&] { ::kill(sim.Simulator().Pid(), SIGUSR2); });
+    EXPECT_LT(mainsTook, kBound);
+    EXPECT_FALSE(dropped.empty()) << "the missing answers were not reported";
+    report.time += "; mains: " + Ms(mainsTook);
+    report.sees += "; at the mains: " + Gist(kMessageQueueDropped) +
+                   " once the poll's queries went unanswered";
+    dropped.clear();
+    ::kill(sim.Simulator().Pid(), SIGUSR2);
+    const int beforeBack = SimulatorReceived(log, "PATT????");
+    poll();
+    EXPECT_TRUE(dropped.empty());
+    EXPECT_GT(SimulatorReceived(log, "PATT????"), beforeBack);
+    report.next = "yes: after Power on (or the mains back on) the next poll asks the leave codes "
+                  "and the controls are enabled";
     File(report);
 }
 
