@@ -51,7 +51,9 @@ The line rows run the gamma editor offscreen on the program's link (\`CProjector
 POSIX serial port) against \`projector-sim\` on a pseudo-terminal, with answer time-outs of
 500 ms and RETRY 3, and write the active bank (12 entries); the simulator's fault options (see
 \`projector-sim --help\`) make the fault, from the first entry of the write on (\`--faults-from 2\`:
-the editor's power query at opening is answered well). The file rows save and open through the
+the editor's power query at opening is answered well). The control-panel row polls DEMO-100's
+tab 302 offscreen on the same link and switches the simulator off at its power button (SIGUSR1)
+and at its mains (SIGUSR2) in the middle of a poll. The file rows save and open through the
 gamma editor and the settings-file code on a scripted line. Each row is also a ctest
 (\`fault_matrix_tests\`), so CI keeps them true.
 
