@@ -1,5 +1,6 @@
 #include "cli/CliCommon.h"
 
+#include "link/LinkWait.h"
 #include "link/PosixSerialPort.h"
 #include "support/qt/QtSettingsStore.h"
 
@@ -7,15 +8,14 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
-#include <thread>
 
 namespace tonedesk::cli {
 
 namespace {
 
-// The pause between two calls of Service: the link is serviced like the program's 1 ms timer
-// does, without spinning.
-constexpr auto kServicePeriod = std::chrono::milliseconds(1);
+// The longest wait for the link's work between two calls of Service: the time limit is looked
+// at this often while the projector is silent.
+constexpr Tick kLongestWaitMs = 100;
 
 const char* MessageText(int stringId) {
     switch (stringId) {
@@ -150,7 +150,8 @@ bool CliContext::ServiceUntil(const std::function<bool()>& done) {
             throw TimeLimitReached("no end after " + std::to_string(timeLimit_.count()) +
                                    " s: the projector keeps the link busy");
         }
-        std::this_thread::sleep_for(kServicePeriod);
+        // Serviced as the program does: when bytes arrive or the next deadline comes.
+        WaitForLinkWork(link, clock_, kLongestWaitMs);
     }
     const bool rejected = std::any_of(
         notifier_.messages.begin() + static_cast<std::ptrdiff_t>(messagesBefore),

@@ -109,7 +109,7 @@ public:
     // "OK" to a power query, which is sent again without end).
     void SetTimeLimit(std::chrono::seconds limit) { timeLimit_ = limit; }
 
-    // Calls Service about once a millisecond (sleeping in between) until `done` returns true.
+    // Calls Service whenever the link has work (sleeping in between) until `done` returns true.
     // True when a queue was dropped meanwhile: Service reported it (missing answers, message
     // 4102 shown) or the link showed message 4105 (a transfer rejected RETRY times).
     bool ServiceUntil(const std::function<bool()>& done);

@@ -2,11 +2,16 @@
 
 #include "app/MainFrame.h"
 #include "common/FakeSerialPort.h"
+#include "link/PosixSerialPort.h"
 #include "support/Settings.h"
 
+#include <QCoreApplication>
 #include <QSignalSpy>
 
+#include <fcntl.h>
 #include <filesystem>
+#include <functional>
+#include <unistd.h>
 
 namespace tonedesk::test {
 namespace {
@@ -315,13 +320,85 @@ TEST_F(MainFrameTest, LoadModelReportsAMissingModelFile) {
     EXPECT_EQ(reported.size(), 1u);
 }
 
-TEST_F(MainFrameTest, StartScanStartsTheServiceTimer) {
-    EXPECT_FALSE(frame.ServiceTimer().isActive());
-    frame.StartScan();
-    EXPECT_TRUE(frame.ServiceTimer().isActive());
-    EXPECT_EQ(frame.ServiceTimer().interval(), 1);
-    EXPECT_EQ(frame.ServiceTimer().timerType(), Qt::PreciseTimer);
-    EXPECT_TRUE(frame.Link().Scanning());
+// The frame on a real line (a pseudo-terminal), with a clock that stands still: the link's
+// deadlines never come, so only the line's readiness can get the answers handled.
+class MainFrameOnALineTest : public GuiTest {
+protected:
+    void SetUp() override {
+        GuiTest::SetUp();
+        master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        ASSERT_GE(master, 0);
+        ASSERT_EQ(::grantpt(master), 0);
+        ASSERT_EQ(::unlockpt(master), 0);
+        settings.SetInt(kPortsSection, "SYSTEM", 0);
+        settings.WriteText(kPortsSection, "COM2", ::ptsname(master));
+        // Answers awaited far longer than the test waits: no deadline services the link.
+        settings.SetInt("ENV", "POWERON_TIME", 6000000);
+        settings.SetInt("ENV", "REC_TIMEOUT_OFF", 1000000);
+        host.port.lockFolder = temp.Path().string();
+        host.consoleList = (temp.Path() / "no-console").string();
+        ports = std::make_unique<PosixSerialPortFactory>(settings, host);
+        frame =
+            std::make_unique<CMainFrame>(AppServices{settings, clock, *ports, notifier, prompts});
+    }
+    void TearDown() override {
+        frame.reset();
+        ::close(master);
+        GuiTest::TearDown();
+    }
+
+    // Runs the event loop until `done` (at most 5 s of waiting, which only a fault needs).
+    static bool Until(const std::function<bool()>& done) {
+        for (int i = 0; i < 500 && !done(); ++i) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        }
+        return done();
+    }
+    // The bytes the program wrote, once `count` of them arrived.
+    std::string Written(std::size_t count) {
+        std::string got;
+        Until([&] {
+            char buf[64];
+            const ssize_t n = ::read(master, buf, sizeof buf);
+            got.append(buf, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+            return got.size() >= count;
+        });
+        return got;
+    }
+    void Answer(const std::string& text) {
+        ASSERT_EQ(::write(master, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    }
+
+    int master = -1;
+    MemorySettings settings;
+    ManualClock clock;
+    PosixPortHost host;
+    std::unique_ptr<PosixSerialPortFactory> ports;
+    ScriptedNotifier notifier;
+    RecordingPrompts prompts;
+    std::unique_ptr<CMainFrame> frame;
+};
+
+TEST_F(MainFrameOnALineTest, AnswersAreHandledWhenTheyArriveAndAnIdleLinkIsNotPolled) {
+    frame->StartScan();
+    EXPECT_EQ(Written(9), "TNAM   1\r");
+    Answer("DEMO-100\r");
+    ASSERT_TRUE(Until([&] { return !frame->Link().Scanning(); }));
+    const PortEntry& port = frame->Link().Ports().at(0);
+    EXPECT_EQ(port.projectorName, "DEMO-100");
+    EXPECT_EQ(port.baudRate, 9600);
+    EXPECT_FALSE(frame->ServiceTimer().isActive());
+
+    // A command queued from a dialog is written at once, its answer taken when it comes.
+    frame->Link().StopScanning();
+    ASSERT_TRUE(frame->Link().QueueCommand("POWR????\r", 9, AnswerKind::Value, 0,
+                                           &frame->Link().Ports().at(0)));
+    EXPECT_EQ(Written(9), "POWR????\r");
+    Answer("1\r");
+    ASSERT_TRUE(Until([&] { return !frame->Link().IsBusy(&frame->Link().Ports().at(0)); }));
+    EXPECT_EQ(frame->Link().Status().FindOrAdd(CodeKey("POWR")).value, 1);
+    EXPECT_FALSE(frame->ServiceTimer().isActive());
+    EXPECT_TRUE(notifier.recorder.messages.empty());
 }
 
 } // namespace
