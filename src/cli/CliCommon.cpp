@@ -153,6 +153,7 @@ bool CliContext::ServiceUntil(const std::function<bool()>& done) {
         // Serviced as the program does: when bytes arrive or the next deadline comes.
         WaitForLinkWork(link, clock_, kLongestWaitMs);
     }
+    lastServiceEnd_ = std::chrono::steady_clock::now();
     const bool rejected = std::any_of(
         notifier_.messages.begin() + static_cast<std::ptrdiff_t>(messagesBefore),
         notifier_.messages.end(), [](int id) { return id == kMessageTransferRejected; });
@@ -160,6 +161,13 @@ bool CliContext::ServiceUntil(const std::function<bool()>& done) {
         notifier_.Message(kMessageQueueDropped, {}); // what the program's frame shows
     }
     return dropped || rejected;
+}
+
+std::optional<std::chrono::steady_clock::duration> CliContext::LinkWorkTime() const {
+    if (!firstService_) {
+        return std::nullopt;
+    }
+    return lastServiceEnd_ - *firstService_;
 }
 
 bool CliContext::ServiceUntilIdle(PortEntry* port) {

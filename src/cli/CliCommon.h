@@ -118,6 +118,10 @@ public:
     // Until the running scan has ended.
     void ServiceUntilScanEnds();
 
+    // How long the servicing loops ran in all, from the first service to the end of the last
+    // loop; nothing when the command never serviced the link.
+    std::optional<std::chrono::steady_clock::duration> LinkWorkTime() const;
+
     // Opens COM `comNumber` outside the scanning mode and makes it the current port. At
     // `baudRate` when it is not 0; otherwise the port is probed with the name query as the scan
     // does (each rate RETRY2 times, one cycle of the three rates) and opened at the rate that
@@ -133,6 +137,7 @@ private:
     std::unique_ptr<CProjectorLink> link_;
     std::chrono::seconds timeLimit_ = kDefaultTimeLimit;
     std::optional<std::chrono::steady_clock::time_point> firstService_;
+    std::chrono::steady_clock::time_point lastServiceEnd_;
 };
 
 // A 9-byte command from the 8 characters the user typed: CR appended. UsageError for any other
