@@ -31,7 +31,7 @@ from pathlib import Path
 RATES = [9600, 38400, 115200]
 IDLE_SECONDS = 10
 STARTUP_RUNS = 5
-WRITE_RUNS = 3
+WRITE_RUNS = 5
 SCAN_RUNS = 3
 
 # The link's defaults (profile section ENV).
@@ -44,6 +44,9 @@ PAUSE_MS = 50
 # answered "OK\r" and each sent no sooner than 50 ms after the previous answer.
 WRITE_ENTRIES = 12
 WRITE_WIRE_BYTES = (9 + 2) + 6 * (9 + 257) + WRITE_ENTRIES * 3
+# The same 12 entries written with the gamma editor's button: its power query was answered when
+# the editor opened, so the first entry goes out at once and 11 pauses remain.
+PROGRAM_WRITE_WIRE_BYTES = 6 * (9 + 257) + WRITE_ENTRIES * 3
 PROJECTOR = "DEMO-100"
 # The probe "TNAM   1\r" and the name answer.
 PROBE_WIRE_BYTES = 9 + len(PROJECTOR) + 1
@@ -220,9 +223,30 @@ def gamma_write(bin_dir, baud):
             wall, work, _ = session.cli("write-gamma", "--timing", "--port", "1", "--baud",
                                         str(baud), "--bank", "0", gamma_file(bin_dir))
             walls.append(wall)
-            if work is not None:
-                works.append(work)
-    return (statistics.median(works) if works else None), statistics.median(walls)
+            if work is None:
+                fail("tonedesk-cli write-gamma --timing reported no time")
+            works.append(work)
+    return statistics.median(works), min(works), statistics.median(walls)
+
+
+def program_write(bin_dir, baud):
+    """The gamma editor's write of its bank at `baud`, in the program (idle_session write): the
+    time from the click to the handling of the last answer, in ms (median, best)."""
+    times = []
+    for _ in range(WRITE_RUNS):
+        with Session(bin_dir, [Simulator(bin_dir, baud)]) as session:
+            process = subprocess.Popen([str(bin_dir / "idle_session"), "write", "1"],
+                                       env=session.env, stdout=subprocess.PIPE,
+                                       stderr=subprocess.DEVNULL, text=True)
+            try:
+                ready, _, _ = select.select([process.stdout], [], [], 60)
+                line = process.stdout.readline() if ready else ""
+                if not line.startswith("wrote "):
+                    fail(f"idle_session write did not write at {baud} bit/s")
+                times.append(float(line.split()[1]))
+            finally:
+                end(process)
+    return statistics.median(times), min(times)
 
 
 def baseline_write_wall(bin_dir, baud):
@@ -353,7 +377,8 @@ def main():
     parser.add_argument("bin_dir", type=Path)
     parser.add_argument("output", type=Path)
     parser.add_argument("--baseline", type=Path)
-    parser.add_argument("--baseline-name", default="the baseline")
+    parser.add_argument("--baseline-name", default="The baseline")
+    parser.add_argument("--baseline-note", default="")
     args = parser.parse_args()
     bin_dir = args.bin_dir.resolve()
     for program in ["tonedesk", "tonedesk-cli", "projector-sim", "idle_session", "gamma_bench",
@@ -366,6 +391,7 @@ def main():
     print("perf-figures: measuring (about three minutes) ...", file=sys.stderr)
 
     writes = {baud: gamma_write(bin_dir, baud) for baud in RATES}
+    program_writes = {baud: program_write(bin_dir, baud) for baud in RATES}
     scans = {baud: scan_time(bin_dir, baud) for baud in RATES}
     startup = startup_times(bin_dir)
     idle_gamma_1 = idle_in_session(bin_dir, "gamma", 1)
@@ -385,15 +411,22 @@ def main():
         }
 
     rows = []
-    notes = []
     for baud in RATES:
-        work, _ = writes[baud]
+        work, best, _ = writes[baud]
         wire = WRITE_WIRE_BYTES * 10 / baud * 1000
         floor = wire + WRITE_ENTRIES * PAUSE_MS
         rows.append((f"Gamma write, 12 entries, {baud} bit/s",
                      f"{work:.0f} ms: {work / floor:.3f} x the floor of {floor:.0f} ms "
-                     f"(wire {wire:.0f} ms + 12 pauses of 50 ms); {work / wire:.2f} x the wire "
-                     "time alone",
+                     f"(wire {wire:.0f} ms + 12 pauses of 50 ms; best run {best / floor:.3f} x); "
+                     f"{work / wire:.2f} x the wire time alone",
+                     "within 5 % of the floor", met(work <= floor * 1.05)))
+    for baud in RATES:
+        work, best = program_writes[baud]
+        wire = PROGRAM_WRITE_WIRE_BYTES * 10 / baud * 1000
+        floor = wire + (WRITE_ENTRIES - 1) * PAUSE_MS
+        rows.append((f"Gamma write in the program (the editor's write button), {baud} bit/s",
+                     f"{work:.0f} ms: {work / floor:.3f} x the floor of {floor:.0f} ms "
+                     f"(wire {wire:.0f} ms + 11 pauses of 50 ms; best run {best / floor:.3f} x)",
                      "within 5 % of the floor", met(work <= floor * 1.05)))
     probe_timeout = POWERON_TIME // (3 * RETRY2)
     for index, baud in enumerate(RATES):
@@ -413,7 +446,8 @@ def main():
                         ("in the connection dialog, 16 open ports", idle_connect_16)]:
         rows.append((f"CPU while idle {label}",
                      f"{cost['cpu']:.2f} % of one core ({cost['wakeups']:.0f} wake-ups/s; "
-                     f"utime+stime {cost['ticks_cpu']:.1f} %; {cost['ports']} ports open)",
+                     f"utime+stime {cost['ticks_cpu']:.1f} %; {cost['ports']} "
+                     f"port{'s' if cost['ports'] != 1 else ''} open)",
                      "under 1 %", met(cost["cpu"] < 1)))
     rows.append(("Resident memory with the gamma editor open",
                  f"{idle_gamma_1['rss_mb']:.1f} MB (VmRSS)", "under 80 MB",
@@ -445,7 +479,9 @@ def main():
         out.append(f"## Before and after servicing the link on readiness\n")
         out.append(f"{args.baseline_name} serviced the link from a 1 ms timer; this build "
                    "services it when a port's line turns readable or the link's next deadline "
-                   "comes. Same measurements, same machine, one after the other.\n")
+                   "comes. Same measurements, same machine, one after the other "
+                   "(`scripts/perf-figures.sh --baseline DIR`, DIR the earlier build's programs). "
+                   f"{args.baseline_note}\n")
         out.append(f"| Figure | {args.baseline_name} | this build |\n|---|---|---|")
         for label, key, now in [("gamma editor, 1 port", "gamma_1", idle_gamma_1),
                                 ("gamma editor, 16 projectors", "gamma_16", idle_gamma_16),
@@ -457,9 +493,10 @@ def main():
                        f"({now['wakeups']:.0f} wake-ups/s) |")
         for baud in RATES:
             out.append(f"| tonedesk-cli write-gamma at {baud} bit/s, whole command | "
-                       f"{baseline['writes'][baud]:.0f} ms | {writes[baud][1]:.0f} ms |")
+                       f"{baseline['writes'][baud]:.0f} ms | {writes[baud][2]:.0f} ms |")
         out.append("")
     out.append(NOTES)
+    out.append(notes(host, writes, idle_gamma_1, idle_connect_16, baseline))
     args.output.parent.mkdir(parents=True, exist_ok=True)
     args.output.write_text("\n".join(out))
     print(f"perf-figures: wrote {args.output}", file=sys.stderr)
@@ -470,9 +507,15 @@ NOTES = """## How each figure is measured
 - **Gamma write**: `tonedesk-cli write-gamma --timing --port 1 --baud B --bank 0` with the
   DEMO-100 model's first gamma file, against `projector-sim --wire-time` at B bit/s (every byte
   takes 10 bits at the rate in both directions). `--timing` reports the time from the first
-  exchange to the end of the last: the editor's power query, then the 12 entries. Median of 3.
+  exchange to the end of the last: the editor's power query, then the 12 entries. Median of 5.
   The floor is the wire time of every byte sent and answered (1643 bytes) plus the 50 ms pause
   the protocol requires before each of the 12 entries (they carry the pause flag).
+- **Gamma write in the program**: `idle_session write` (see below) leads the program to the
+  gamma editor of the DEMO-100 projector-sim (`--wire-time`, at B bit/s) and presses the
+  editor's write button (1091): the time from the click to the link's handling of the last
+  "OK" (from the link's trace). A new program and projector for each of 5 runs; median. The
+  editor's power query was answered when it opened, so the first entry goes out at once: the
+  floor is the wire time of 1632 bytes plus 11 pauses.
 - **Start-up scan**: `tonedesk-cli scan --timing` (the program's scan of the profile's ports)
   with one projector-sim answering only at B bit/s (and --wire-time). Median of 3. Nominal: the
   probe time-out is POWERON_TIME / (3 x RETRY2) = 800 ms with the defaults; at each lower rate
@@ -495,20 +538,66 @@ NOTES = """## How each figure is measured
 - **Drag step with repaint** and **worst-case fit**: the benchmarks `gamma_view_bench
   --benchmark_filter=BM_DragStepWithRepaint` (offscreen, the plot's own size and the largest
   square a 1920 x 1080 screen gives it) and `gamma_bench --benchmark_filter=BM_FitWorstCase`;
-  median of 3 repetitions. The issue sets them no target; the targets here are ours.
-
-## Notes
-
-- The pauses bound the gamma write: 12 x 50 ms = 600 ms of every write is the pause the
-  protocol requires before each entry, against 171 ms (9600 bit/s) to 14 ms (115200 bit/s) of
-  wire time per 50 ms of pause. So at 38400 and 115200 bit/s the write cannot come near the wire
-  time of its bytes alone; it is measured against the wire time plus those pauses.
-- Idle: the link is serviced when a port's line turns readable (a socket notifier on each open
-  port's descriptor) and at the link's next deadline (a single-shot timer for the end of a pause
-  or an answer time-out); ports without a descriptor are polled every millisecond. With nothing
-  queued an idle link costs no wake-ups at all, whatever the number of open ports; the wake-ups
-  left are the dialogs' own timers (the gamma editor's 50 ms tick).
+  median of 3 repetitions. No target is given for these two; the ones here are chosen: a drag
+  step within one frame at 60 Hz, a fit that answers at once.
 """
+
+def notes(host, writes, idle_gamma_1, idle_connect_16, baseline):
+    """What bounds the figures, from what was measured."""
+    out = ["## Notes\n"]
+    if baseline:
+        before_gamma = baseline["gamma_1"]
+        before_connect = baseline["connect_16"]
+        out.append(
+            f"- Idle CPU: with the link serviced from a 1 ms timer the resting program cost "
+            f"{before_gamma['cpu']:.2f} % of a core in the gamma editor and "
+            f"{before_connect['cpu']:.2f} % in the connection dialog with 16 open ports "
+            f"({before_gamma['wakeups']:.0f} and {before_connect['wakeups']:.0f} wake-ups/s): "
+            + ("the timer alone missed the target. "
+               if max(before_gamma["cpu"], before_connect["cpu"]) >= 1
+               else "under the target, but with a wake-up every millisecond. ")
+            + "The link is now serviced when an open port's "
+            "descriptor turns readable (a socket notifier per port) and at the link's next "
+            "deadline (one single-shot timer: the end of a pause, an answer time-out, a "
+            "partial write or the poll of a port without a descriptor). The engine and the "
+            "bytes on the wire are unchanged. An idle link now costs no wake-ups at all, "
+            f"whatever the number of open ports ({idle_connect_16['wakeups']:.0f}/s in the "
+            f"connection dialog); the {idle_gamma_1['wakeups']:.0f} wake-ups/s left in the "
+            "gamma editor match its own 50 ms timer.")
+    else:
+        out.append(
+            "- Idle CPU: the link is serviced when an open port's descriptor turns readable "
+            "and at the link's next deadline, so an idle link costs no wake-ups; those left "
+            "in the gamma editor are its own 50 ms timer.")
+    worst = max(RATES, key=lambda b: writes[b][0] / (WRITE_WIRE_BYTES * 10000 / b
+                                                     + WRITE_ENTRIES * PAUSE_MS))
+    floor = WRITE_WIRE_BYTES * 10000 / worst + WRITE_ENTRIES * PAUSE_MS
+    missed = [b for b in RATES
+              if writes[b][0] > 1.05 * (WRITE_WIRE_BYTES * 10000 / b + WRITE_ENTRIES * PAUSE_MS)]
+    verdict = ("The write stays within 5 % of that floor at every rate."
+               if not missed else
+               "The median write missed 5 % of that floor at "
+               + ", ".join(f"{b}" for b in missed) + " bit/s.")
+    out.append(
+        f"- Gamma write: 12 x 50 ms = 600 ms of every write is the pause the protocol requires "
+        "before each entry, against a wire time of 1711 ms at 9600 bit/s but only 143 ms at "
+        "115200 bit/s. Measured against the wire time alone the write cannot come within 5 % "
+        "at any rate (see the ratios in the table); the target is taken against the "
+        f"wire time plus those pauses. {verdict} What is left above the floor: at {worst} "
+        f"bit/s {(writes[worst][0] - floor) / WRITE_ENTRIES:.1f} ms per entry in the median "
+        f"run, {(writes[worst][1] - floor) / WRITE_ENTRIES:.1f} ms in the best; mostly the time "
+        "the program and the simulator take to wake up for each answer and for the end of each "
+        "pause, which grows with the machine's load (a shared machine with "
+        f"{host['cores']} cores, load average {host['load']} when the run began).")
+    out.append(
+        "- Start-up scan: with the default settings a projector answering only at 38400 bit/s "
+        "is found after one probe time-out (800 ms), one at 115200 after two: a probe that "
+        "times out stays in flight, and the next service counts its second failure at once, so "
+        "each lower rate costs one time-out, not RETRY2 of them (a cycle of the three rates "
+        "takes about 2.4 s, not POWERON_TIME = 4800 ms). That is the link's documented "
+        "behaviour and is kept.")
+    return "\n".join(out) + "\n"
+
 
 if __name__ == "__main__":
     main()
