@@ -48,7 +48,8 @@ public:
     bool IsCommandEnabled(int command);
     // Runs an enabled command; false when it is unknown or disabled.
     bool OnCommand(int command);
-    // The service's work: one service of the link.
+    // The work of each service: one Service of the link, then the save's progress, a close
+    // that waited and the cursor.
     void OnTimer();
     // The cursor the frame shows now.
     CursorShape CurrentCursor() const;

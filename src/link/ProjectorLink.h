@@ -159,8 +159,8 @@ class CProjectorLink {
 public:
     // Receives the diagnostic texts of the link ("COM%d ,%d\n", "Recv:%s\n", line errors).
     using TraceSink = std::function<void(const std::string& text)>;
-    // Told that the link has new work or other ports outside Service: a command was queued, a
-    // port opened or closed, a scan or probe started or ended.
+    // Told when a command is queued or a port opens or closes (also inside Service): the
+    // descriptors to watch or the next deadline may have changed.
     using ChangeSink = std::function<void()>;
 
     CProjectorLink(const Settings& settings, const Clock& clock, SerialPortFactory& ports,
@@ -207,7 +207,7 @@ public:
     // The descriptors of the open ports (SerialPort::Descriptor): Service has work when one
     // turns readable. Ports without one are covered by NextDeadline.
     std::vector<int> ReadinessDescriptors() const;
-    // Whoever drives Service from readiness and deadlines hears of changes made outside it (see
+    // Whoever drives Service from readiness and deadlines hears of the changes (see
     // ChangeSink); an empty sink stops that.
     void SetChangeSink(ChangeSink sink) { changeSink_ = std::move(sink); }
 
