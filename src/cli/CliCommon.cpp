@@ -1,13 +1,15 @@
 #include "cli/CliCommon.h"
 
-#include "link/LinkWait.h"
 #include "link/PosixSerialPort.h"
 #include "support/qt/QtSettingsStore.h"
 
 #include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
+#include <poll.h>
+#include <vector>
 
 namespace tonedesk::cli {
 
@@ -16,6 +18,25 @@ namespace {
 // The longest wait for the link's work between two calls of Service: the time limit is looked
 // at this often while the projector is silent.
 constexpr Tick kLongestWaitMs = 100;
+
+// Sleeps until the link has work: an open port's descriptor turns readable or the link's next
+// deadline comes; at most kLongestWaitMs. So the loop neither spins nor wakes every millisecond
+// while the projector is silent.
+void WaitForLinkWork(const CProjectorLink& link, const Clock& clock) {
+    auto wait = static_cast<std::int32_t>(kLongestWaitMs);
+    if (const std::optional<Tick> due = link.NextDeadline()) {
+        wait = std::clamp(static_cast<std::int32_t>(*due - clock.Now()), 0, wait);
+    }
+    if (wait == 0) {
+        return;
+    }
+    std::vector<pollfd> watched;
+    for (const int descriptor : link.ReadinessDescriptors()) {
+        watched.push_back({descriptor, POLLIN, 0});
+    }
+    // A signal ends the wait early; the caller services and waits again.
+    ::poll(watched.data(), watched.size(), wait);
+}
 
 const char* MessageText(int stringId) {
     switch (stringId) {
@@ -151,7 +172,7 @@ bool CliContext::ServiceUntil(const std::function<bool()>& done) {
                                    " s: the projector keeps the link busy");
         }
         // Serviced as the program does: when bytes arrive or the next deadline comes.
-        WaitForLinkWork(link, clock_, kLongestWaitMs);
+        WaitForLinkWork(link, clock_);
     }
     lastServiceEnd_ = std::chrono::steady_clock::now();
     const bool rejected = std::any_of(

@@ -2,11 +2,11 @@
 
 #include "ProjectorSimulator.h"
 #include "gamma/GammaTransfer.h"
-#include "link/LinkWait.h"
 
 #include <array>
 #include <cstdlib>
 #include <optional>
+#include <thread>
 
 namespace tonedesk::test {
 
@@ -48,9 +48,7 @@ bool SimulatorLink::ServiceUntilIdle(std::chrono::milliseconds limit) {
     bool dropped = false;
     while (link_->IsBusy(port_) && std::chrono::steady_clock::now() < deadline) {
         dropped = link_->Service() || dropped;
-        if (link_->IsBusy(port_)) {
-            WaitForLinkWork(*link_, clock_, 100);
-        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return dropped;
 }

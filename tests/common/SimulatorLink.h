@@ -43,8 +43,8 @@ public:
     ChildProcess& Simulator() { return *sim_; }
     const std::vector<int>& Messages() const { return notifier_.messages; }
 
-    // Calls Service whenever the link has work, as the program does, until the port is idle or
-    // `limit` has passed. True when Service reported a dropped queue.
+    // Calls Service about once a millisecond until the port is idle or `limit` has passed. True
+    // when Service reported a dropped queue.
     bool ServiceUntilIdle(std::chrono::milliseconds limit);
 
 private:
