@@ -11,8 +11,8 @@
 namespace tonedesk {
 
 LinkServiceDriver::LinkServiceDriver(CProjectorLink& link, const Clock& clock,
-                                     std::function<void()> service)
-    : link_(link), clock_(clock), service_(std::move(service)) {
+                                     std::function<void()> service, QObject* parent)
+    : QObject(parent), link_(link), clock_(clock), service_(std::move(service)) {
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &LinkServiceDriver::Serve);

@@ -26,7 +26,8 @@ class LinkServiceDriver : public QObject {
 public:
     // `service` is the work done for the link (at least its Service); the link and the clock
     // must outlive the driver.
-    LinkServiceDriver(CProjectorLink& link, const Clock& clock, std::function<void()> service);
+    LinkServiceDriver(CProjectorLink& link, const Clock& clock, std::function<void()> service,
+                      QObject* parent = nullptr);
     ~LinkServiceDriver() override;
 
     // Starts watching the link (again); its first service follows at once when the link has

@@ -21,7 +21,8 @@ CMainFrame::CMainFrame(const AppServices& services)
       prompts_(services.prompts),
       link_(std::make_unique<CProjectorLink>(services.settings, services.clock, services.ports,
                                              services.notifier)),
-      driver_(*link_, services.clock, [this] { OnTimer(); }) {
+      driver_(
+          *link_, services.clock, [this] { OnTimer(); }, this) {
     setWindowTitle(QApplication::applicationName());
     setWindowIcon(LoadIcon(kIconId));
 }

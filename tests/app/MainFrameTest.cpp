@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QSignalSpy>
+#include <QSocketNotifier>
 
 #include <fcntl.h>
 #include <filesystem>
@@ -335,6 +336,7 @@ protected:
         // Answers awaited far longer than the test waits: no deadline services the link.
         settings.SetInt("ENV", "POWERON_TIME", 6000000);
         settings.SetInt("ENV", "REC_TIMEOUT_OFF", 1000000);
+        settings.SetInt("ENV", "RETRY", 1);
         host.port.lockFolder = temp.Path().string();
         host.consoleList = (temp.Path() / "no-console").string();
         ports = std::make_unique<PosixSerialPortFactory>(settings, host);
@@ -368,6 +370,22 @@ protected:
     void Answer(const std::string& text) {
         ASSERT_EQ(::write(master, text.data(), text.size()), static_cast<ssize_t>(text.size()));
     }
+    // The scan of the line found the projector, which runs outside the scanning mode now.
+    PortEntry& Connected() {
+        frame->StartScan();
+        EXPECT_EQ(Written(9), "TNAM   1\r");
+        Answer("DEMO-100\r");
+        EXPECT_TRUE(Until([&] { return !frame->Link().Scanning(); }));
+        return frame->Link().Ports().at(0);
+    }
+    // The frame's descriptors watched now.
+    int Watched() const {
+        int n = 0;
+        for (const QSocketNotifier* watch : frame->findChildren<QSocketNotifier*>()) {
+            n += watch->isEnabled() ? 1 : 0;
+        }
+        return n;
+    }
 
     int master = -1;
     MemorySettings settings;
@@ -380,25 +398,39 @@ protected:
 };
 
 TEST_F(MainFrameOnALineTest, AnswersAreHandledWhenTheyArriveAndAnIdleLinkIsNotPolled) {
-    frame->StartScan();
-    EXPECT_EQ(Written(9), "TNAM   1\r");
-    Answer("DEMO-100\r");
-    ASSERT_TRUE(Until([&] { return !frame->Link().Scanning(); }));
-    const PortEntry& port = frame->Link().Ports().at(0);
+    PortEntry& port = Connected();
     EXPECT_EQ(port.projectorName, "DEMO-100");
     EXPECT_EQ(port.baudRate, 9600);
     EXPECT_FALSE(frame->ServiceTimer().isActive());
+    EXPECT_EQ(Watched(), 1);
 
     // A command queued from a dialog is written at once, its answer taken when it comes.
-    frame->Link().StopScanning();
-    ASSERT_TRUE(frame->Link().QueueCommand("POWR????\r", 9, AnswerKind::Value, 0,
-                                           &frame->Link().Ports().at(0)));
+    ASSERT_TRUE(frame->Link().QueueCommand("POWR????\r", 9, AnswerKind::Value, 0, &port));
     EXPECT_EQ(Written(9), "POWR????\r");
     Answer("1\r");
-    ASSERT_TRUE(Until([&] { return !frame->Link().IsBusy(&frame->Link().Ports().at(0)); }));
+    ASSERT_TRUE(Until([&] { return !frame->Link().IsBusy(&port); }));
     EXPECT_EQ(frame->Link().Status().FindOrAdd(CodeKey("POWR")).value, 1);
     EXPECT_FALSE(frame->ServiceTimer().isActive());
     EXPECT_TRUE(notifier.recorder.messages.empty());
+}
+
+// A line that stays readable while a message of the service is open would wake the message's
+// event loop without end: it is not watched until the service returns.
+TEST_F(MainFrameOnALineTest, LineIsNotWatchedWhileAMessageOfTheServiceIsOpen) {
+    PortEntry& port = Connected();
+    int watchedDuringMessage = -1;
+    notifier.whileShown = [&] {
+        Answer("OK\r");
+        QCoreApplication::processEvents();
+        watchedDuringMessage = Watched();
+    };
+    ASSERT_TRUE(frame->Link().QueueCommand("GAMM   0\r", 9, AnswerKind::Transfer, 0, &port));
+    EXPECT_EQ(Written(9), "GAMM   0\r");
+    Answer("ERR\r"); // rejected RETRY (1) times: message 4105
+    ASSERT_TRUE(Until([&] { return watchedDuringMessage >= 0; }));
+    EXPECT_EQ(notifier.recorder.messages, std::vector<int>{kMessageTransferRejected});
+    EXPECT_EQ(watchedDuringMessage, 0);
+    EXPECT_EQ(Watched(), 1);
 }
 
 } // namespace
