@@ -1,9 +1,10 @@
 // A gamma write of both banks (12 announce commands "GAMM%4d\r", each followed by its
 // 257-byte block, queued by QueueGammaTables as Transfer entries with the pause flag) through
-// CProjectorLink and the POSIX serial port to projector-sim with --wire-time, serviced as the
-// program does (Service about once a millisecond). Reports the time against the floor of the
-// line: 10 bits per byte at the rate for everything on the wire (commands, blocks and the
-// "OK\r" answers) plus the 50 ms pause before every entry but the first.
+// CProjectorLink and the POSIX serial port to projector-sim with --wire-time, serviced about
+// once a millisecond (the program services the link as bytes arrive and deadlines come; its own
+// figures come from scripts/perf-figures.sh). Reports the time against the floor of the line:
+// 10 bits per byte at the rate for everything on the wire (commands, blocks and the "OK\r"
+// answers) plus the 50 ms pause before every entry but the first.
 //
 //   build/bin/bench_e2e [--benchmark_repetitions=N]
 //

@@ -14,7 +14,6 @@ namespace tonedesk {
 
 namespace {
 
-constexpr int kServiceMs = 1;
 constexpr int kIconId = 128;
 constexpr std::size_t kMaxFrameProjectorName = 63;
 
@@ -24,23 +23,22 @@ CMainFrame::CMainFrame(const AppServices& services)
     : QMainWindow(nullptr), settings_(services.settings), clock_(services.clock),
       notifier_(services.notifier), prompts_(services.prompts),
       link_(std::make_unique<CProjectorLink>(services.settings, services.clock, services.ports,
-                                             services.notifier)) {
+                                             services.notifier)),
+      driver_(
+          *link_, services.clock, [this] { OnTimer(); }, this) {
     setWindowTitle(QApplication::applicationName());
     setWindowIcon(LoadIcon(kIconId));
-    timer_.setTimerType(Qt::PreciseTimer);
-    timer_.setInterval(kServiceMs);
-    connect(&timer_, &QTimer::timeout, this, &CMainFrame::OnTimer);
 }
 
 CMainFrame::~CMainFrame() {
-    timer_.stop();
+    driver_.Stop();
     // The control panel's sheet goes first, while the link and the tables are there.
     // The link's destructor closes every port that is still open.
 }
 
 void CMainFrame::StartScan() {
     link_->ScanPorts();
-    timer_.start();
+    driver_.Start();
 }
 
 int CMainFrame::LoadModel(const std::string& name) {
@@ -204,6 +202,7 @@ void CMainFrame::SaveSettingsFileAs() {
         return;
     }
     saveInProgress = 1;
+    driver_.Wake(); // a save with nothing to ask ends at the next service
 }
 
 bool CMainFrame::CloseMustWait() const {
@@ -225,7 +224,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    timer_.stop();
+    driver_.Stop();
     event->accept();
     emit Closed();
 }

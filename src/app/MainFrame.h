@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AppServices.h"
+#include "app/LinkServiceDriver.h"
 #include "link/ProjectorLink.h"
 #include "link/SettingsFileActions.h"
 #include "link/SettingsSave.h"
@@ -31,8 +32,8 @@ inline constexpr int kCommandSaveSettingsAs = 57604;
 inline constexpr int kStringSettingsFilter = 2052;
 
 // The program's main window: never shown. It owns the projector link for the whole run and
-// drives it from a 1 ms timer, holds the control panel of the loaded model, and handles the
-// commands the dialogs route to it.
+// services it whenever it has work (bytes arrived on a port, a deadline came), holds the control
+// panel of the loaded model, and handles the commands the dialogs route to it.
 class CMainFrame : public QMainWindow, public ControlPanelHost {
     Q_OBJECT
 public:
@@ -40,7 +41,7 @@ public:
     explicit CMainFrame(const AppServices& services);
     ~CMainFrame() override;
 
-    // Starts a new scan of the ports and the 1 ms service timer.
+    // Starts a new scan of the ports and the servicing of the link.
     void StartScan();
     // Reads the model file for the projector name and builds the control panel's sheet (without
     // showing it). Negative (after telling the user) when it cannot be read; 0 on success.
@@ -56,7 +57,8 @@ public:
     bool IsCommandEnabled(int command);
     // Runs an enabled command; false when it is unknown or disabled.
     bool OnCommand(int command);
-    // The timer's work: one service of the link.
+    // The work of each service: one Service of the link, then the save's progress, a close
+    // that waited and the cursor.
     void OnTimer();
     // The cursor the frame shows now.
     CursorShape CurrentCursor() const;
@@ -65,7 +67,7 @@ public:
     Settings& Profile() { return settings_; }
     Notifier& Notices() { return notifier_; }
     UserPrompts& Prompts() { return prompts_; }
-    QTimer& ServiceTimer() { return timer_; }
+    QTimer& ServiceTimer() { return driver_.DeadlineTimer(); }
 
     // State the dialogs and the control panel read and write.
     CTextString settingsFilePath;
@@ -118,7 +120,7 @@ private:
     int panelRuns_ = 0;      // the sheet's modal run has not returned
     bool dropSheet_ = false; // the sheet is deleted once it has
     CSettingsSave settingsSave_;
-    QTimer timer_;
+    LinkServiceDriver driver_;
     int timerDepth_ = 0;
 };
 

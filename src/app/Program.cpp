@@ -3,7 +3,14 @@
 #include "app/MainFrame.h"
 #include "app/StartSequence.h"
 #include "gamma/ui/GammaSaveDialog.h"
+#include "link/PosixSerialPort.h"
+#include "support/Clock.h"
 #include "support/Settings.h"
+#include "support/qt/QtSettingsStore.h"
+#include "support/ui/DialogPrompts.h"
+#include "support/ui/MessageNotifier.h"
+
+#include <QApplication>
 
 namespace tonedesk {
 
@@ -26,6 +33,27 @@ std::optional<int> CProgram::Start() {
     QObject::connect(sequence_.get(), &CStartSequence::GammaEditorRequested, &adjust_,
                      &CAdjustApp::RunGammaDialog, Qt::DirectConnection);
     return std::nullopt;
+}
+
+int RunProgram(const std::function<void(CProgram&)>& started) {
+    QApplication::setApplicationName(CAdjustApp::Title());
+    // The main frame is never shown; the program ends when it closes.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QtSettingsStore settings;
+    SteadyClock clock;
+    PosixSerialPortFactory ports(settings);
+    MessageNotifier notifier;
+    DialogPrompts prompts;
+
+    CProgram program({settings, clock, ports, notifier, prompts});
+    if (const auto exitStatus = program.Start()) {
+        return *exitStatus;
+    }
+    if (started) {
+        started(program);
+    }
+    return QApplication::exec();
 }
 
 } // namespace tonedesk

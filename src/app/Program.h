@@ -3,6 +3,7 @@
 #include "app/AdjustApp.h"
 #include "app/AppServices.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -35,5 +36,11 @@ private:
     CAdjustApp adjust_;
     std::unique_ptr<CStartSequence> sequence_;
 };
+
+// Runs the program in the application's event loop on the production services, built once here
+// and handed down: the user's profile, the steady clock, the machine's serial ports, message
+// boxes and file dialogs. Its exit status. `started` is told of the program once it runs (a
+// driver that plays the user listens there). Needs the QApplication.
+int RunProgram(const std::function<void(CProgram&)>& started = {});
 
 } // namespace tonedesk

@@ -6,16 +6,37 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
-#include <thread>
+#include <poll.h>
+#include <vector>
 
 namespace tonedesk::cli {
 
 namespace {
 
-// The pause between two calls of Service: the link is serviced like the program's 1 ms timer
-// does, without spinning.
-constexpr auto kServicePeriod = std::chrono::milliseconds(1);
+// The longest wait for the link's work between two calls of Service: the time limit is looked
+// at this often while the projector is silent.
+constexpr Tick kLongestWaitMs = 100;
+
+// Sleeps until the link has work: an open port's descriptor turns readable or the link's next
+// deadline comes; at most kLongestWaitMs. So the loop neither spins nor wakes every millisecond
+// while the projector is silent.
+void WaitForLinkWork(const CProjectorLink& link, const Clock& clock) {
+    auto wait = static_cast<std::int32_t>(kLongestWaitMs);
+    if (const std::optional<Tick> due = link.NextDeadline()) {
+        wait = std::clamp(static_cast<std::int32_t>(*due - clock.Now()), 0, wait);
+    }
+    if (wait == 0) {
+        return;
+    }
+    std::vector<pollfd> watched;
+    for (const int descriptor : link.ReadinessDescriptors()) {
+        watched.push_back({descriptor, POLLIN, 0});
+    }
+    // A signal ends the wait early; the caller services and waits again.
+    ::poll(watched.data(), watched.size(), wait);
+}
 
 const char* MessageText(int stringId) {
     switch (stringId) {
@@ -150,8 +171,10 @@ bool CliContext::ServiceUntil(const std::function<bool()>& done) {
             throw TimeLimitReached("no end after " + std::to_string(timeLimit_.count()) +
                                    " s: the projector keeps the link busy");
         }
-        std::this_thread::sleep_for(kServicePeriod);
+        // Serviced as the program does: when bytes arrive or the next deadline comes.
+        WaitForLinkWork(link, clock_);
     }
+    lastServiceEnd_ = std::chrono::steady_clock::now();
     const bool rejected = std::any_of(
         notifier_.messages.begin() + static_cast<std::ptrdiff_t>(messagesBefore),
         notifier_.messages.end(), [](int id) { return id == kMessageTransferRejected; });
@@ -159,6 +182,13 @@ bool CliContext::ServiceUntil(const std::function<bool()>& done) {
         notifier_.Message(kMessageQueueDropped, {}); // what the program's frame shows
     }
     return dropped || rejected;
+}
+
+std::optional<std::chrono::steady_clock::duration> CliContext::LinkWorkTime() const {
+    if (!firstService_) {
+        return std::nullopt;
+    }
+    return lastServiceEnd_ - *firstService_;
 }
 
 bool CliContext::ServiceUntilIdle(PortEntry* port) {

@@ -109,7 +109,7 @@ public:
     // "OK" to a power query, which is sent again without end).
     void SetTimeLimit(std::chrono::seconds limit) { timeLimit_ = limit; }
 
-    // Calls Service about once a millisecond (sleeping in between) until `done` returns true.
+    // Calls Service whenever the link has work (sleeping in between) until `done` returns true.
     // True when a queue was dropped meanwhile: Service reported it (missing answers, message
     // 4102 shown) or the link showed message 4105 (a transfer rejected RETRY times).
     bool ServiceUntil(const std::function<bool()>& done);
@@ -117,6 +117,10 @@ public:
     bool ServiceUntilIdle(PortEntry* port = nullptr);
     // Until the running scan has ended.
     void ServiceUntilScanEnds();
+
+    // How long the servicing loops ran in all, from the first service to the end of the last
+    // loop; nothing when the command never serviced the link.
+    std::optional<std::chrono::steady_clock::duration> LinkWorkTime() const;
 
     // Opens COM `comNumber` outside the scanning mode and makes it the current port. At
     // `baudRate` when it is not 0; otherwise the port is probed with the name query as the scan
@@ -133,6 +137,7 @@ private:
     std::unique_ptr<CProjectorLink> link_;
     std::chrono::seconds timeLimit_ = kDefaultTimeLimit;
     std::optional<std::chrono::steady_clock::time_point> firstService_;
+    std::chrono::steady_clock::time_point lastServiceEnd_;
 };
 
 // A 9-byte command from the 8 characters the user typed: CR appended. UsageError for any other

@@ -38,7 +38,8 @@ void PrintUsage(std::FILE* out) {
     std::fprintf(out, "\nThe ports and the link settings come from the profile\n"
                       "($XDG_CONFIG_HOME/VANTO/Vanto Tonedesk.conf, sections PORTS and ENV).\n"
                       "Every command takes --timeout SECONDS: the longest it may work with the\n"
-                      "projector (default 600).\n"
+                      "projector (default 600), and --timing, which prints on stderr how long it\n"
+                      "worked with the projector (from its first exchange to its last).\n"
                       "Exit status: 0 done, 1 the operation failed or its output could not be\n"
                       "written, 2 bad usage or input (also a profile that cannot be read),\n"
                       "3 (model) the model file repeats an identifier.\n");
@@ -78,7 +79,14 @@ int RunCommand(int argc, char** argv) {
             if (const auto limit = args.TakeInt("--timeout", 1, 86400)) {
                 context.SetTimeLimit(std::chrono::seconds(*limit));
             }
-            return command.run(args, context);
+            const bool timing = args.TakeFlag("--timing");
+            const int status = command.run(args, context);
+            if (const auto worked = context.LinkWorkTime(); timing && worked) {
+                std::fprintf(stderr, "tonedesk-cli %s: worked with the projector for %.1f ms\n",
+                             command.name,
+                             std::chrono::duration<double, std::milli>(*worked).count());
+            }
+            return status;
         } catch (const InputError& e) {
             std::fprintf(stderr, "tonedesk-cli %s: %s\n", command.name, e.what());
             return kExitUsage;

@@ -90,7 +90,7 @@ public:
     void Purge() override;
 
     // The open descriptor, -1 once the line was let go.
-    int Descriptor() const { return fd_; }
+    int Descriptor() const override { return fd_; }
 
 private:
     PosixSerialPort(int fd, std::function<bool(int, LineErrorCounters&)> readCounters);

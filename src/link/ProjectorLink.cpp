@@ -194,6 +194,7 @@ bool CProjectorLink::OpenPort(PortEntry& port) {
     const Tick now = clock_.Now();
     port.answerDeadline = now + port.answerTimeout;
     port.earliestSend = now;
+    Changed();
     return true;
 }
 
@@ -254,6 +255,7 @@ CommandId CProjectorLink::QueueCommand(const void* bytes, std::int32_t length, A
         outcomes_.pop_front();
     }
     notifier_.SetCursorShape(CursorShape::AppStarting);
+    Changed();
     return command.id;
 }
 
@@ -330,9 +332,19 @@ void CProjectorLink::ResetExchange(PortEntry& port) {
 }
 
 void CProjectorLink::ClosePort(PortEntry& port) {
+    const bool wasOpen = port.IsOpen();
     port.handle.reset();
     port.deviceLost = false;
     ResetExchange(port);
+    if (wasOpen) {
+        Changed();
+    }
+}
+
+void CProjectorLink::Changed() {
+    if (changeSink_) {
+        changeSink_();
+    }
 }
 
 bool CProjectorLink::ReopenLostDevice(PortEntry& port) {
@@ -638,6 +650,70 @@ bool CProjectorLink::PowerGraceRunning(Tick now) {
     return powerCommandTime_ != 0;
 }
 
+std::optional<Tick> CProjectorLink::PortDeadline(const PortEntry& port, Tick now) const {
+    std::optional<Tick> due;
+    const auto consider = [&due](Tick tick) {
+        if (!due || After(*due, tick)) {
+            due = tick;
+        }
+    };
+    if (port.handle->Descriptor() < 0) {
+        consider(now + kPollMs);
+    }
+    if (port.IsAwaitingAnswer()) {
+        if (port.receivePosition < port.receiveFill) {
+            consider(now); // one line is handled per pump: the next one waits in the buffer
+        }
+        // The answer is missing once now is past the deadline, unless a power command's grace
+        // period still runs then.
+        Tick missing = port.answerDeadline + 1;
+        if (port.pendingKind != AnswerKind::Text && powerCommandTime_ != 0) {
+            const Tick graceEnd = powerCommandTime_ + settings_.powerOnWait + 1;
+            if (After(graceEnd, missing)) {
+                missing = graceEnd;
+            }
+        }
+        consider(missing);
+    } else if (port.writing) {
+        consider(now + kPollMs); // the driver took only part of the command
+    } else if (port.cursor < port.commandQueue.size()) {
+        consider(SendDue(port, now) ? now : port.earliestSend);
+    } else if (!port.commandQueue.empty()) {
+        consider(now); // the queue is done and is emptied
+    }
+    return due;
+}
+
+std::optional<Tick> CProjectorLink::NextDeadline() const {
+    const Tick now = clock_.Now();
+    if (scanning_ && std::none_of(ports_.begin(), ports_.end(), [](const PortEntry& port) {
+            return port.IsOpen() && port.probing;
+        })) {
+        return now; // the scan ends at the next pass
+    }
+    std::optional<Tick> due;
+    for (const PortEntry& port : ports_) {
+        if (!port.IsOpen()) {
+            continue;
+        }
+        const std::optional<Tick> tick = PortDeadline(port, now);
+        if (tick && (!due || After(*due, *tick))) {
+            due = tick;
+        }
+    }
+    return due;
+}
+
+std::vector<int> CProjectorLink::ReadinessDescriptors() const {
+    std::vector<int> descriptors;
+    for (const PortEntry& port : ports_) {
+        if (port.IsOpen() && port.handle->Descriptor() >= 0) {
+            descriptors.push_back(port.handle->Descriptor());
+        }
+    }
+    return descriptors;
+}
+
 bool CProjectorLink::Service() {
     PowerGraceRunning(clock_.Now());
     if (scanning_) {
@@ -701,6 +777,8 @@ void CProjectorLink::ScanPorts() {
             ports_.pop_back();
         }
     }
+    // A table without ports ends the scan at the next Service.
+    Changed();
 }
 
 void CProjectorLink::GiveUpProbe(PortEntry& port) {

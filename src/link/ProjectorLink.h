@@ -89,6 +89,9 @@ inline constexpr std::size_t kMaxAnswerLine = 2047;
 inline constexpr Tick kPauseMs = 50;
 // Highest COM number the scan tries.
 inline constexpr std::int32_t kMaxComPorts = 255;
+// How often a port is serviced while it cannot tell when bytes arrive (no descriptor) or while
+// a command is only partly written.
+inline constexpr Tick kPollMs = 1;
 // Most bytes taken from the driver in one pump (the size of its receive queue).
 inline constexpr std::uint32_t kMaxReadPerPump = 4096;
 // Message ids of the string table.
@@ -159,6 +162,9 @@ class CProjectorLink {
 public:
     // Receives the diagnostic texts of the link ("COM%d ,%d\n", "Recv:%s\n", line errors).
     using TraceSink = std::function<void(const std::string& text)>;
+    // Told when a command is queued or a port opens or closes (also inside Service): the
+    // descriptors to watch or the next deadline may have changed.
+    using ChangeSink = std::function<void()>;
 
     CProjectorLink(const Settings& settings, const Clock& clock, SerialPortFactory& ports,
                    Notifier& notifier);
@@ -197,6 +203,18 @@ public:
     // device hung up is closed, so that the next OpenPort or UsePort opens the device afresh.
     // While scanning, drives the scan instead; there a port that hangs up is given up.
     bool Service();
+    // When Service has work again if nothing arrives on any port: a pause or an answer deadline
+    // ends, a received line waits to be handled, a write is unfinished, a port without a
+    // descriptor is due for its poll, a scan is to end. Nothing when only arriving bytes (or a
+    // caller) can give it work. A tick not after now means at once.
+    std::optional<Tick> NextDeadline() const;
+    // The descriptors of the open ports (SerialPort::Descriptor): Service has work when one
+    // turns readable. Ports without one are covered by NextDeadline.
+    std::vector<int> ReadinessDescriptors() const;
+    // Whoever drives Service from readiness and deadlines hears of the changes (see
+    // ChangeSink); an empty sink stops that.
+    void SetChangeSink(ChangeSink sink) { changeSink_ = std::move(sink); }
+
     // Starts a new scan of COM1..COM255.
     void ScanPorts();
     // Probes one open port as the scan does, for one cycle of `rates`: the name query as an
@@ -285,6 +303,10 @@ private:
     void ResetExchange(PortEntry& port);
     void SetLastStatus(std::int32_t value);
     Tick ProbeTimeout() const;
+    // When the port's pump has work again without new bytes; nothing when only bytes can give
+    // it some.
+    std::optional<Tick> PortDeadline(const PortEntry& port, Tick now) const;
+    void Changed();
 
     const Clock& clock_;
     SerialPortFactory& portFactory_;
@@ -296,6 +318,7 @@ private:
     std::uint32_t lastStatusKey_ = 0; // code of the last Plain or Value command written
     bool haveLastStatusKey_ = false;
     TraceSink traceSink_;
+    ChangeSink changeSink_;
     LinkSettings settings_;
     Tick powerCommandTime_ = 0;
     bool scanning_ = true;

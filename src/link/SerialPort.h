@@ -41,6 +41,10 @@ public:
     virtual int Write(const std::uint8_t* data, int size) = 0;
     // Drops everything queued in both directions.
     virtual void Purge() = 0;
+    // A descriptor that polls readable when bytes arrive or the line hangs up, so that the
+    // port need not be polled; -1 when the port has none (it is then serviced every
+    // millisecond).
+    virtual int Descriptor() const { return -1; }
 };
 
 // Opens COM ports by number (COM1 is 1).

@@ -4,11 +4,17 @@
 #include "common/FakeSerialPort.h"
 #include "model/ui/ControlSheet.h"
 #include "model/ui/TabPage.h"
+#include "link/PosixSerialPort.h"
 #include "support/Settings.h"
 
+#include <QCoreApplication>
 #include <QSignalSpy>
+#include <QSocketNotifier>
 
+#include <fcntl.h>
 #include <filesystem>
+#include <functional>
+#include <unistd.h>
 
 namespace tonedesk::test {
 namespace {
@@ -341,13 +347,116 @@ TEST_F(MainFrameTest, LoadModelBuildsTheControlPanelThatTheGammaCommandRefreshes
     EXPECT_EQ(frame.ControlSheet(), nullptr);
 }
 
-TEST_F(MainFrameTest, StartScanStartsTheServiceTimer) {
-    EXPECT_FALSE(frame.ServiceTimer().isActive());
-    frame.StartScan();
-    EXPECT_TRUE(frame.ServiceTimer().isActive());
-    EXPECT_EQ(frame.ServiceTimer().interval(), 1);
-    EXPECT_EQ(frame.ServiceTimer().timerType(), Qt::PreciseTimer);
-    EXPECT_TRUE(frame.Link().Scanning());
+// The frame on a real line (a pseudo-terminal), with a clock that stands still: the link's
+// deadlines never come, so only the line's readiness can get the answers handled.
+class MainFrameOnALineTest : public GuiTest {
+protected:
+    void SetUp() override {
+        GuiTest::SetUp();
+        master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        ASSERT_GE(master, 0);
+        ASSERT_EQ(::grantpt(master), 0);
+        ASSERT_EQ(::unlockpt(master), 0);
+        settings.SetInt(kPortsSection, "SYSTEM", 0);
+        settings.WriteText(kPortsSection, "COM2", ::ptsname(master));
+        // Answers awaited far longer than the test waits: no deadline services the link.
+        settings.SetInt("ENV", "POWERON_TIME", 6000000);
+        settings.SetInt("ENV", "REC_TIMEOUT_OFF", 1000000);
+        settings.SetInt("ENV", "RETRY", 1);
+        host.port.lockFolder = temp.Path().string();
+        host.consoleList = (temp.Path() / "no-console").string();
+        ports = std::make_unique<PosixSerialPortFactory>(settings, host);
+        frame =
+            std::make_unique<CMainFrame>(AppServices{settings, clock, *ports, notifier, prompts});
+    }
+    void TearDown() override {
+        frame.reset();
+        ::close(master);
+        GuiTest::TearDown();
+    }
+
+    // Runs the event loop until `done` (at most 5 s of waiting, which only a fault needs).
+    static bool Until(const std::function<bool()>& done) {
+        for (int i = 0; i < 500 && !done(); ++i) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        }
+        return done();
+    }
+    // The bytes the program wrote, once `count` of them arrived.
+    std::string Written(std::size_t count) {
+        std::string got;
+        Until([&] {
+            char buf[64];
+            const ssize_t n = ::read(master, buf, sizeof buf);
+            got.append(buf, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+            return got.size() >= count;
+        });
+        return got;
+    }
+    void Answer(const std::string& text) {
+        ASSERT_EQ(::write(master, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    }
+    // The scan of the line found the projector, which runs outside the scanning mode now.
+    PortEntry& Connected() {
+        frame->StartScan();
+        EXPECT_EQ(Written(9), "TNAM   1\r");
+        Answer("DEMO-100\r");
+        EXPECT_TRUE(Until([&] { return !frame->Link().Scanning(); }));
+        return frame->Link().Ports().at(0);
+    }
+    // The frame's descriptors watched now.
+    int Watched() const {
+        int n = 0;
+        for (const QSocketNotifier* watch : frame->findChildren<QSocketNotifier*>()) {
+            n += watch->isEnabled() ? 1 : 0;
+        }
+        return n;
+    }
+
+    int master = -1;
+    MemorySettings settings;
+    ManualClock clock;
+    PosixPortHost host;
+    std::unique_ptr<PosixSerialPortFactory> ports;
+    ScriptedNotifier notifier;
+    RecordingPrompts prompts;
+    std::unique_ptr<CMainFrame> frame;
+};
+
+TEST_F(MainFrameOnALineTest, AnswersAreHandledWhenTheyArriveAndAnIdleLinkIsNotPolled) {
+    PortEntry& port = Connected();
+    EXPECT_EQ(port.projectorName, "DEMO-100");
+    EXPECT_EQ(port.baudRate, 9600);
+    EXPECT_FALSE(frame->ServiceTimer().isActive());
+    EXPECT_EQ(Watched(), 1);
+
+    // A command queued from a dialog is written at once, its answer taken when it comes.
+    ASSERT_TRUE(frame->Link().QueueCommand("POWR????\r", 9, AnswerKind::Value, 0, &port));
+    EXPECT_EQ(Written(9), "POWR????\r");
+    Answer("1\r");
+    ASSERT_TRUE(Until([&] { return !frame->Link().IsBusy(&port); }));
+    EXPECT_EQ(frame->Link().Status().FindOrAdd(CodeKey("POWR")).value, 1);
+    EXPECT_FALSE(frame->ServiceTimer().isActive());
+    EXPECT_TRUE(notifier.recorder.messages.empty());
+}
+
+// A line that stays readable while a message of the service is open would wake the message's
+// event loop without end: it is not watched until the service returns.
+TEST_F(MainFrameOnALineTest, LineIsNotWatchedWhileAMessageOfTheServiceIsOpen) {
+    PortEntry& port = Connected();
+    int watchedDuringMessage = -1;
+    notifier.whileShown = [&] {
+        Answer("OK\r");
+        QCoreApplication::processEvents();
+        watchedDuringMessage = Watched();
+    };
+    ASSERT_TRUE(frame->Link().QueueCommand("GAMM   0\r", 9, AnswerKind::Transfer, 0, &port));
+    EXPECT_EQ(Written(9), "GAMM   0\r");
+    Answer("ERR\r"); // rejected RETRY (1) times: message 4105
+    ASSERT_TRUE(Until([&] { return watchedDuringMessage >= 0; }));
+    EXPECT_EQ(notifier.recorder.messages, std::vector<int>{kMessageTransferRejected});
+    EXPECT_EQ(watchedDuringMessage, 0);
+    EXPECT_EQ(Watched(), 1);
 }
 
 } // namespace

@@ -66,6 +66,9 @@ struct FakeLine {
     // A driver that lies: Status claims this many more bytes waiting than there are, which
     // Read never delivers.
     std::uint32_t claimsWaiting = 0;
+    // What the port gives as its descriptor (-1: none, the link polls it). Never polled here:
+    // a test stands for the readiness of a line by servicing while `incoming` holds bytes.
+    int descriptor = -1;
 
     // Bytes the peer sends now (Purge drops them like any received byte).
     void Feed(std::string_view bytes);
@@ -91,6 +94,7 @@ public:
     std::uint32_t TakeReadErrors() override;
     int Write(const std::uint8_t* data, int size) override;
     void Purge() override;
+    int Descriptor() const override { return line_->descriptor; }
 
 private:
     std::shared_ptr<FakeLine> line_;

@@ -47,8 +47,8 @@ public:
     ChildProcess& Simulator() { return *sim_; }
     const std::vector<int>& Messages() const { return notifier_.messages; }
 
-    // Calls Service about once a millisecond, as the program's timer does, until the port is
-    // idle or `limit` has passed. True when Service reported a dropped queue.
+    // Calls Service about once a millisecond until the port is idle or `limit` has passed. True
+    // when Service reported a dropped queue.
     bool ServiceUntilIdle(std::chrono::milliseconds limit);
 
 private:

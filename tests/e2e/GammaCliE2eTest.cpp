@@ -159,8 +159,11 @@ TEST_F(GammaCli, WritesOfBothBanksDeliverAllTwelveBlocks) {
     ASSERT_EQ(expected.size(), 6u);
     EXPECT_EQ(Lower(Received()), expected);
 
-    const CliRun r1 = Cli({"write-gamma", "--port", "3", "--baud", "38400", "--bank", "1", file_});
+    const CliRun r1 =
+        Cli({"write-gamma", "--timing", "--port", "3", "--baud", "38400", "--bank", "1", file_});
     ASSERT_EQ(r1.exit, 0) << r1.err;
+    EXPECT_NE(r1.err.find("write-gamma: worked with the projector for "), std::string::npos)
+        << r1.err;
     expected.merge(Lower(Expected(1, -1, file_)));
     ASSERT_EQ(expected.size(), 12u);
     EXPECT_EQ(Lower(Received()), expected);
