@@ -138,6 +138,9 @@ struct PortEntry {
     // 1 while the command at the cursor is being written; its write must finish before the
     // answer deadline.
     std::int32_t writing = 0;
+    // The status entry (code key) that the answer to the Plain or Value command in flight
+    // refers to.
+    std::uint32_t statusKey = 0;
 
     bool IsOpen() const { return handle != nullptr; }
     bool IsAwaitingAnswer() const { return pendingKind.has_value(); }
@@ -277,7 +280,8 @@ private:
     void GiveUpProbe(PortEntry& port);
     // Nothing received, awaited or queued any more: the state of a port just (re)opened.
     void ResetExchange(PortEntry& port);
-    void SetLastStatus(std::int32_t value);
+    // Sets the status entry of the Plain or Value command in flight on the port.
+    void SetStatus(const PortEntry& port, std::int32_t value);
     Tick ProbeTimeout() const;
 
     const Clock& clock_;
@@ -287,8 +291,6 @@ private:
     std::mutex linkLock_;          // taken around CloseOtherPorts only
     std::vector<PortEntry> ports_; // capacity for every COM port: entries never move
     CModelFile model_;
-    std::uint32_t lastStatusKey_ = 0; // code of the last Plain or Value command written
-    bool haveLastStatusKey_ = false;
     TraceSink traceSink_;
     LinkSettings settings_;
     Tick powerCommandTime_ = 0;
