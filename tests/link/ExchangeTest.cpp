@@ -443,6 +443,21 @@ TEST_F(ExchangeTest, StatusEntryIsFoundByItsCodeAfterOtherEntriesWereAdded) {
     EXPECT_EQ(StatusOf("MMMM"), 0);
 }
 
+TEST_F(ExchangeTest, AnswerOnOnePortSetsTheCodeOfThatPortsCommandOnly) {
+    Connect(1);
+    ports.AddLine(2);
+    PortEntry* second = link->UsePort(2);
+    ASSERT_NE(second, nullptr);
+    link->QueueCommand("MOUT????\r", 9, AnswerKind::Value, 0, port);
+    link->QueueCommand("BRIG   5\r", 9, AnswerKind::Plain, 0, second); // written last
+    Step();
+    EXPECT_EQ(StatusOf("BRIG"), kNoValue) << "a code has no value before an answer gives one";
+    line->Feed("3\r");
+    Step();
+    EXPECT_EQ(StatusOf("MOUT"), 3);
+    EXPECT_EQ(StatusOf("BRIG"), kNoValue);
+}
+
 // ---------------------------------------------------------------------------------------------
 
 struct SendValueCase {

@@ -30,26 +30,34 @@ void CheckCurves(const GammaTable& table) {
     }
 }
 
-// The file the editor saves after opening `text`, checking the curves it opened. `exact` tells
-// whether those curves are what a file holds: each point at a line's position (4 x i) and level.
-std::string OpenAndSave(const std::string& text, bool fourColumns, bool& exact) {
+// The curves the editor holds after opening `text`, checked.
+GammaTable Open(const std::string& text) {
     GammaFileTable file;
     ParseGammaFile(text, file);
     MemorySettings settings;
     CGammaGraph graph(settings);
     graph.OpenTable(file);
     graph.RecomputeLevels();
-    const GammaTable& table = graph.Active();
-    CheckCurves(table);
-    exact = true;
+    CheckCurves(graph.Active());
+    return graph.Active();
+}
+
+// Whether a file holds the curves as they are: each point at a line's position (4 x i) and level.
+bool FileHoldsExactly(const GammaTable& table) {
     for (int c = 0; c < kChannelCount; ++c) {
         for (int k = 0; k < table.points[c].count; ++k) {
             const ControlPoint& point = table.points[c].points[k];
-            exact = exact && point.x % 4 == 0 && point.y == table.levels[c][point.x / 4];
+            if (point.x % 4 != 0 || point.y != table.levels[c][point.x / 4]) {
+                return false;
+            }
         }
     }
-    // The reader gives back every value the writer wrote: the level, and the mark on each
-    // line that holds a point.
+    return true;
+}
+
+// The file the editor saves; the reader gives back every value written: the level, and the mark
+// on each line that holds a point.
+std::string Save(const GammaTable& table, bool fourColumns) {
     const std::string saved = FormatGammaFile(table, fourColumns);
     FuzzCheck(saved.size() == 256u * (fourColumns ? kFourColumnLineLength : kThreeColumnLineLength),
               "saved size");
@@ -86,21 +94,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Curves that a file holds as they are open again unchanged once saved. (A file's points
     // may lie beyond the levels a file holds, and the spline may miss a point's level by the
     // truncation of its value: the save keeps the level there.)
+    const GammaTable opened = Open(text);
+    const bool exact = FileHoldsExactly(opened);
     for (const bool fourColumns : {false, true}) {
-        bool exact = false;
-        const std::string saved = OpenAndSave(text, fourColumns, exact);
-        bool savedExact = false;
-        const std::string again = OpenAndSave(saved, fourColumns, savedExact);
-        FuzzCheck(!exact || again == saved, "a saved file opens as the curves it was saved from");
+        const std::string saved = Save(opened, fourColumns);
+        const GammaTable reopened = Open(saved);
+        FuzzCheck(!exact || Save(reopened, fourColumns) == saved,
+                  "a saved file opens as the curves it was saved from");
     }
     return 0;
 }
 
 std::vector<std::string> tonedesk::test::FuzzTokens() {
     return {
-        ",",           "\r\n",       "\n",        "\r",        "\x1a",     std::string(1, '\0'),
-        "10000000",    "10001023",   "00001023",  "4294967295", "-1",      "$",
-        "%",           "0x",         "0X",        " ",         "\t",       "99999999999",
-        "$FFFFFFFF",   "-2147483648", "2147483647", "1e3",     "+5",       std::string(40, ','),
+        ",",         "\r\n",        "\n",         "\r",         "\x1a", std::string(1, '\0'),
+        "10000000",  "10001023",    "00001023",   "4294967295", "-1",   "$",
+        "%",         "0x",          "0X",         " ",          "\t",   "99999999999",
+        "$FFFFFFFF", "-2147483648", "2147483647", "1e3",        "+5",   std::string(40, ','),
     };
 }

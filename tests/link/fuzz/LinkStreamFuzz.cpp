@@ -51,9 +51,10 @@ constexpr Profile kProfiles[] = {
     {4, 1, 2, 1000, 700, 250, 100, 3000, 0xFFFFFF00},
 };
 
-const std::string_view kAnswers[] = {
-    "OK\r", "ERR\r", "1\r", "0\r\n", "-5\r", "\x04", "A\rB\r", "C\x04", "PJ-7\r", "\r",
-    "123456789012\r", "-99999999999\r", " +42\r", "O", "K\r", "\n\n", "\x7f\x80\xff\r"};
+const std::string_view kAnswers[] = {"OK\r",           "ERR\r",          "1\r",    "0\r\n",  "-5\r",
+                                     "\x04",           "A\rB\r",         "C\x04",  "PJ-7\r", "\r",
+                                     "123456789012\r", "-99999999999\r", " +42\r", "O",      "K\r",
+                                     "\n\n",           "\x7f\x80\xff\r"};
 
 const char* const kCodes[] = {"POWR", "MOUT", "TNAM", "GAMM", "BRIG", "STAT"};
 const char* const kParameters[] = {"????", "   1", "   0", "  12"};
@@ -123,7 +124,9 @@ public:
     }
 
 private:
-    std::uint8_t Next() { return at_ < input_.size() ? static_cast<std::uint8_t>(input_[at_++]) : 0; }
+    std::uint8_t Next() {
+        return at_ < input_.size() ? static_cast<std::uint8_t>(input_[at_++]) : 0;
+    }
 
     PortEntry* Port(int com) {
         for (PortEntry& port : link_->Ports()) {
@@ -193,14 +196,30 @@ private:
         case 11: {
             const std::uint8_t event = Next();
             switch (event % 8) {
-            case 0: line.hungUp = true; break;
-            case 1: line.hungUp = false; break;
-            case 2: line.errors = event / 8 & 0x3F; break;
-            case 3: line.errorsInData = event / 8 & 0x3F; break;
-            case 4: line.xoffHold = !line.xoffHold; break;
-            case 5: line.writeLimit = event / 8 % 12 - 1; break;
-            case 6: line.claimsWaiting = event / 8 % 3; break;
-            default: line.refuseOpen = !line.refuseOpen; break;
+            case 0:
+                line.hungUp = true;
+                break;
+            case 1:
+                line.hungUp = false;
+                break;
+            case 2:
+                line.errors = event / 8 & 0x3F;
+                break;
+            case 3:
+                line.errorsInData = event / 8 & 0x3F;
+                break;
+            case 4:
+                line.xoffHold = !line.xoffHold;
+                break;
+            case 5:
+                line.writeLimit = event / 8 % 12 - 1;
+                break;
+            case 6:
+                line.claimsWaiting = event / 8 % 3;
+                break;
+            default:
+                line.refuseOpen = !line.refuseOpen;
+                break;
             }
             break;
         }
@@ -223,10 +242,17 @@ private:
         std::string bytes = std::string(kCodes[commandByte % std::size(kCodes)]) +
                             kParameters[commandByte / 8 % std::size(kParameters)] + "\r";
         switch (commandByte / 32 % 8) {
-        case 0: bytes.clear(); break;
-        case 1: bytes.resize(3); break;
-        case 2: bytes.assign(257, static_cast<char>(commandByte)); break;
-        default: break;
+        case 0:
+            bytes.clear();
+            break;
+        case 1:
+            bytes.resize(3);
+            break;
+        case 2:
+            bytes.assign(257, static_cast<char>(commandByte));
+            break;
+        default:
+            break;
         }
         PortEntry* port = portByte % 4 == 0 ? link_->CurrentPort() : Port(portByte % 4);
         if (port && kind == AnswerKind::Value) {
@@ -251,9 +277,15 @@ private:
                 link_->StartProbe(*port, std::span(rates, event / 8 % 2 + 1));
             }
             break;
-        case 2: link_->StopScanning(); break;
-        case 3: link_->UsePort(com); break;
-        default: link_->CloseOtherPorts(com - 1); break;
+        case 2:
+            link_->StopScanning();
+            break;
+        case 3:
+            link_->UsePort(com);
+            break;
+        default:
+            link_->CloseOtherPorts(com - 1);
+            break;
         }
     }
 
@@ -285,7 +317,8 @@ private:
             const std::vector<CommandId>& is = it == after.end() ? none : it->second;
             std::size_t gone = 0;
             while (gone < was.size() && (is.empty() || is.front() != was[gone])) {
-                FuzzCheck(End(was[gone]) != CommandEnd::Pending, "a command left its queue unended");
+                FuzzCheck(End(was[gone]) != CommandEnd::Pending,
+                          "a command left its queue unended");
                 ++gone;
             }
             FuzzCheck(std::equal(was.begin() + gone, was.end(), is.begin(),
@@ -339,8 +372,9 @@ private:
     }
 
     bool Busy() const {
-        return link_->Scanning() || std::any_of(link_->Ports().begin(), link_->Ports().end(),
-                                                [&](const PortEntry& p) { return link_->IsBusy(&p); });
+        return link_->Scanning() ||
+               std::any_of(link_->Ports().begin(), link_->Ports().end(),
+                           [&](const PortEntry& p) { return link_->IsBusy(&p); });
     }
 
     // The peers fall silent: what was sent is read, every command is answered, retried or
@@ -379,7 +413,7 @@ private:
     SilentNotifier notifier_;
     std::array<std::shared_ptr<FakeLine>, kLines> lines_;
     std::unique_ptr<CProjectorLink> link_;
-    std::map<int, std::string> received_;           // every byte sent by each COM's peer
+    std::map<int, std::string> received_;             // every byte sent by each COM's peer
     std::set<std::pair<std::uint32_t, int>> queried_; // Value commands queued: code, COM
     int commands_ = 0;
     int scans_ = 0;
@@ -397,10 +431,10 @@ std::vector<std::string> tonedesk::test::FuzzTokens() {
     using namespace std::string_view_literals;
     std::vector<std::string> tokens;
     for (std::string_view step :
-         {"\x03\x00"sv, "\x13\x01"sv, "\x23\x02"sv, "\x04\x05"sv, "\x05\xff"sv, "\x06\x10"sv,
-          "\x07\x0f"sv, "\x08\x01\x00"sv, "\x09\x02\x40"sv, "\x08\x04\x61"sv, "\x0a\x00\x01"sv,
-          "\x0b\x00"sv, "\x0b\x01"sv, "\x0b\x1a"sv, "\x0b\x04"sv, "\x0c\x00"sv, "\x0c\x02"sv,
-          "\x0c\x03"sv, "\x0c\x04"sv, "\x0c\x01"sv}) {
+         {"\x03\x00"sv,     "\x13\x01"sv, "\x23\x02"sv,     "\x04\x05"sv,     "\x05\xff"sv,
+          "\x06\x10"sv,     "\x07\x0f"sv, "\x08\x01\x00"sv, "\x09\x02\x40"sv, "\x08\x04\x61"sv,
+          "\x0a\x00\x01"sv, "\x0b\x00"sv, "\x0b\x01"sv,     "\x0b\x1a"sv,     "\x0b\x04"sv,
+          "\x0c\x00"sv,     "\x0c\x02"sv, "\x0c\x03"sv,     "\x0c\x04"sv,     "\x0c\x01"sv}) {
         tokens.emplace_back(step);
     }
     for (std::string_view answer : kAnswers) {

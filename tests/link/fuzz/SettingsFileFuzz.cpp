@@ -36,8 +36,8 @@ std::optional<std::int32_t> SetValue(std::string_view parameter) {
 
 void CheckFile(std::string_view text, std::string_view name) {
     const SettingsFileContent content = ParseSettingsFile(text, name);
-    const std::string_view firstLine =
-        text.substr(0, std::min(text.size(), text.find_first_of(std::string_view("\r\n\0\x1a", 4))));
+    const std::string_view firstLine = text.substr(
+        0, std::min(text.size(), text.find_first_of(std::string_view("\r\n\0\x1a", 4))));
     FuzzCheck(content.forThisProjector == (!firstLine.empty() && name.starts_with(firstLine)),
               "the first line names the projector");
     FuzzCheck(content.forThisProjector || (content.commands.empty() && content.shortLines == 0),
@@ -77,15 +77,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < size && answered.size() < 32 && data[i] >= 32; ++i) {
         answered += static_cast<char>(data[i]);
     }
-    for (std::string_view name : {std::string_view("DEMO-100"), std::string_view(),
-                                  std::string_view(answered)}) {
+    for (std::string_view name :
+         {std::string_view("DEMO-100"), std::string_view(), std::string_view(answered)}) {
         CheckFile(text, name);
     }
     return 0;
 }
 
 std::vector<std::string> tonedesk::test::FuzzTokens() {
-    return {"DEMO-100", "\r\n", "\r", "\n",       "\n\r",     "\r\r",     "\x1a",
-            std::string(1, '\0'), "MOUT   1", "POWR????", "BRIG-999", "CONT9999", "GAMM",
-            "1234567",  "  ",   "-",  "\t"};
+    return {"DEMO-100", "\r\n",     "\r",       "\n",
+            "\n\r",     "\r\r",     "\x1a",     std::string(1, '\0'),
+            "MOUT   1", "POWR????", "BRIG-999", "CONT9999",
+            "GAMM",     "1234567",  "  ",       "-",
+            "\t"};
 }

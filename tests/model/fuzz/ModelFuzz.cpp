@@ -25,13 +25,15 @@ void CheckModel(const CModelFile& model, int result) {
     for (const ModelTab& tab : model.tabs) {
         FuzzCheck(tab.resourceFile.size() <= kMaxPathLength, "resource file cut");
         for (const ModelControl& control : tab.controls) {
-            FuzzCheck(control.kind >= ModelSection::Button && control.kind <= ModelSection::SpinButton,
-                  "control kind");
+            FuzzCheck(control.kind >= ModelSection::Button &&
+                          control.kind <= ModelSection::SpinButton,
+                      "control kind");
             FuzzCheck(control.commandLists.size() <= kMaxCommandLists, "command list count");
             for (const CommandList& list : control.commandLists) {
                 for (const CommandItem& item : list) {
                     const auto* entry = model.statusTable.Find(item.Key());
-                    FuzzCheck(entry && entry->value == kNoValue, "command code in the status table");
+                    FuzzCheck(entry && entry->value == kNoValue,
+                              "command code in the status table");
                 }
             }
             for (const CommandItem& item : control.disableList) {
@@ -69,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 }
 
 std::vector<std::string> tonedesk::test::FuzzTokens() {
-        return {
+    return {
         "[PROPERTY]",
         "[SAVE]",
         "[TAB]",
