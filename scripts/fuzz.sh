@@ -15,7 +15,8 @@ if ! command -v clang++ >/dev/null 2>&1; then
 fi
 
 dir=build-fuzz
-cmake -S . -B "$dir" -G Ninja -DTONEDESK_WERROR=ON -DTONEDESK_FUZZ=ON \
+# The whole core under the sanitizers too, not only the sources each target builds again.
+cmake -S . -B "$dir" -G Ninja -DTONEDESK_WERROR=ON -DTONEDESK_FUZZ=ON -DTONEDESK_SANITIZE=ON \
     -DCMAKE_CXX_COMPILER=clang++ -DTONEDESK_UI=OFF -DTONEDESK_BENCHMARKS=OFF
 mapfile -t targets < <(cut -d' ' -f1 "$dir/fuzz-targets.txt")
 cmake --build "$dir" --parallel "$(nproc)" --target "${targets[@]}"

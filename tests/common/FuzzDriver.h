@@ -2,7 +2,7 @@
 
 // The ground every fuzz target stands on. A target defines LLVMFuzzerTestOneInput (one input;
 // FuzzCheck stops the program on a broken invariant) and FuzzTokens. Built with libFuzzer
-// (-fsanitize=fuzzer, TONEDESK_LIBFUZZER), libFuzzer drives it. Built as a plain program with
+// (-fsanitize=fuzzer), libFuzzer drives it. Built as a plain program with
 // FuzzDriver.cpp, it runs
 //     TARGET [--mutations N] [--seed S] FOLDER_OR_FILE...
 // over every file given (or found in a folder, in name order), then N deterministic mutations

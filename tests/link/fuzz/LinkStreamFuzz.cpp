@@ -254,8 +254,12 @@ private:
         default:
             break;
         }
+        // (Null would mean the current port: a port not in the table gets nothing.)
         PortEntry* port = portByte % 4 == 0 ? link_->CurrentPort() : Port(portByte % 4);
-        if (port && kind == AnswerKind::Value) {
+        if (!port) {
+            return;
+        }
+        if (kind == AnswerKind::Value) {
             queried_.insert({CodeKey(std::string_view(bytes).substr(0, 4)), port->ComNumber()});
         }
         link_->QueueCommand(bytes.data(), static_cast<std::int32_t>(bytes.size()), kind,
