@@ -2,11 +2,10 @@
 
 // The ground every fuzz target stands on. A target defines LLVMFuzzerTestOneInput (one input;
 // FuzzCheck stops the program on a broken invariant) and FuzzTokens. Built with libFuzzer
-// (-fsanitize=fuzzer), libFuzzer drives it. Built as a plain program with
-// FuzzDriver.cpp, it runs
+// (-fsanitize=fuzzer), libFuzzer drives it. Built as a plain program with FuzzDriver.cpp, it runs
 //     TARGET [--mutations N] [--seed S] FOLDER_OR_FILE...
 // over every file given (or found in a folder, in name order), then N deterministic mutations
-// of each, and reports how many inputs ran.
+// of each, and reports how many inputs ran; an input that ends it is saved as ./TARGET-crash.
 
 #include <cstddef>
 #include <cstdint>

@@ -54,10 +54,10 @@ const std::string kNul("\0", 1);
 INSTANTIATE_TEST_SUITE_P(
     KindByAnswer, AnswerTable,
     ::testing::Values(
-        AnswerCase{"PlainOk", Plain, "MOUT   1\r", "OK\r", false, 0, 1, 0, "", ""},
+        AnswerCase{"PlainOk", Plain, "MOUT   1\r", "OK\r", false, 0, 1, kNoValue, "", ""},
         AnswerCase{"PlainErr", Plain, "MOUT   1\r", "ERR\r", true, 1, 1, kNoValue, "", ""},
-        AnswerCase{"PlainData", Plain, "MOUT   1\r", "7\r", false, 0, 1, 0, "", ""},
-        AnswerCase{"PlainEmptyLine", Plain, "MOUT   1\r", "\r", false, 0, 1, 0, "", ""},
+        AnswerCase{"PlainData", Plain, "MOUT   1\r", "7\r", false, 0, 1, kNoValue, "", ""},
+        AnswerCase{"PlainEmptyLine", Plain, "MOUT   1\r", "\r", false, 0, 1, kNoValue, "", ""},
         AnswerCase{"ValueOk", Value, "MOUT????\r", "OK\r", false, 0, 1, kNoValue, "", ""},
         AnswerCase{"ValueErr", Value, "MOUT????\r", "ERR\r", true, 1, 1, kNoValue, "", ""},
         AnswerCase{"ValueNumber", Value, "MOUT????\r", "  -12\r", false, 0, 1, -12, "", ""},

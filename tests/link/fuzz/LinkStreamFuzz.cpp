@@ -239,6 +239,7 @@ private:
         }
         ++commands_;
         const AnswerKind kind = kKinds[kindByte % std::size(kKinds)];
+        textCommands_ += kind == AnswerKind::Text ? 1 : 0;
         std::string bytes = std::string(kCodes[commandByte % std::size(kCodes)]) +
                             kParameters[commandByte / 8 % std::size(kParameters)] + "\r";
         switch (commandByte / 32 % 8) {
@@ -395,9 +396,11 @@ private:
                                       [](char c) { return c == '\r' || c == '\x04'; });
         }
         // The command at the cursor, retried until its queue is dropped; the lines still
-        // buffered, one a pump, each possibly followed by a pause; a scan, every probe timed out.
+        // buffered, one a pump, each possibly followed by a pause; every text command, ended by
+        // its time-out; a scan, every probe timed out.
         const Tick bound = (p.retry + 1) * (p.powerOnWait + 2 * timeout + pause + 4 * kStep) +
                            static_cast<Tick>(lineEnds) * (pause + 3 * kStep) +
+                           static_cast<Tick>(textCommands_) * (2 * timeout + pause + 4 * kStep) +
                            (p.powerOnRetry * 3 * p.retry2 + 1) * (2 * probeTimeout + 4 * kStep);
         Tick waited = 0;
         while (Busy()) {
@@ -420,6 +423,7 @@ private:
     std::map<int, std::string> received_;             // every byte sent by each COM's peer
     std::set<std::pair<std::uint32_t, int>> queried_; // Value commands queued: code, COM
     int commands_ = 0;
+    int textCommands_ = 0;
     int scans_ = 0;
 };
 
