@@ -7,6 +7,7 @@
 #include "support/TextScan.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace tonedesk {
 
@@ -27,6 +28,11 @@ int ReadGammaFile(const std::string& path, GammaFileTable& table, Notifier& noti
         notifier.FileError(path, FileReadReason(error));
         return -1;
     }
+    ParseGammaFile(std::move(text), table, base);
+    return 0;
+}
+
+void ParseGammaFile(std::string text, GammaFileTable& table, GammaReadBase base) {
     GammaFileTable read = base == GammaReadBase::Current ? table : GammaFileTable{};
     char* line = text.data();
     for (int i = 0; i < 256; ++i) {
@@ -46,7 +52,6 @@ int ReadGammaFile(const std::string& path, GammaFileTable& table, Notifier& noti
         line = next;
     }
     table = read;
-    return 0;
 }
 
 std::string FormatGammaFile(const GammaTable& table, bool fourColumns) {

@@ -35,6 +35,10 @@ enum class GammaReadBase {
 // empty line, whose first column is 0.
 int ReadGammaFile(const std::string& path, GammaFileTable& table, Notifier& notifier,
                   GammaReadBase base = GammaReadBase::Zeros);
+// Reads the text of a gamma file into `table`, as ReadGammaFile does; the text ends at its
+// first NUL byte.
+void ParseGammaFile(std::string text, GammaFileTable& table,
+                    GammaReadBase base = GammaReadBase::Zeros);
 
 // Line lengths of the two layouts (CR LF included).
 inline constexpr int kFourColumnLineLength = 37;

@@ -224,7 +224,23 @@ void CGammaGraph::FitPointsToLevels(int channel) {
             return;
         }
         const ControlPoint candidate{4 * g, L[g]};
+        // Point 0 stays first: a candidate left of it (levels before a first point that is not
+        // the table's start) has no place, as one beyond the last point has none, and the list
+        // keeps its ascending order.
+        if (candidate.x <= list.points[0].x) {
+            return;
+        }
         bool changed = false;
+        // A point is replaced only where the candidate fits between its neighbours, and a
+        // candidate on a point's position takes that point's place: the list stays ascending.
+        const auto fitsAt = [&](int t) {
+            return list.points[t - 1].x < candidate.x &&
+                   (t + 1 >= list.count || candidate.x < list.points[t + 1].x);
+        };
+        const auto replace = [&](int t) {
+            changed = !(list.points[t] == candidate);
+            list.points[t] = candidate;
+        };
         for (int k = 1; k < list.count; ++k) {
             const ControlPoint& p = list.points[k];
             if (std::abs(static_cast<std::int64_t>(p.x) - candidate.x) < minDist &&
@@ -234,11 +250,16 @@ void CGammaGraph::FitPointsToLevels(int channel) {
                     std::abs(list.points[k + 1].x - candidate.x) < std::abs(p.x - candidate.x)) {
                     target = k + 1;
                 }
-                changed = !(list.points[target] == candidate);
-                list.points[target] = candidate;
+                if (fitsAt(target)) {
+                    replace(target);
+                    break;
+                }
+            }
+            if (p.x == candidate.x) {
+                replace(k);
                 break;
             }
-            if (p.x >= candidate.x) {
+            if (p.x > candidate.x) {
                 // A full list takes no more points: the fit ends as it stands.
                 if (!list.Insert(k, candidate)) {
                     return;

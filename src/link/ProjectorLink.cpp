@@ -298,10 +298,8 @@ bool CProjectorLink::IsBusy(const PortEntry* port) const {
     return port->IsAwaitingAnswer() || port->cursor < port->commandQueue.size();
 }
 
-void CProjectorLink::SetLastStatus(std::int32_t value) {
-    if (haveLastStatusKey_) {
-        Status().FindOrAdd(lastStatusKey_).value = value;
-    }
+void CProjectorLink::SetStatus(const PortEntry& port, std::int32_t value) {
+    Status().FindOrAdd(port.statusKey).value = value;
 }
 
 void CProjectorLink::MoveOn(PortEntry& port, CommandEnd end, std::string_view answer) {
@@ -363,7 +361,8 @@ void CProjectorLink::ApplyAnswer(PortEntry& port, ExchangeResult result, const s
     const bool isPowr =
         command && StartsWithPowr(port.sendBuffer.data() + command->offset, command->length);
     const auto countError = [&] {
-        if (++port.retryCount == settings_.retry) {
+        // At least: the scan counts its attempts (RETRY2) in the same counter.
+        if (++port.retryCount >= settings_.retry) {
             MoveOn(port, CommandEnd::Rejected, line);
         }
     };
@@ -372,7 +371,7 @@ void CProjectorLink::ApplyAnswer(PortEntry& port, ExchangeResult result, const s
     case AnswerKind::Plain:
         if (isError) {
             countError();
-            SetLastStatus(kNoValue);
+            SetStatus(port, kNoValue);
         } else {
             MoveOn(port, EndAt(result), line);
         }
@@ -382,16 +381,16 @@ void CProjectorLink::ApplyAnswer(PortEntry& port, ExchangeResult result, const s
             if (!isPowr) {
                 MoveOn(port, CommandEnd::Confirmed, line);
             }
-            SetLastStatus(kNoValue);
+            SetStatus(port, kNoValue);
         } else if (isError) {
             countError();
-            SetLastStatus(kNoValue);
+            SetStatus(port, kNoValue);
         } else {
             const std::int32_t value = DecimalValue(line);
             if (isPowr) {
                 port.answerTimeout = value == 1 ? settings_.recTimeoutOn : settings_.recTimeoutOff;
             }
-            SetLastStatus(value);
+            SetStatus(port, value);
             MoveOn(port, CommandEnd::Answered, line);
         }
         break;
@@ -414,7 +413,7 @@ void CProjectorLink::ApplyAnswer(PortEntry& port, ExchangeResult result, const s
         break;
     case AnswerKind::Transfer:
         if (isError) {
-            if (++port.retryCount == settings_.retry) {
+            if (++port.retryCount >= settings_.retry) {
                 port.retryCount = 0;
                 if (command) {
                     EndCommand(*command, CommandEnd::Rejected, line);
@@ -628,9 +627,13 @@ void CProjectorLink::AwaitAnswer(PortEntry& port, const QueuedCommand& command, 
         }
         [[fallthrough]];
     case AnswerKind::Value:
-        lastStatusKey_ = KeyOf(bytes, command.length);
-        haveLastStatusKey_ = true;
-        Status().FindOrAdd(lastStatusKey_);
+        // Each port keeps the code of its own command: answers on other ports never reach it.
+        port.statusKey = KeyOf(bytes, command.length);
+        // A code entered here has no value until the projector answers one: 0 would read as a
+        // value (a projector switched off, for "POWR").
+        if (!Status().Find(port.statusKey)) {
+            Status().FindOrAdd(port.statusKey).value = kNoValue;
+        }
         break;
     case AnswerKind::Text:
         port.textAnswer.clear();
@@ -739,7 +742,7 @@ bool CProjectorLink::Service() {
         if (port.pendingKind == AnswerKind::Text) {
             // The normal end of a text answer without EOT.
             MoveOn(port, CommandEnd::Answered);
-        } else if (++port.retryCount != settings_.retry) {
+        } else if (++port.retryCount < settings_.retry) {
             port.pendingKind.reset();
             continue;
         } else {
@@ -788,13 +791,15 @@ void CProjectorLink::GiveUpProbe(PortEntry& port) {
 }
 
 void CProjectorLink::FailedProbe(PortEntry& port, bool& goesOn) {
-    if (++port.retryCount != settings_.retry2) {
+    // Attempts counted outside the scanning mode (RETRY) may have passed RETRY2 already.
+    if (++port.retryCount < settings_.retry2) {
         goesOn = true;
         return;
     }
     ++port.baudIndex;
-    if (port.baudIndex == static_cast<std::int32_t>(probeRates_.size())) {
-        if (++port.powerOnRetryCount == probeCycles_) {
+    // A probe started meanwhile may try fewer rates in fewer cycles: beyond them ends too.
+    if (port.baudIndex >= static_cast<std::int32_t>(probeRates_.size())) {
+        if (++port.powerOnRetryCount >= probeCycles_) {
             GiveUpProbe(port);
         } else {
             port.baudIndex = 0;
@@ -838,7 +843,11 @@ bool CProjectorLink::ServiceScan() {
         }
         switch (PumpPort(port)) {
         case ExchangeResult::None:
-            if (port.probing) {
+            if (port.probing && !IsBusy(&port)) {
+                // Its probe was exchanged or dropped outside the scanning mode: an attempt that
+                // failed, or the scan would wait for it forever.
+                FailedProbe(port, goesOn);
+            } else if (port.probing) {
                 goesOn = true;
             }
             break;

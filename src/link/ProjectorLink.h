@@ -144,6 +144,9 @@ struct PortEntry {
     // Closed because its device hung up (an unplugged adapter, a projector switched off at the
     // mains): the next command queued on it opens the device again, at the same rate.
     bool deviceLost = false;
+    // The status entry (code key) that the answer to the Plain or Value command in flight
+    // refers to.
+    std::uint32_t statusKey = 0;
 
     bool IsOpen() const { return handle != nullptr; }
     bool IsAwaitingAnswer() const { return pendingKind.has_value(); }
@@ -301,7 +304,8 @@ private:
     void GiveUpProbe(PortEntry& port);
     // Nothing received, awaited or queued any more: the state of a port just (re)opened.
     void ResetExchange(PortEntry& port);
-    void SetLastStatus(std::int32_t value);
+    // Sets the status entry of the Plain or Value command in flight on the port.
+    void SetStatus(const PortEntry& port, std::int32_t value);
     Tick ProbeTimeout() const;
     // When the port's pump has work again without new bytes; nothing when only bytes can give
     // it some.
@@ -315,8 +319,6 @@ private:
     std::mutex linkLock_;          // taken around CloseOtherPorts only
     std::vector<PortEntry> ports_; // capacity for every COM port: entries never move
     CModelFile model_;
-    std::uint32_t lastStatusKey_ = 0; // code of the last Plain or Value command written
-    bool haveLastStatusKey_ = false;
     TraceSink traceSink_;
     ChangeSink changeSink_;
     LinkSettings settings_;

@@ -114,6 +114,26 @@ TEST_F(GraphFixture, FitStopsOnceThePointLimitIsPassed) {
     }
 }
 
+TEST_F(GraphFixture, FitKeepsThePointsAscending) {
+    // A level ahead of the first point, and narrow dips in a flat table, made candidates land
+    // before point 0 and replace points past their neighbours.
+    LevelTable ahead{};
+    ahead[0] = 512;
+    ahead[3] = 9;
+    LevelTable dips;
+    dips.fill(512);
+    dips[91] = dips[151] = dips[235] = 0;
+    dips[158] = 415;
+    for (const LevelTable& table : {ahead, dips}) {
+        CGammaGraph g(settings);
+        g.Levels(0) = table;
+        g.FitPointsToLevels(0);
+        for (int k = 1; k < g.Points(0).count; ++k) {
+            EXPECT_LT(g.Points(0).points[k - 1].x, g.Points(0).points[k].x) << "point " << k;
+        }
+    }
+}
+
 TEST_F(GraphFixture, FitWithTheSmallestSpacingNeverOverflowsTheList) {
     settings.SetInt(kEnvSection, "GAMMA_MIN_POINTS", 0);
     settings.SetInt(kEnvSection, "GAMMA_RETRYCNT", 100000);

@@ -54,10 +54,10 @@ const std::string kNul("\0", 1);
 INSTANTIATE_TEST_SUITE_P(
     KindByAnswer, AnswerTable,
     ::testing::Values(
-        AnswerCase{"PlainOk", Plain, "MOUT   1\r", "OK\r", false, 0, 1, 0, "", ""},
+        AnswerCase{"PlainOk", Plain, "MOUT   1\r", "OK\r", false, 0, 1, kNoValue, "", ""},
         AnswerCase{"PlainErr", Plain, "MOUT   1\r", "ERR\r", true, 1, 1, kNoValue, "", ""},
-        AnswerCase{"PlainData", Plain, "MOUT   1\r", "7\r", false, 0, 1, 0, "", ""},
-        AnswerCase{"PlainEmptyLine", Plain, "MOUT   1\r", "\r", false, 0, 1, 0, "", ""},
+        AnswerCase{"PlainData", Plain, "MOUT   1\r", "7\r", false, 0, 1, kNoValue, "", ""},
+        AnswerCase{"PlainEmptyLine", Plain, "MOUT   1\r", "\r", false, 0, 1, kNoValue, "", ""},
         AnswerCase{"ValueOk", Value, "MOUT????\r", "OK\r", false, 0, 1, kNoValue, "", ""},
         AnswerCase{"ValueErr", Value, "MOUT????\r", "ERR\r", true, 1, 1, kNoValue, "", ""},
         AnswerCase{"ValueNumber", Value, "MOUT????\r", "  -12\r", false, 0, 1, -12, "", ""},
@@ -459,6 +459,21 @@ TEST_F(ExchangeTest, StatusEntryIsFoundByItsCodeAfterOtherEntriesWereAdded) {
     EXPECT_EQ(StatusOf("MOUT"), 42);
     EXPECT_EQ(StatusOf("AAAA"), 0);
     EXPECT_EQ(StatusOf("MMMM"), 0);
+}
+
+TEST_F(ExchangeTest, AnswerOnOnePortSetsTheCodeOfThatPortsCommandOnly) {
+    Connect(1);
+    ports.AddLine(2);
+    PortEntry* second = link->UsePort(2);
+    ASSERT_NE(second, nullptr);
+    link->QueueCommand("MOUT????\r", 9, AnswerKind::Value, 0, port);
+    link->QueueCommand("BRIG   5\r", 9, AnswerKind::Plain, 0, second); // written last
+    Step();
+    EXPECT_EQ(StatusOf("BRIG"), kNoValue) << "a code has no value before an answer gives one";
+    line->Feed("3\r");
+    Step();
+    EXPECT_EQ(StatusOf("MOUT"), 3);
+    EXPECT_EQ(StatusOf("BRIG"), kNoValue);
 }
 
 // ---------------------------------------------------------------------------------------------
