@@ -118,6 +118,22 @@ protected:
         EXPECT_EQ(GammaTransferEntries(0, graph.Active(), kAllChannels).size(), 12u);
         return ExpectedGammaDump(0, graph.Active(), kAllChannels);
     }
+    // The program's own services on the profile the fixture wrote, with recording message boxes
+    // and prompts.
+    struct ProgramServices {
+        explicit ProgramServices(const std::filesystem::path& lockFolder) {
+            host.port.lockFolder = lockFolder.string();
+        }
+        AppServices App() { return {settings, clock, ports, notifier, prompts}; }
+
+        QtSettingsStore settings;
+        SteadyClock clock;
+        PosixPortHost host;
+        PosixSerialPortFactory ports{settings, host};
+        RecordingNotifier notifier;
+        RecordingPrompts prompts;
+    };
+
     // Runs the program's event loop with `user` acting every 10 ms, for at most a minute: on
     // time-out the open modal window is closed and the loop ends with 2 (timedOut set).
     static int RunEventLoop(QTimer& user, bool& timedOut) {
@@ -165,14 +181,10 @@ protected:
 };
 
 TEST_F(WholeProgramTest, ChosenProjectorReceivesBankZeroQueuedAtCloseAndTheProgramEnds) {
-    QtSettingsStore settings;
-    SteadyClock clock;
-    PosixPortHost host;
-    host.port.lockFolder = temp.Path().string();
-    PosixSerialPortFactory ports(settings, host);
-    RecordingNotifier notifier;
-    RecordingPrompts prompts;
-    CProgram program({settings, clock, ports, notifier, prompts});
+    ProgramServices services(temp.Path());
+    RecordingNotifier& notifier = services.notifier;
+    RecordingPrompts& prompts = services.prompts;
+    CProgram program(services.App());
     ASSERT_EQ(program.Start(), std::nullopt);
     CMainFrame& frame = *program.App().Frame();
     QSignalSpy closed(&frame, &CMainFrame::Closed);
@@ -256,14 +268,10 @@ TEST_F(WholeProgramTest, ChosenProjectorReceivesBankZeroQueuedAtCloseAndTheProgr
 // button, moves the brightness slider and loads the file again with its Load button: the
 // projector receives the saved values again, byte for byte.
 TEST_F(WholeProgramTest, SettingsFileSavedAndLoadedThroughTheControlPanel) {
-    QtSettingsStore settings;
-    SteadyClock clock;
-    PosixPortHost host;
-    host.port.lockFolder = temp.Path().string();
-    PosixSerialPortFactory ports(settings, host);
-    RecordingNotifier notifier;
-    RecordingPrompts prompts;
-    CProgram program({settings, clock, ports, notifier, prompts});
+    ProgramServices services(temp.Path());
+    RecordingNotifier& notifier = services.notifier;
+    RecordingPrompts& prompts = services.prompts;
+    CProgram program(services.App());
     ASSERT_EQ(program.Start(), std::nullopt);
     CMainFrame& frame = *program.App().Frame();
     const std::string file = (temp.Path() / "lobby.txt").string();
