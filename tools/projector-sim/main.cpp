@@ -103,7 +103,9 @@ void PrintDemoValues() {
     std::printf("\nStart values beyond POWR and MOUT (the codes of the DEMO-100 sample model):\n ");
     std::size_t column = 1;
     for (const auto& [code, value] : kDemoValues) {
-        const std::string item = " " + std::string(code) + "=" + std::to_string(value);
+        // Appended piece by piece: GCC 12 misreports "literal" + std::string at -O3 (-Wrestrict).
+        std::string item(" ");
+        item.append(code).append("=").append(std::to_string(value));
         if (column + item.size() > 78) {
             std::printf("\n ");
             column = 1;
