@@ -2,9 +2,9 @@
 
 #include "app/MainFrame.h"
 #include "common/FakeSerialPort.h"
+#include "link/PosixSerialPort.h"
 #include "model/ui/ControlSheet.h"
 #include "model/ui/TabPage.h"
-#include "link/PosixSerialPort.h"
 #include "support/Settings.h"
 
 #include <QCoreApplication>
