@@ -84,31 +84,6 @@ bool IsCommandListKey(std::int32_t key) {
     return (key >= kKeyCommand && key <= kKeyCommand5) || key == kKeyDisable;
 }
 
-// The Qt widget classes that can stand for a control of each kind in a tab's form.
-std::vector<std::string_view> WidgetClassesFor(ModelSection kind) {
-    switch (kind) {
-    case ModelSection::Button:
-    case ModelSection::StatusButton:
-        return {"QPushButton", "QToolButton", "QCommandLinkButton"};
-    case ModelSection::Radio:
-        return {"QRadioButton"};
-    case ModelSection::Check:
-        return {"QCheckBox"};
-    case ModelSection::ComboBox:
-        return {"QComboBox", "QFontComboBox"};
-    case ModelSection::SliderBar:
-        return {"QSlider", "QDial", "QScrollBar"};
-    case ModelSection::Status:
-        return {"QLabel"};
-    case ModelSection::Edit:
-        return {"QLineEdit"};
-    case ModelSection::SpinButton:
-        return {"QScrollBar", "QSpinBox", "QSlider", "QDial"};
-    default:
-        return {};
-    }
-}
-
 std::string JoinWithOr(const std::vector<std::string_view>& words) {
     std::string text;
     for (std::size_t i = 0; i < words.size(); ++i) {
@@ -602,6 +577,30 @@ private:
 };
 
 } // namespace
+
+std::vector<std::string_view> WidgetClassesFor(ModelSection kind) {
+    switch (kind) {
+    case ModelSection::Button:
+    case ModelSection::StatusButton:
+        return {"QPushButton", "QToolButton", "QCommandLinkButton"};
+    case ModelSection::Radio:
+        return {"QRadioButton"};
+    case ModelSection::Check:
+        return {"QCheckBox"};
+    case ModelSection::ComboBox:
+        return {"QComboBox", "QFontComboBox"};
+    case ModelSection::SliderBar:
+        return {"QSlider", "QDial", "QScrollBar"};
+    case ModelSection::Status:
+        return {"QLabel"};
+    case ModelSection::Edit:
+        return {"QLineEdit"};
+    case ModelSection::SpinButton:
+        return {"QScrollBar", "QSpinBox", "QSlider", "QDial"};
+    default:
+        return {};
+    }
+}
 
 std::vector<LintProblem> LintModelText(std::string_view text, const std::string& folder,
                                        BundleReader* bundles) {

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace tonedesk {
+
+enum class ModelSection : std::int32_t;
 
 // Something in a model file that the reader ignores, reads differently from how it looks, or
 // that makes the file fail.
@@ -32,6 +35,10 @@ public:
 // whole-file problems last.
 std::vector<LintProblem> LintModelText(std::string_view text, const std::string& folder,
                                        BundleReader* bundles = nullptr);
+
+// The Qt widget classes that can stand for a control of the kind in a tab's form; empty for a
+// kind that is no control.
+std::vector<std::string_view> WidgetClassesFor(ModelSection kind);
 
 // Reads and checks a file; a file that cannot be read gives one problem at line 0.
 std::vector<LintProblem> LintModelFile(const std::string& path, BundleReader* bundles = nullptr);

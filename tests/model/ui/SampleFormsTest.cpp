@@ -5,19 +5,17 @@
 #include "common/TestKit.h"
 
 #include "model/ModelFile.h"
+#include "model/ModelLint.h"
 #include "support/ui/ResourceBundle.h"
 
-#include <QAbstractButton>
-#include <QAbstractSlider>
-#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSlider>
 
+#include <algorithm>
 #include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace tonedesk::test {
 namespace {
@@ -28,29 +26,13 @@ struct SampleModel {
     const char* bundle;
 };
 
+// The widget of the control is of a class its kind accepts (the classes lint accepts).
 bool HasWidgetOfKind(const QWidget* form, const ModelControl& control) {
-    QWidget* widget = FindControl(form, control.id);
-    switch (control.kind) {
-    case ModelSection::Button:
-    case ModelSection::StatusButton:
-        return qobject_cast<QPushButton*>(widget);
-    case ModelSection::Radio:
-        return qobject_cast<QRadioButton*>(widget);
-    case ModelSection::Check:
-        return qobject_cast<QCheckBox*>(widget);
-    case ModelSection::ComboBox:
-        return qobject_cast<QComboBox*>(widget);
-    case ModelSection::SliderBar:
-        return qobject_cast<QSlider*>(widget);
-    case ModelSection::Edit:
-        return qobject_cast<QLineEdit*>(widget);
-    case ModelSection::SpinButton:
-        return qobject_cast<QAbstractSlider*>(widget);
-    case ModelSection::Status:
-        return qobject_cast<QLabel*>(widget);
-    default:
-        return false;
-    }
+    const QWidget* widget = FindControl(form, control.id);
+    const std::vector<std::string_view> classes = WidgetClassesFor(control.kind);
+    return widget && std::any_of(classes.begin(), classes.end(), [&](std::string_view name) {
+               return widget->inherits(std::string(name).c_str());
+           });
 }
 
 class SampleFormsTest : public GuiTest, public testing::WithParamInterface<SampleModel> {};
