@@ -1,5 +1,5 @@
 #include "gamma/GammaGraph.h"
-#include "gamma/ui/GammaGraphView.h"
+#include "ui/gamma/GammaGraphView.h"
 #include "support/Settings.h"
 
 #include <QApplication>

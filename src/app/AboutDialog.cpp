@@ -1,6 +1,6 @@
 #include "app/AboutDialog.h"
 
-#include "support/ui/ResourceBundle.h"
+#include "ui/widgets/ResourceBundle.h"
 
 #include <QLabel>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/AppServices.h"
-#include "gamma/ui/GammaSaveDialog.h"
+#include "ui/gamma/GammaSaveDialog.h"
 #include "support/Clock.h"
 
 #include <QLoggingCategory>

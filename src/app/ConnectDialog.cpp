@@ -2,9 +2,9 @@
 
 #include "app/MainFrame.h"
 #include "link/ProjectorLink.h"
-#include "model/ui/ModelInstaller.h"
-#include "support/ui/MessageNotifier.h"
-#include "support/ui/ResourceBundle.h"
+#include "app/ModelInstaller.h"
+#include "ui/widgets/MessageNotifier.h"
+#include "ui/widgets/ResourceBundle.h"
 
 #include <QComboBox>
 #include <QPushButton>

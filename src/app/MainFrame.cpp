@@ -1,11 +1,11 @@
 #include "app/MainFrame.h"
 
-#include "model/ui/ControlSheet.h"
-#include "model/ui/TabPage.h"
+#include "ui/panel/ControlSheet.h"
+#include "ui/panel/TabPage.h"
 #include "support/Settings.h"
-#include "support/ui/MessageNotifier.h"
-#include "support/ui/ReceivedTextDialog.h"
-#include "support/ui/ResourceBundle.h"
+#include "ui/widgets/MessageNotifier.h"
+#include "ui/widgets/ReceivedTextDialog.h"
+#include "ui/widgets/ResourceBundle.h"
 
 #include <QApplication>
 #include <QCloseEvent>

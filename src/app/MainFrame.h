@@ -5,11 +5,11 @@
 #include "link/ProjectorLink.h"
 #include "link/SettingsFileActions.h"
 #include "link/SettingsSave.h"
-#include "model/ui/ControlPanelHost.h"
-#include "model/ui/ControlPanelTables.h"
+#include "ui/panel/ControlPanelHost.h"
+#include "ui/panel/ControlPanelTables.h"
 #include "support/Notifier.h"
 #include "support/TextString.h"
-#include "support/ui/UserPrompts.h"
+#include "ui/widgets/UserPrompts.h"
 
 #include <QMainWindow>
 #include <QTimer>

@@ -3,8 +3,8 @@
 #include "app/AdjustApp.h"
 #include "app/MainFrame.h"
 #include "common/FakeSerialPort.h"
-#include "gamma/ui/GammaDialog.h"
-#include "model/ui/ControlSheet.h"
+#include "ui/gamma/GammaDialog.h"
+#include "ui/panel/ControlSheet.h"
 #include "support/Settings.h"
 #include "support/qt/QtSettingsStore.h"
 

@@ -3,8 +3,8 @@
 #include "app/MainFrame.h"
 #include "common/FakeSerialPort.h"
 #include "link/PosixSerialPort.h"
-#include "model/ui/ControlSheet.h"
-#include "model/ui/TabPage.h"
+#include "ui/panel/ControlSheet.h"
+#include "ui/panel/TabPage.h"
 #include "support/Settings.h"
 
 #include <QCoreApplication>

@@ -9,10 +9,10 @@
 #include "gamma/GammaFile.h"
 #include "gamma/GammaGraph.h"
 #include "gamma/GammaTransfer.h"
-#include "gamma/ui/GammaDialog.h"
+#include "ui/gamma/GammaDialog.h"
 #include "link/PosixSerialPort.h"
 #include "link/ProjectorLink.h"
-#include "model/ui/ControlSheet.h"
+#include "ui/panel/ControlSheet.h"
 #include "support/Clock.h"
 #include "support/qt/QtSettingsStore.h"
 

@@ -14,16 +14,16 @@
 #include "common/GuiTestKit.h"
 #include "common/SimulatorLink.h"
 #include "gamma/GammaFile.h"
-#include "gamma/ui/GammaDialog.h"
+#include "ui/gamma/GammaDialog.h"
 #include "link/SettingsFileActions.h"
 #include "link/SettingsSave.h"
-#include "model/ui/ControlPanelHost.h"
-#include "model/ui/ControlPanelTables.h"
-#include "model/ui/ControlSheet.h"
-#include "model/ui/TabPage.h"
+#include "ui/panel/ControlPanelHost.h"
+#include "ui/panel/ControlPanelTables.h"
+#include "ui/panel/ControlSheet.h"
+#include "ui/panel/TabPage.h"
 #include "support/FileRead.h"
 #include "support/Settings.h"
-#include "support/ui/ResourceBundle.h"
+#include "ui/widgets/ResourceBundle.h"
 
 #include <QAbstractButton>
 #include <QTabWidget>

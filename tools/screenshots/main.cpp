@@ -7,16 +7,16 @@
 // projector-sim are: the connection dialog lists two simulated projectors.
 #include "app/ConnectDialog.h"
 #include "app/MainFrame.h"
-#include "gamma/ui/GammaDialog.h"
-#include "gamma/ui/GammaGraphView.h"
+#include "ui/gamma/GammaDialog.h"
+#include "ui/gamma/GammaGraphView.h"
 #include "link/PosixSerialPort.h"
 #include "link/ProjectorLink.h"
-#include "model/ui/ControlSheet.h"
+#include "ui/panel/ControlSheet.h"
 #include "support/Clock.h"
 #include "support/Notifier.h"
 #include "support/Settings.h"
-#include "support/ui/DialogPrompts.h"
-#include "support/ui/ResourceBundle.h"
+#include "ui/widgets/DialogPrompts.h"
+#include "ui/widgets/ResourceBundle.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
