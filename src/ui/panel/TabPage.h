@@ -8,16 +8,17 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
 class QAbstractButton;
 class QAbstractSlider;
-class QLineEdit;
-class QSpinBox;
 
 namespace tonedesk {
 
+class ControlBinding;
 class ControlPanelHost;
 class ResourceBundle;
 struct ModelControl;
@@ -70,10 +71,10 @@ public:
     // Shows the control's state from the status table; `first` also prepares the control.
     void UpdateControl(const ModelControl& control, bool first);
     // Reads the control's state and queues its commands as `kind` (Plain, Value or Text).
-    void SendCommands(int id, int kind, bool withSet);
-    // Operates the control as the user does (kind -1: the control's own mode); the control, or
+    void SendCommands(int id, AnswerKind kind, bool withSet);
+    // Operates the control as the user does (no kind: the control's own mode); the control, or
     // null when the id is none of the tab's.
-    const ModelControl* SendControl(int id, int kind, bool withSet);
+    const ModelControl* SendControl(int id, std::optional<AnswerKind> kind, bool withSet);
     // The status table's value of the code may have changed.
     void RefreshForCode(std::string_view code);
 
@@ -107,6 +108,8 @@ protected:
 private:
     // The tab's control with this id, or null (also for an id of another tab).
     const ModelControl* FindControl(int id) const;
+    // The binding of the tab's control, or null when the form has no widget for it.
+    ControlBinding* Binding(const ModelControl& control) const;
     void ConnectControls();
     void ConnectButton(QAbstractButton* button, int id);
     void ConnectSlider(QAbstractSlider* slider, int id);
@@ -130,6 +133,8 @@ private:
     QWidget* form_ = nullptr;
     QTimer timer_;
     std::vector<QPointer<QObject>> subclassedWindows_;
+    // One binding per control of the tab, by position; null where the form has no widget.
+    std::vector<std::unique_ptr<ControlBinding>> bindings_;
     // The values each control (by its position in the tab) showed when it was last shown, and
     // those the DISABLE rules were last applied to.
     std::vector<std::vector<std::int32_t>> shownValues_;
