@@ -1,8 +1,8 @@
 #include "app/ConnectDialog.h"
 
 #include "app/MainFrame.h"
-#include "link/ProjectorLink.h"
 #include "app/ModelInstaller.h"
+#include "link/ProjectorLink.h"
 #include "ui/widgets/MessageNotifier.h"
 #include "ui/widgets/ResourceBundle.h"
 
@@ -93,8 +93,8 @@ void CConnectDialog::Refresh() {
         if (port.projectorName.empty() || listed_[i] != 0) {
             continue;
         }
-        const int result = link.Model().ReadModelFile(port.projectorName);
-        if (result == 0) {
+        const ModelLookup result = link.Model().ReadModelFile(port.projectorName);
+        if (result == ModelLookup::Found) {
             listed_[i] = port.baudRate;
             list_->addItem(QStringLiteral("COM%1 / %2 / %3")
                                .arg(port.ComNumber())
@@ -105,7 +105,7 @@ void CConnectDialog::Refresh() {
                 list_->setItemData(list_->count() - 1, QString::fromLocal8Bit(device),
                                    Qt::ToolTipRole);
             }
-        } else if (result == -2) {
+        } else if (result == ModelLookup::RepeatedId) {
             // Stays unlisted: looked at again at the next refresh.
             frame_.Notices().Message(kMessageFaultyModel);
         }

@@ -1,8 +1,8 @@
 #include "app/MainFrame.h"
 
+#include "support/Settings.h"
 #include "ui/panel/ControlSheet.h"
 #include "ui/panel/TabPage.h"
-#include "support/Settings.h"
 #include "ui/widgets/MessageNotifier.h"
 #include "ui/widgets/ReceivedTextDialog.h"
 #include "ui/widgets/ResourceBundle.h"
@@ -41,19 +41,19 @@ void CMainFrame::StartScan() {
     driver_.Start();
 }
 
-int CMainFrame::LoadModel(const std::string& name) {
+ModelLookup CMainFrame::LoadModel(const std::string& name) {
     // The pages of a sheet built before work on the model that is read now.
     CloseControlSheet();
     panelTables_.Clear();
-    const int result = link_->Model().ReadModelFile(name);
-    if (result < 0) {
+    const ModelLookup result = link_->Model().ReadModelFile(name);
+    if (result != ModelLookup::Found) {
         prompts_.ShowText(QStringLiteral("Failed to ReadModelFile\n"));
         return result;
     }
     projectorName = name.substr(0, kMaxFrameProjectorName);
     panelTables_.Prepare(link_->Model());
     controlSheet_ = std::make_unique<CControlSheet>(*this, panelTables_);
-    return 0;
+    return ModelLookup::Found;
 }
 
 bool CMainFrame::RunControlPanel() {
@@ -149,13 +149,13 @@ void CMainFrame::OnTimer() {
         // The save cannot complete; the interaction bits belong to the control panel and stay
         // as they are.
         settingsSave_.Abandon();
-        saveInProgress = 0;
+        saveInProgress = false;
     } else if (const SaveState save = settingsSave_.Poll(*link_, notifier_);
                save != SaveState::Running && save != SaveState::Idle) {
-        saveInProgress = 0;
+        saveInProgress = false;
     }
     // A close that waited for the queue or a save is taken up again once nothing holds it.
-    if (closing != 0 && !CloseMustWait()) {
+    if (closing && !CloseMustWait()) {
         --timerDepth_;
         close();
         return;
@@ -201,14 +201,14 @@ void CMainFrame::SaveSettingsFileAs() {
         notifier_.Message(kMessageQueueDropped); // no port to the projector is open
         return;
     }
-    saveInProgress = 1;
+    saveInProgress = true;
     driver_.Wake(); // a save with nothing to ask ends at the next service
 }
 
 bool CMainFrame::CloseMustWait() const {
     for (const PortEntry& port : link_->Ports()) {
         for (std::size_t i = port.cursor; i < port.commandQueue.size(); ++i) {
-            if (saveInProgress != 0 || port.commandQueue[i].pause != 0) {
+            if (saveInProgress || port.commandQueue[i].pause) {
                 return true;
             }
         }
@@ -220,7 +220,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     CloseControlSheet();
     if (CloseMustWait()) {
         notifier_.SetCursorShape(CursorShape::Wait);
-        closing = 1;
+        closing = true;
         event->ignore();
         return;
     }

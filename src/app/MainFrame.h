@@ -5,10 +5,10 @@
 #include "link/ProjectorLink.h"
 #include "link/SettingsFileActions.h"
 #include "link/SettingsSave.h"
-#include "ui/panel/ControlPanelHost.h"
-#include "ui/panel/ControlPanelTables.h"
 #include "support/Notifier.h"
 #include "support/TextString.h"
+#include "ui/panel/ControlPanelHost.h"
+#include "ui/panel/ControlPanelTables.h"
 #include "ui/widgets/UserPrompts.h"
 
 #include <QMainWindow>
@@ -44,8 +44,8 @@ public:
     // Starts a new scan of the ports and the servicing of the link.
     void StartScan();
     // Reads the model file for the projector name and builds the control panel's sheet (without
-    // showing it). Negative (after telling the user) when it cannot be read; 0 on success.
-    int LoadModel(const std::string& name);
+    // showing it). Anything but Found has been told to the user.
+    ModelLookup LoadModel(const std::string& name);
     // Shows the control panel modally; false when no model has been loaded or it is open.
     bool RunControlPanel();
     // The control panel's sheet, null until a model is loaded.
@@ -71,8 +71,8 @@ public:
 
     // State the dialogs and the control panel read and write.
     CTextString settingsFilePath;
-    std::int32_t saveInProgress = 0;
-    std::int32_t closing = 0;
+    bool saveInProgress = false;
+    bool closing = false;
     std::int32_t interactionBits = 0; // bit 0: a slider is being dragged
     std::string projectorName;        // as given to LoadModel, at most 63 characters
 

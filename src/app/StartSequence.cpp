@@ -41,7 +41,7 @@ void CStartSequence::Run() {
         End();
         return;
     }
-    if (frame_.LoadModel(chosen->projectorName) < 0) {
+    if (frame_.LoadModel(chosen->projectorName) != ModelLookup::Found) {
         End();
         return;
     }
@@ -54,7 +54,7 @@ void CStartSequence::Run() {
 void CStartSequence::Connect(PortEntry& chosen) {
     CProjectorLink& link = frame_.Link();
     link.CloseOtherPorts(chosen.portIndex);
-    chosen.probing = 0;
+    chosen.probing = false;
     link.OpenPort(chosen);
 }
 

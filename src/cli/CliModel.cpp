@@ -16,18 +16,20 @@ int RunModel(CliArgs& args, CliContext& context) {
     }
     CModelFile model(context.Notify());
     switch (model.ReadModelFile(words[0])) {
-    case 0:
+    case ModelLookup::Found:
         std::printf("%s\n%s\n", model.FileName().c_str(), ModelToJson(model).c_str());
         return kExitOk;
-    case -2:
+    case ModelLookup::RepeatedId:
         std::fprintf(stderr, "tonedesk-cli: %s%s repeats an identifier\n", model.Folder().c_str(),
                      model.FileName().c_str());
         return kExitRepeatedId;
-    default:
-        std::fprintf(stderr, "tonedesk-cli: no model file for '%s' in %s\n", words[0].c_str(),
-                     model.Folder().c_str());
-        return kExitFailed;
+    case ModelLookup::NotFound:
+    case ModelLookup::Unreadable:
+        break;
     }
+    std::fprintf(stderr, "tonedesk-cli: no model file for '%s' in %s\n", words[0].c_str(),
+                 model.Folder().c_str());
+    return kExitFailed;
 }
 
 } // namespace tonedesk::cli

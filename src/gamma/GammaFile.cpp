@@ -21,15 +21,15 @@ GammaFileTable GammaFileTable::Identity() {
     return t;
 }
 
-int ReadGammaFile(const std::string& path, GammaFileTable& table, Notifier& notifier,
-                  GammaReadBase base) {
+GammaFileResult ReadGammaFile(const std::string& path, GammaFileTable& table, Notifier& notifier,
+                              GammaReadBase base) {
     std::string text;
     if (const int error = ReadWholeFile(path, text); error != 0) {
         notifier.FileError(path, FileReadReason(error));
-        return -1;
+        return GammaFileResult::Failed;
     }
     ParseGammaFile(std::move(text), table, base);
-    return 0;
+    return GammaFileResult::Done;
 }
 
 void ParseGammaFile(std::string text, GammaFileTable& table, GammaReadBase base) {
@@ -81,9 +81,11 @@ std::string FormatGammaFile(const GammaTable& table, bool fourColumns) {
     return text;
 }
 
-int WriteGammaFile(const std::string& path, const GammaTable& table, bool fourColumns,
-                   Notifier& notifier) {
-    return WriteTextFile(path, FormatGammaFile(table, fourColumns), notifier);
+GammaFileResult WriteGammaFile(const std::string& path, const GammaTable& table, bool fourColumns,
+                               Notifier& notifier) {
+    return WriteTextFile(path, FormatGammaFile(table, fourColumns), notifier) == 0
+               ? GammaFileResult::Done
+               : GammaFileResult::Failed;
 }
 
 } // namespace tonedesk

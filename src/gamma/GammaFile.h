@@ -29,12 +29,17 @@ enum class GammaReadBase {
     Current, // the table's value before the read (a preset keeps its ramp where a line is short)
 };
 
-// Reads a gamma file of either layout into `table`. Returns 0, or -1 after telling the user
-// through `notifier` why the file could not be read (the table is then unchanged). Values a
-// short or malformed file does not supply come from `base`; a missing line still reads as an
-// empty line, whose first column is 0.
-int ReadGammaFile(const std::string& path, GammaFileTable& table, Notifier& notifier,
-                  GammaReadBase base = GammaReadBase::Zeros);
+// How reading or writing a gamma file came out.
+enum class GammaFileResult {
+    Done,
+    Failed, // the user was told why through the notifier
+};
+
+// Reads a gamma file of either layout into `table`. When it cannot be read, the user is told
+// why through `notifier` and the table is unchanged. Values a short or malformed file does not
+// supply come from `base`; a missing line still reads as an empty line, whose first column is 0.
+GammaFileResult ReadGammaFile(const std::string& path, GammaFileTable& table, Notifier& notifier,
+                              GammaReadBase base = GammaReadBase::Zeros);
 // Reads the text of a gamma file into `table`, as ReadGammaFile does; the text ends at its
 // first NUL byte.
 void ParseGammaFile(std::string text, GammaFileTable& table,
@@ -51,8 +56,8 @@ std::string FormatGammaFile(const GammaTable& table, bool fourColumns);
 
 // Writes the three channels of `table` as a gamma file. The text goes to a temporary file in
 // the same folder that replaces `path` only once it is complete, so a failed write leaves an
-// existing file as it was. Returns 0, or -1 after telling the user why.
-int WriteGammaFile(const std::string& path, const GammaTable& table, bool fourColumns,
-                   Notifier& notifier);
+// existing file as it was. A failure is told to the user.
+GammaFileResult WriteGammaFile(const std::string& path, const GammaTable& table, bool fourColumns,
+                               Notifier& notifier);
 
 } // namespace tonedesk

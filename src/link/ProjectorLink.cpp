@@ -220,7 +220,7 @@ PortEntry* CProjectorLink::UsePort(std::int32_t comNumber) {
         it = ports_.insert(ports_.end(), PortEntry{});
         it->portIndex = index;
     }
-    it->probing = 0;
+    it->probing = false;
     if (!OpenPort(*it)) {
         if (added) {
             ports_.pop_back();
@@ -231,7 +231,7 @@ PortEntry* CProjectorLink::UsePort(std::int32_t comNumber) {
 }
 
 CommandId CProjectorLink::QueueCommand(const void* bytes, std::int32_t length, AnswerKind kind,
-                                       std::int32_t pause, PortEntry* port) {
+                                       bool pause, PortEntry* port) {
     if (!port) {
         port = currentPort_;
     }
@@ -279,7 +279,7 @@ void CProjectorLink::EndCommand(const QueuedCommand& command, CommandEnd end,
     }
 }
 
-CommandId CProjectorLink::SendValue(const char* code, std::int32_t value, std::int32_t pause) {
+CommandId CProjectorLink::SendValue(const char* code, std::int32_t value, bool pause) {
     const std::string command = ValueCommand(code ? code : "", value);
     if (command.empty()) {
         return 0;
@@ -317,7 +317,7 @@ void CProjectorLink::DropQueue(PortEntry& port) {
     port.commandQueue.clear();
     port.sendBuffer.clear();
     port.cursor = 0;
-    port.writing = 0;
+    port.writing = false;
 }
 
 void CProjectorLink::ResetExchange(PortEntry& port) {
@@ -568,19 +568,19 @@ ExchangeResult CProjectorLink::SendNext(PortEntry& port, ExchangeResult result) 
         QueuedCommand& command = port.commandQueue[port.cursor];
         if (!port.writing) {
             // A write that cannot finish (output held, device gone) times out like an answer.
-            port.writing = 1;
+            port.writing = true;
             port.answerDeadline = now + port.answerTimeout;
         }
         WriteSome(port, command);
         if (command.sent < command.length) {
             if (After(now, port.answerDeadline)) {
                 command.sent = 0;
-                port.writing = 0;
+                port.writing = false;
                 return ExchangeResult::TimedOut;
             }
             return result;
         }
-        port.writing = 0;
+        port.writing = false;
         command.sent = 0;
         AwaitAnswer(port, command, now);
         return result;
@@ -769,7 +769,7 @@ void CProjectorLink::ScanPorts() {
     for (std::int32_t index = 0; index < kMaxComPorts; ++index) {
         PortEntry& port = ports_.emplace_back();
         port.portIndex = index;
-        port.probing = 1;
+        port.probing = true;
         port.baudIndex = 0;
         port.baudRate = 0;
         port.powerOnRetryCount = 0;
@@ -786,7 +786,7 @@ void CProjectorLink::ScanPorts() {
 
 void CProjectorLink::GiveUpProbe(PortEntry& port) {
     ClosePort(port);
-    port.probing = 0;
+    port.probing = false;
     port.baudRate = 0;
 }
 
@@ -816,7 +816,7 @@ void CProjectorLink::FailedProbe(PortEntry& port, bool& goesOn) {
 }
 
 void CProjectorLink::QueueProbe(PortEntry& port) {
-    QueueCommand(kProbe, kProbeLength, AnswerKind::Identify, 0, &port);
+    QueueCommand(kProbe, kProbeLength, AnswerKind::Identify, false, &port);
 }
 
 bool CProjectorLink::StartProbe(PortEntry& port, std::span<const std::int32_t> rates) {
@@ -825,7 +825,7 @@ bool CProjectorLink::StartProbe(PortEntry& port, std::span<const std::int32_t> r
     }
     probeRates_.assign(rates.begin(), rates.end());
     probeCycles_ = 1;
-    port.probing = 1;
+    port.probing = true;
     port.baudIndex = 0;
     port.baudRate = probeRates_[0];
     port.powerOnRetryCount = 0;
@@ -852,7 +852,7 @@ bool CProjectorLink::ServiceScan() {
             }
             break;
         case ExchangeResult::Data:
-            port.probing = 0;
+            port.probing = false;
             break;
         case ExchangeResult::HungUp:
             // Given up like a port nothing answered on.

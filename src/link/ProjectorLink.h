@@ -71,7 +71,7 @@ struct QueuedCommand {
     std::int32_t sent = 0;   // bytes already written
     std::int32_t length = 0;
     AnswerKind kind = AnswerKind::Plain;
-    std::int32_t pause = 0; // 1: not sooner than 50 ms after the previous answer
+    bool pause = false; // not sooner than 50 ms after the previous answer
 };
 
 // The nine bytes that set the code (its first four characters) to `value`, code + "%4d\r", or
@@ -117,7 +117,7 @@ struct LinkSettings {
 struct PortEntry {
     std::int32_t portIndex = 0;         // 0-based: COM(portIndex + 1)
     std::unique_ptr<SerialPort> handle; // null while closed
-    std::int32_t probing = 0;
+    bool probing = false;
     std::int32_t baudIndex = 0;
     std::int32_t receiveFill = 0;
     std::int32_t receivePosition = 0;
@@ -138,9 +138,9 @@ struct PortEntry {
     // The answer line read so far (bytes before its end that were already taken from the
     // receive buffer), at most kMaxAnswerLine characters.
     std::string partialLine;
-    // 1 while the command at the cursor is being written; its write must finish before the
+    // While the command at the cursor is being written; its write must finish before the
     // answer deadline.
-    std::int32_t writing = 0;
+    bool writing = false;
     // Closed because its device hung up (an unplugged adapter, a projector switched off at the
     // mains): the next command queued on it opens the device again, at the same rate.
     bool deviceLost = false;
@@ -151,7 +151,7 @@ struct PortEntry {
     bool IsOpen() const { return handle != nullptr; }
     bool IsAwaitingAnswer() const { return pendingKind.has_value(); }
     // After a scan or a probe: a projector answered the name query on this port, at baudRate.
-    bool AnsweredProbe() const { return IsOpen() && probing == 0 && baudRate != 0; }
+    bool AnsweredProbe() const { return IsOpen() && !probing && baudRate != 0; }
     int ComNumber() const { return portIndex + 1; }
 };
 
@@ -188,8 +188,8 @@ public:
     // Appends a command to a port's queue (null: the current port). Its id, by which Outcome
     // tells how it ended; 0 (false) when there is no port or the port is closed. A port whose
     // device hung up is opened again first (outside a scan), keeping its rate and projector.
-    CommandId QueueCommand(const void* bytes, std::int32_t length, AnswerKind kind,
-                           std::int32_t pause, PortEntry* port = nullptr);
+    CommandId QueueCommand(const void* bytes, std::int32_t length, AnswerKind kind, bool pause,
+                           PortEntry* port = nullptr);
     // How a queued command ended so far; nothing when the id is unknown or so old that its
     // record is gone (the link keeps the last kOutcomesKept).
     std::optional<CommandOutcome> Outcome(CommandId id) const;
@@ -197,7 +197,7 @@ public:
     // Value command on the current port; its id. 0 (false), and nothing queued, when there is
     // no port, the code has fewer than four characters or the value does not fit in four columns
     // (-999..9999).
-    CommandId SendValue(const char* code, std::int32_t value, std::int32_t pause);
+    CommandId SendValue(const char* code, std::int32_t value, bool pause);
     // An answer is awaited or commands are left (null: the current port). False when there is
     // no port or it is closed.
     bool IsBusy(const PortEntry* port = nullptr) const;

@@ -3,10 +3,10 @@
 #include "app/AdjustApp.h"
 #include "app/MainFrame.h"
 #include "common/FakeSerialPort.h"
-#include "ui/gamma/GammaDialog.h"
-#include "ui/panel/ControlSheet.h"
 #include "support/Settings.h"
 #include "support/qt/QtSettingsStore.h"
+#include "ui/gamma/GammaDialog.h"
+#include "ui/panel/ControlSheet.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -94,7 +94,7 @@ TEST_F(AdjustAppTest, ControlPanelOpensFromTheGammaEditorAndLeadsBackToIt) {
     CAdjustApp app({settings, clock, ports, notifier, prompts});
     ASSERT_TRUE(app.InitInstance());
     CMainFrame& frame = *app.Frame();
-    ASSERT_EQ(frame.LoadModel("DEMO-100"), 0);
+    ASSERT_EQ(frame.LoadModel("DEMO-100"), ModelLookup::Found);
     frame.Link().Status().FindOrAdd(CodeKey("POWR")).value = 1;
     CControlSheet* sheet = frame.ControlSheet();
 

@@ -3,9 +3,9 @@
 #include "app/MainFrame.h"
 #include "common/FakeSerialPort.h"
 #include "link/PosixSerialPort.h"
+#include "support/Settings.h"
 #include "ui/panel/ControlSheet.h"
 #include "ui/panel/TabPage.h"
-#include "support/Settings.h"
 
 #include <QCoreApplication>
 #include <QSignalSpy>
@@ -184,7 +184,7 @@ TEST_F(MainFrameTest, SaveWritesTheFileFromTheTimerAndEnds) {
     ASSERT_EQ(
         frame.Link().Model().ParseModelText(
             "[PROPERTY]\r\nPROJECTOR_NAME=DEMO\r\n[SAVE]\r\nCOMMAND=BRIT CONT\r\n", "DEMO-100"),
-        1);
+        ModelLookup::Found);
     PowerOn();
     line->Reply("BRIT????\r", "50\r");
     line->Reply("CONT????\r", "-7\r");
@@ -313,12 +313,12 @@ TEST_F(MainFrameTest, CursorShowsWaitingAndClosing) {
 
 TEST_F(MainFrameTest, LoadModelReportsAMissingModelFile) {
     frame.Link().Model().SetFolder(temp.Path().string() + "/");
-    EXPECT_LT(frame.LoadModel("NOPE-1"), 0);
+    EXPECT_NE(frame.LoadModel("NOPE-1"), ModelLookup::Found);
     EXPECT_EQ(reported, std::vector<QString>{QStringLiteral("Failed to ReadModelFile\n")});
     EXPECT_EQ(frame.projectorName, "DEMO-100");
 
     WriteFile("demo.ini", "[PROPERTY]\nPROJECTOR_NAME=DEMO-200\n");
-    EXPECT_EQ(frame.LoadModel("DEMO-200"), 0);
+    EXPECT_EQ(frame.LoadModel("DEMO-200"), ModelLookup::Found);
     EXPECT_EQ(frame.projectorName, "DEMO-200");
     EXPECT_EQ(reported.size(), 1u);
 }
@@ -326,7 +326,7 @@ TEST_F(MainFrameTest, LoadModelReportsAMissingModelFile) {
 // The sample model's sheet: a page slot per tab and the tabs' bundle loaded; the gamma command
 // makes the visible page poll afresh; closing the frame deletes the sheet.
 TEST_F(MainFrameTest, LoadModelBuildsTheControlPanelThatTheGammaCommandRefreshes) {
-    ASSERT_EQ(frame.LoadModel("DEMO-100"), 0);
+    ASSERT_EQ(frame.LoadModel("DEMO-100"), ModelLookup::Found);
     ASSERT_NE(frame.ControlSheet(), nullptr);
     EXPECT_FALSE(frame.ControlSheet()->isVisible());
     EXPECT_EQ(frame.PanelTables().pages.size(), 3u);

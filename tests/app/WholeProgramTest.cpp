@@ -9,12 +9,12 @@
 #include "gamma/GammaFile.h"
 #include "gamma/GammaGraph.h"
 #include "gamma/GammaTransfer.h"
-#include "ui/gamma/GammaDialog.h"
 #include "link/PosixSerialPort.h"
 #include "link/ProjectorLink.h"
-#include "ui/panel/ControlSheet.h"
 #include "support/Clock.h"
 #include "support/qt/QtSettingsStore.h"
+#include "ui/gamma/GammaDialog.h"
+#include "ui/panel/ControlSheet.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -110,7 +110,8 @@ protected:
         EXPECT_FALSE(gammaFile.empty()) << model << " names no GAMMAFILE1";
         GammaFileTable file;
         RecordingNotifier quiet;
-        EXPECT_EQ(ReadGammaFile(ProgramDir().toStdString() + "/" + gammaFile, file, quiet), 0);
+        EXPECT_EQ(ReadGammaFile(ProgramDir().toStdString() + "/" + gammaFile, file, quiet),
+                  GammaFileResult::Done);
         MemorySettings none;
         CGammaGraph graph(none);
         graph.OpenTable(file);

@@ -14,15 +14,15 @@
 #include "common/GuiTestKit.h"
 #include "common/SimulatorLink.h"
 #include "gamma/GammaFile.h"
-#include "ui/gamma/GammaDialog.h"
 #include "link/SettingsFileActions.h"
 #include "link/SettingsSave.h"
+#include "support/FileRead.h"
+#include "support/Settings.h"
+#include "ui/gamma/GammaDialog.h"
 #include "ui/panel/ControlPanelHost.h"
 #include "ui/panel/ControlPanelTables.h"
 #include "ui/panel/ControlSheet.h"
 #include "ui/panel/TabPage.h"
-#include "support/FileRead.h"
-#include "support/Settings.h"
 #include "ui/widgets/ResourceBundle.h"
 
 #include <QAbstractButton>
@@ -518,7 +518,7 @@ TEST_F(PanelFault, ProjectorSwitchedOffDuringAPollStopsTheLeaveQueriesAndDisable
     ASSERT_EQ(sim.Error(), "");
     CProjectorLink& link = sim.Link();
     link.Model().SetFolder(BuiltProgramDir() + "/");
-    ASSERT_EQ(link.Model().ReadModelFile("DEMO-100"), 0);
+    ASSERT_EQ(link.Model().ReadModelFile("DEMO-100"), ModelLookup::Found);
     PanelHost host(link);
     ControlPanelTables tables;
     tables.Prepare(link.Model());
@@ -715,7 +715,7 @@ protected:
         ASSERT_EQ(
             link.Model().ParseModelText(
                 "[PROPERTY]\r\nPROJECTOR_NAME=DEMO\r\n[SAVE]\r\nCOMMAND=BRIT CONT\r\n", "DEMO-100"),
-            1);
+            ModelLookup::Found);
         link.Model().presetGamma[0] = Preset(40);
         dialog = std::make_unique<CGammaDialog>(
             link, settings, notifier, prompts,
@@ -986,7 +986,7 @@ TEST_P(ReadFault, TellsClearlyOrGivesTheDefinedResult) {
     // The next open, of a good file.
     const std::string good = (temp.Path() / "good").string();
     if (row.what == Saved::Gamma) {
-        ASSERT_EQ(WriteGammaFile(good, before, true, notifier), 0);
+        ASSERT_EQ(WriteGammaFile(good, before, true, notifier), GammaFileResult::Done);
         Open(row.what, good);
         EXPECT_TRUE(notifier.fileErrors.empty());
         EXPECT_TRUE(SameCurves(before, dialog->Graph().Active()));

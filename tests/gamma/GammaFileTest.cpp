@@ -58,7 +58,8 @@ TEST(ReadGammaFile, LayoutsAndLineEndsReadAlike) {
         SCOPED_TRACE(c.name);
         RecordingNotifier notifier;
         GammaFileTable table = GammaFileTable::Identity();
-        ASSERT_EQ(ReadGammaFile(dir.Write(c.name, c.text).string(), table, notifier), 0);
+        ASSERT_EQ(ReadGammaFile(dir.Write(c.name, c.text).string(), table, notifier),
+                  GammaFileResult::Done);
         EXPECT_TRUE(notifier.fileErrors.empty());
         for (int i = 0; i < 256; ++i) {
             ASSERT_EQ(table.At(0, i), static_cast<std::uint32_t>(i)) << i;
@@ -80,7 +81,8 @@ TEST(ReadGammaFile, ShortAndOddContentStartsFromZeros) {
                              "99,99,99\r\n";
     RecordingNotifier notifier;
     GammaFileTable table = GammaFileTable::Identity();
-    ASSERT_EQ(ReadGammaFile(dir.Write("odd.gam", text).string(), table, notifier), 0);
+    ASSERT_EQ(ReadGammaFile(dir.Write("odd.gam", text).string(), table, notifier),
+              GammaFileResult::Done);
     EXPECT_EQ(table.At(0, 0), 16u);
     EXPECT_EQ(table.At(1, 0), 5u);
     EXPECT_EQ(table.At(2, 0), 32u);
@@ -99,7 +101,8 @@ TEST(ReadGammaFile, NegativeNumbersKeepTheirBitPattern) {
     TempDir dir;
     RecordingNotifier notifier;
     GammaFileTable table;
-    ASSERT_EQ(ReadGammaFile(dir.Write("neg.gam", "-1,2,3\r\n").string(), table, notifier), 0);
+    ASSERT_EQ(ReadGammaFile(dir.Write("neg.gam", "-1,2,3\r\n").string(), table, notifier),
+              GammaFileResult::Done);
     EXPECT_EQ(table.At(0, 0), 0xFFFFFFFFu);
 }
 
@@ -111,7 +114,7 @@ TEST(ReadGammaFile, UnreadableFileReportsAndKeepsTheTable) {
                                        std::pair{folder, std::string("Is a directory")}}) {
         RecordingNotifier notifier;
         GammaFileTable table = GammaFileTable::Identity();
-        EXPECT_EQ(ReadGammaFile(path, table, notifier), -1);
+        EXPECT_EQ(ReadGammaFile(path, table, notifier), GammaFileResult::Failed);
         EXPECT_EQ(table.values, GammaFileTable::Identity().values);
         ASSERT_EQ(notifier.fileErrors.size(), 1u);
         EXPECT_EQ(notifier.fileErrors[0].fileName, path);
@@ -134,7 +137,7 @@ TEST(ReadGammaFile, RefusesWhatIsNotAModestRegularFile) {
                           Case{huge, "file too large (more than 16 MiB)"}}) {
         RecordingNotifier notifier;
         GammaFileTable table = GammaFileTable::Identity();
-        EXPECT_EQ(ReadGammaFile(c.path, table, notifier), -1) << c.path;
+        EXPECT_EQ(ReadGammaFile(c.path, table, notifier), GammaFileResult::Failed) << c.path;
         EXPECT_EQ(table.values, GammaFileTable::Identity().values) << c.path;
         ASSERT_EQ(notifier.fileErrors.size(), 1u) << c.path;
         EXPECT_EQ(notifier.fileErrors[0].reason, c.reason) << c.path;
@@ -147,7 +150,7 @@ TEST(ReadGammaFile, ShortLinesOverTheCurrentTableKeepItsValues) {
     const std::string path = dir.Write("short.gam", "7\r\n8,9\r\n1,2,3\r\n").string();
     RecordingNotifier notifier;
     GammaFileTable table = GammaFileTable::Identity();
-    ASSERT_EQ(ReadGammaFile(path, table, notifier, GammaReadBase::Current), 0);
+    ASSERT_EQ(ReadGammaFile(path, table, notifier, GammaReadBase::Current), GammaFileResult::Done);
     EXPECT_EQ(table.At(0, 0), 7u);
     EXPECT_EQ(table.At(1, 0), 4u * 0);
     EXPECT_EQ(table.At(2, 0), 0u);
@@ -178,7 +181,7 @@ TEST(WriteGammaFile, FourColumnLayoutByteForByte) {
     TempDir dir;
     RecordingNotifier notifier;
     const std::string path = (dir.Path() / "out.gam").string();
-    ASSERT_EQ(WriteGammaFile(path, TableWithMarks(), true, notifier), 0);
+    ASSERT_EQ(WriteGammaFile(path, TableWithMarks(), true, notifier), GammaFileResult::Done);
     const std::string text = TempDir::Read(path);
     ASSERT_EQ(text.size(), 9472u);
     EXPECT_EQ(text.substr(0, 37), "10000000,00000000,00000000,00000000\r\n");
@@ -200,7 +203,7 @@ TEST(WriteGammaFile, ThreeColumnLayoutByteForByte) {
     TempDir dir;
     RecordingNotifier notifier;
     const std::string path = (dir.Path() / "out.gam").string();
-    ASSERT_EQ(WriteGammaFile(path, TableWithMarks(), false, notifier), 0);
+    ASSERT_EQ(WriteGammaFile(path, TableWithMarks(), false, notifier), GammaFileResult::Done);
     const std::string text = TempDir::Read(path);
     ASSERT_EQ(text.size(), 7168u);
     EXPECT_EQ(text.substr(0, 28), "10000000,00000000,00000000\r\n");
@@ -213,9 +216,9 @@ TEST(WriteGammaFile, MarksReadBackAsWritten) {
     TempDir dir;
     RecordingNotifier notifier;
     const std::string path = (dir.Path() / "round.gam").string();
-    ASSERT_EQ(WriteGammaFile(path, TableWithMarks(), true, notifier), 0);
+    ASSERT_EQ(WriteGammaFile(path, TableWithMarks(), true, notifier), GammaFileResult::Done);
     GammaFileTable read;
-    ASSERT_EQ(ReadGammaFile(path, read, notifier), 0);
+    ASSERT_EQ(ReadGammaFile(path, read, notifier), GammaFileResult::Done);
     EXPECT_EQ(read.At(0, 0), kControlPointMark);
     EXPECT_EQ(read.At(0, 128), kControlPointMark + 512);
     EXPECT_EQ(read.At(0, 255), kControlPointMark + 1023);
@@ -235,7 +238,8 @@ TEST(WriteGammaFile, FailedWriteKeepsTheOldFile) {
     std::filesystem::create_directory(blocked);
     dir.Write("blocked.gam/inner", "x");
     RecordingNotifier notifier;
-    EXPECT_EQ(WriteGammaFile(blocked.string(), GammaTable{}, true, notifier), -1);
+    EXPECT_EQ(WriteGammaFile(blocked.string(), GammaTable{}, true, notifier),
+              GammaFileResult::Failed);
     ASSERT_EQ(notifier.fileErrors.size(), 1u);
     EXPECT_EQ(notifier.fileErrors[0].fileName, blocked.string());
     EXPECT_FALSE(notifier.fileErrors[0].reason.empty());
@@ -248,7 +252,8 @@ TEST(WriteGammaFile, FailedWriteKeepsTheOldFile) {
 
     // A missing folder.
     RecordingNotifier n2;
-    EXPECT_EQ(WriteGammaFile((dir.Path() / "no/such.gam").string(), GammaTable{}, true, n2), -1);
+    EXPECT_EQ(WriteGammaFile((dir.Path() / "no/such.gam").string(), GammaTable{}, true, n2),
+              GammaFileResult::Failed);
     ASSERT_EQ(n2.fileErrors.size(), 1u);
     EXPECT_EQ(n2.fileErrors[0].reason, "No such file or directory");
 }
@@ -258,7 +263,8 @@ TEST(WriteGammaFile, ReplacesAnExistingFileKeepingItsPermissions) {
     const auto target = dir.Write("old.gam", "old content");
     ::chmod(target.c_str(), 0640);
     RecordingNotifier notifier;
-    ASSERT_EQ(WriteGammaFile(target.string(), GammaTable{}, false, notifier), 0);
+    ASSERT_EQ(WriteGammaFile(target.string(), GammaTable{}, false, notifier),
+              GammaFileResult::Done);
     EXPECT_EQ(TempDir::Read(target).size(), 7168u);
     struct stat st {};
     ASSERT_EQ(::stat(target.c_str(), &st), 0);
@@ -270,9 +276,9 @@ TEST(WriteGammaFile, ANewFileGetsTheUsualPermissions) {
     const mode_t old = ::umask(027);
     RecordingNotifier notifier;
     const auto target = dir.Path() / "new.gam";
-    const int result = WriteGammaFile(target.string(), GammaTable{}, true, notifier);
+    const GammaFileResult result = WriteGammaFile(target.string(), GammaTable{}, true, notifier);
     ::umask(old);
-    ASSERT_EQ(result, 0);
+    ASSERT_EQ(result, GammaFileResult::Done);
     struct stat st {};
     ASSERT_EQ(::stat(target.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
@@ -288,7 +294,9 @@ TEST(WriteGammaFile, SavesThroughSymbolicLinksIntoTheirTargets) {
     for (const auto& [path, target] :
          {std::pair{link, real}, std::pair{dangling, dir.Path() / "shared/later.gam"}}) {
         RecordingNotifier notifier;
-        ASSERT_EQ(WriteGammaFile(path.string(), GammaTable{}, true, notifier), 0) << path;
+        ASSERT_EQ(WriteGammaFile(path.string(), GammaTable{}, true, notifier),
+                  GammaFileResult::Done)
+            << path;
         EXPECT_TRUE(std::filesystem::is_symlink(path)) << path;
         EXPECT_EQ(TempDir::Read(target).size(), 9472u) << path;
     }
@@ -307,7 +315,7 @@ TEST(WriteGammaFile, HardLinkedFileIsRewrittenForEveryName) {
     const auto second = dir.Path() / "second.gam";
     std::filesystem::create_hard_link(first, second);
     RecordingNotifier notifier;
-    ASSERT_EQ(WriteGammaFile(first.string(), GammaTable{}, false, notifier), 0);
+    ASSERT_EQ(WriteGammaFile(first.string(), GammaTable{}, false, notifier), GammaFileResult::Done);
     EXPECT_EQ(TempDir::Read(second).size(), 7168u);
     EXPECT_EQ(TempDir::Read(first), TempDir::Read(second));
     EXPECT_EQ(std::filesystem::hard_link_count(first), 2u);
@@ -317,9 +325,10 @@ TEST(WriteGammaFile, NameNearTheLengthLimitStillSaves) {
     TempDir dir;
     const auto target = dir.Path() / (std::string(251, 'g') + ".gam"); // 255 characters
     RecordingNotifier notifier;
-    ASSERT_EQ(WriteGammaFile(target.string(), GammaTable{}, true, notifier), 0);
+    ASSERT_EQ(WriteGammaFile(target.string(), GammaTable{}, true, notifier), GammaFileResult::Done);
     EXPECT_EQ(TempDir::Read(target).size(), 9472u);
-    ASSERT_EQ(WriteGammaFile(target.string(), GammaTable{}, false, notifier), 0);
+    ASSERT_EQ(WriteGammaFile(target.string(), GammaTable{}, false, notifier),
+              GammaFileResult::Done);
     EXPECT_EQ(TempDir::Read(target).size(), 7168u);
     EXPECT_TRUE(notifier.fileErrors.empty());
 }
@@ -353,7 +362,8 @@ TEST(WriteGammaFile, RefusesToReplaceAReadOnlyFile) {
     }
     EXPECT_TRUE(AsUnprivilegedUser(dir.Path(), [&] {
         RecordingNotifier notifier;
-        return WriteGammaFile(target.string(), GammaTable{}, true, notifier) == -1 &&
+        return WriteGammaFile(target.string(), GammaTable{}, true, notifier) ==
+                   GammaFileResult::Failed &&
                notifier.fileErrors.size() == 1 &&
                notifier.fileErrors[0].reason == std::strerror(EACCES);
     }));
@@ -371,7 +381,7 @@ TEST(WriteGammaFile, ReplacementKeepsOwnerAndGroup) {
     const auto target = dir.Write("owned.gam", "old content");
     ASSERT_EQ(::chown(target.c_str(), 65534, 65534), 0);
     RecordingNotifier notifier;
-    ASSERT_EQ(WriteGammaFile(target.string(), GammaTable{}, true, notifier), 0);
+    ASSERT_EQ(WriteGammaFile(target.string(), GammaTable{}, true, notifier), GammaFileResult::Done);
     struct stat st {};
     ASSERT_EQ(::stat(target.c_str(), &st), 0);
     EXPECT_EQ(st.st_uid, 65534u);

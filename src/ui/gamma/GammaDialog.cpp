@@ -1,12 +1,12 @@
 #include "ui/gamma/GammaDialog.h"
 
 #include "gamma/GammaFile.h"
-#include "ui/gamma/GammaGraphView.h"
 #include "link/ProjectorLink.h"
-#include "ui/widgets/NumberEdit.h"
 #include "support/PathName.h"
 #include "support/Settings.h"
+#include "ui/gamma/GammaGraphView.h"
 #include "ui/widgets/MessageNotifier.h"
+#include "ui/widgets/NumberEdit.h"
 #include "ui/widgets/ResourceBundle.h"
 #include "ui/widgets/UserPrompts.h"
 
@@ -148,7 +148,7 @@ void CGammaDialog::Initialise() {
     UpdateControls();
 
     link_.QueueCommand(kPowerQuery, static_cast<std::int32_t>(sizeof kPowerQuery - 1),
-                       AnswerKind::Value, 0);
+                       AnswerKind::Value, false);
 
     timer_.setInterval(kTickMs);
     connect(&timer_, &QTimer::timeout, this, &CGammaDialog::OnTimer);
@@ -237,9 +237,9 @@ void CGammaDialog::OnTimer() {
     ++tickDepth_;
     const auto leave = qScopeGuard([this] { --tickDepth_; });
 
-    const bool writeEnded = sending_ != 0;
+    const bool writeEnded = sending_;
     if (writeEnded) {
-        sending_ = 0;
+        sending_ = false;
         ShowCursor(CursorShape::Arrow);
     } else if (firstTickPending) {
         firstTickPending = false;
@@ -250,7 +250,7 @@ void CGammaDialog::OnTimer() {
         graph_->RecomputeLevels();
         view_->RedrawBackground();
         graph_->Redraw();
-        pending_ = 0;
+        pending_ = false;
         UpdateControls();
     }
     if (writeEnded) {
@@ -292,7 +292,7 @@ void CGammaDialog::UpdateControls() {
             control->setEnabled(on);
         }
     };
-    const bool ready = pending_ == 0;
+    const bool ready = !pending_;
     for (int id : {kGammaBank, kGammaChannel, kGammaFormula, kGammaWriteAll, kGammaClose}) {
         enable(id, ready);
     }
@@ -330,7 +330,7 @@ void CGammaDialog::QueueGammaTables(int channel) {
     write_ = tonedesk::QueueGammaTables(link_, graph_->ActiveBank(), graph_->Active(), channel);
     SetPending();
     UpdateControls();
-    sending_ = 1;
+    sending_ = true;
     ShowCursor(CursorShape::AppStarting);
 }
 
@@ -366,7 +366,7 @@ void CGammaDialog::ReportWrite() {
 void CGammaDialog::SetControlPanelAvailable(bool available) {
     controlPanelAvailable_ = available;
     if (QWidget* panel = Control(kGammaControlPanel)) {
-        panel->setEnabled(available && pending_ == 0);
+        panel->setEnabled(available && !pending_);
     }
 }
 
@@ -458,7 +458,7 @@ void CGammaDialog::OpenGammaFile() {
         profile_.WriteText(kEnvSection, kGammaPathKey, GetFolder(*path));
         GammaFileTable table;
         // A file that cannot be read was reported; the user picks another.
-        if (ReadGammaFile(*path, table, notifier_) == 0) {
+        if (ReadGammaFile(*path, table, notifier_) == GammaFileResult::Done) {
             graph_->OpenTable(table);
             SetPending();
             return;

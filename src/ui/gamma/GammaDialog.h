@@ -1,9 +1,9 @@
 #pragma once
 
 #include "gamma/GammaGraph.h"
-#include "ui/gamma/GammaSaveDialog.h"
 #include "link/GammaQueue.h"
 #include "support/Notifier.h"
+#include "ui/gamma/GammaSaveDialog.h"
 
 #include <QDialog>
 #include <QTimer>
@@ -87,8 +87,8 @@ public:
     CGammaGraph& Graph() { return *graph_; }
     CGammaGraphView* View() const { return view_; }
     QWidget* Control(int id) const;
-    bool Pending() const { return pending_ != 0; }
-    bool Sending() const { return sending_ != 0; }
+    bool Pending() const { return pending_; }
+    bool Sending() const { return sending_; }
     QTimer& Timer() { return timer_; }
 
     // Enables the control panel button (20001) whenever the editor's controls are: there is a
@@ -121,7 +121,7 @@ private:
     void BuildControls();
     void ConnectControls();
     void Initialise();
-    void SetPending() { pending_ = 1; }
+    void SetPending() { pending_ = true; }
 
     void OnBankChanged(int item);
     void OnChannelChanged(int item);
@@ -144,8 +144,8 @@ private:
     UserPrompts& prompts_;
     GammaSaveChooser chooseSave_;
     std::unique_ptr<CGammaGraph> graph_;
-    std::int32_t pending_ = 1;
-    std::int32_t sending_ = 0;
+    bool pending_ = true;
+    bool sending_ = false;
     GammaWrite write_;
     int tickDepth_ = 0;
     bool destroying_ = false;

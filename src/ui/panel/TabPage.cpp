@@ -161,15 +161,15 @@ void CTabPage::OnKillActive() {
 }
 
 void CTabPage::RestoreTab() {
-    if (restorePending == 0) {
+    if (!restorePending) {
         return;
     }
     for (const CommandItem& item : Tab().leaveCommands) {
         if (item.value != kNoValue) {
-            link_.SendValue(std::string(item.Code()).c_str(), item.value, 1);
+            link_.SendValue(std::string(item.Code()).c_str(), item.value, true);
         }
     }
-    restorePending = 0;
+    restorePending = false;
 }
 
 void CTabPage::Retire() {
@@ -181,7 +181,7 @@ void CTabPage::Retire() {
 void CTabPage::Queue(std::string_view code, std::int32_t value, AnswerKind kind) {
     const std::string command = ValueCommand(code, value);
     if (!command.empty()) {
-        link_.QueueCommand(command.data(), static_cast<std::int32_t>(command.size()), kind, 0);
+        link_.QueueCommand(command.data(), static_cast<std::int32_t>(command.size()), kind, false);
     }
 }
 
@@ -194,7 +194,7 @@ void CTabPage::OnTimer() {
         return; // nothing is done while a command is queued or awaits its answer
     }
     ShowBusy(-1);
-    if (powerOffPending != 0) {
+    if (powerOffPending) {
         ServicePowerOff();
     }
     ShowChangedValues();
@@ -213,7 +213,7 @@ void CTabPage::OnTimer() {
 }
 
 void CTabPage::ServicePowerOff() {
-    powerOffPending = 0;
+    powerOffPending = false;
     const std::int32_t menuShown = link_.Status().FindOrAdd(CodeKey(kMenuShown)).value;
     if (menuShown != 0 || host_.PanelPrompts().AskYesNo(LoadString(kStringPowerOffQuestion))) {
         Queue(kPower, 0, AnswerKind::Plain);
@@ -260,7 +260,7 @@ void CTabPage::Poll() {
             }
             Queue(item.Code(), kNoValue, AnswerKind::Value);
         }
-        restorePending = 1;
+        restorePending = true;
         SendControl(tab.modeControlId, AnswerKind::Value, true);
         pollStep = 0;
         refreshStamp = host_.PanelClock().Now();
@@ -436,7 +436,7 @@ const ModelControl* CTabPage::SendControl(int id, std::optional<AnswerKind> kind
         const CommandItem& head = control->commandLists.front()[0];
         if (head.Code() == kPower && head.value == 0) {
             Queue("MOUT", kNoValue, AnswerKind::Value);
-            powerOffPending = 1;
+            powerOffPending = true;
             return control;
         }
     }

@@ -94,8 +94,8 @@ public:
     QTimer& Timer() { return timer_; }
     const std::vector<QPointer<QObject>>& SubclassedWindows() const { return subclassedWindows_; }
 
-    std::int32_t powerOffPending = 0;
-    std::int32_t restorePending = 0;
+    bool powerOffPending = false;
+    bool restorePending = false;
     std::int32_t pollStep = 0;
     std::int32_t tabIndex = 0;
     std::int32_t busyState = -1;

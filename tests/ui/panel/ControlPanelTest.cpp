@@ -1,13 +1,13 @@
 #include "common/FakeSerialPort.h"
 #include "common/GuiTestKit.h"
 
-#include "ui/widgets/BitmapStatic.h"
+#include "support/Settings.h"
 #include "ui/panel/ControlPanelHost.h"
 #include "ui/panel/ControlPanelTables.h"
 #include "ui/panel/ControlSheet.h"
-#include "ui/widgets/RepeatButton.h"
 #include "ui/panel/TabPage.h"
-#include "support/Settings.h"
+#include "ui/widgets/BitmapStatic.h"
+#include "ui/widgets/RepeatButton.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -179,7 +179,7 @@ protected:
         ASSERT_NE(port, nullptr);
         WriteFile("panel.ini", kModel);
         link.Model().SetFolder(temp.Path().string() + "/");
-        ASSERT_EQ(link.Model().ReadModelFile("PANEL-1"), 0);
+        ASSERT_EQ(link.Model().ReadModelFile("PANEL-1"), ModelLookup::Found);
         clock.Set(100000);
         tables.Prepare(link.Model());
         tables.AddBundle("panel.rcc", ResourceBundle::Embedded(QStringLiteral(":/panel-test")));

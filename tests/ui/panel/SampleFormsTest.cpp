@@ -40,7 +40,7 @@ class SampleFormsTest : public GuiTest, public testing::WithParamInterface<Sampl
 TEST_P(SampleFormsTest, EveryControlIsOnItsFormWithItsBitmapsAndTexts) {
     RecordingNotifier notifier;
     CModelFile model(notifier, GetParam().folder);
-    ASSERT_EQ(model.ReadModelFile(GetParam().name), 0);
+    ASSERT_EQ(model.ReadModelFile(GetParam().name), ModelLookup::Found);
     ResourceBundle bundle(QString::fromUtf8(GetParam().bundle));
     ASSERT_TRUE(bundle.IsLoaded()) << GetParam().bundle;
     EXPECT_TRUE(bundle.HasString(2048) && bundle.HasString(2049));
