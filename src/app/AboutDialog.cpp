@@ -1,5 +1,6 @@
 #include "app/AboutDialog.h"
 
+#include "ui/widgets/ProgramIds.h"
 #include "ui/widgets/ResourceBundle.h"
 
 #include <QLabel>
@@ -10,14 +11,13 @@ namespace {
 
 constexpr int kTemplateId = 100;
 constexpr int kIconLabelId = 1200;
-constexpr int kIconId = 128;
 constexpr int kIconSize = 64;
 
 } // namespace
 
 CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
     const QWidget* form = BuildDialogFromForm(*this, kTemplateId);
-    const QIcon icon = LoadIcon(kIconId);
+    const QIcon icon = LoadIcon(kIconProgram);
     setWindowIcon(icon);
     if (auto* label = FindControl<QLabel>(form, kIconLabelId); label && !icon.isNull()) {
         label->setPixmap(icon.pixmap(kIconSize));

@@ -4,6 +4,7 @@
 #include "app/ModelInstaller.h"
 #include "link/ProjectorLink.h"
 #include "ui/widgets/MessageNotifier.h"
+#include "ui/widgets/ProgramIds.h"
 #include "ui/widgets/ResourceBundle.h"
 
 #include <QComboBox>
@@ -14,7 +15,6 @@ namespace tonedesk {
 namespace {
 
 constexpr int kRefreshMs = 50;
-constexpr int kIconId = 128;
 
 // The COM number a list text starts with ("COM11 / ..." gives 11); 0 when there is none.
 int ComNumberOf(const QString& text) {
@@ -33,7 +33,7 @@ int ComNumberOf(const QString& text) {
 CConnectDialog::CConnectDialog(CMainFrame& frame, const SerialPortFactory& ports)
     : QDialog(nullptr), frame_(frame), ports_(ports) {
     const QWidget* form = BuildDialogFromForm(*this, kConnectTemplate);
-    setWindowIcon(LoadIcon(kIconId));
+    setWindowIcon(LoadIcon(kIconProgram));
     list_ = FindControl<QComboBox>(form, kConnectProjectorList);
     okButton_ = FindControl<QPushButton>(form, 1);
     rescanButton_ = FindControl<QPushButton>(form, kConnectRescan);
@@ -56,8 +56,8 @@ CConnectDialog::CConnectDialog(CMainFrame& frame, const SerialPortFactory& ports
 
 CConnectDialog::~CConnectDialog() = default;
 
-PortEntry* CConnectDialog::ChosenPort() const {
-    auto& ports = frame_.Link().Ports();
+const PortEntry* CConnectDialog::ChosenPort() const {
+    const std::vector<PortEntry>& ports = frame_.Link().Ports();
     if (chosenEntry_ < 0 || static_cast<std::size_t>(chosenEntry_) >= ports.size()) {
         return nullptr;
     }

@@ -43,7 +43,7 @@ public:
     // Position of the chosen entry in the link's port table after OK; -1 before.
     std::int32_t ChosenEntry() const { return chosenEntry_; }
     // The chosen entry, or null before OK.
-    PortEntry* ChosenPort() const;
+    const PortEntry* ChosenPort() const;
 
     // Command 3: empties the list and, unless a scan runs, starts a new one.
     void Rescan();

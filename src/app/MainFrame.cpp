@@ -14,7 +14,6 @@ namespace tonedesk {
 
 namespace {
 
-constexpr int kIconId = 128;
 constexpr std::size_t kMaxFrameProjectorName = 63;
 
 } // namespace
@@ -27,7 +26,7 @@ CMainFrame::CMainFrame(const AppServices& services)
       driver_(
           *link_, services.clock, [this] { OnTimer(); }, this) {
     setWindowTitle(QApplication::applicationName());
-    setWindowIcon(LoadIcon(kIconId));
+    setWindowIcon(LoadIcon(kIconProgram));
 }
 
 CMainFrame::~CMainFrame() {
@@ -84,6 +83,14 @@ void CMainFrame::CloseControlSheet() {
     controlSheet_.reset();
 }
 
+void CMainFrame::SetPanelDragging(bool dragging) {
+    if (dragging) {
+        interactionBits_ |= 1;
+    } else {
+        interactionBits_ &= ~1;
+    }
+}
+
 void CMainFrame::RunReceivedTextDialog() {
     CReceivedTextDialog dialog(*link_);
     dialog.DoModal();
@@ -98,9 +105,9 @@ bool CMainFrame::IsCommandEnabled(int command) {
     switch (command) {
     case kCommandGammaDialog:
         return ProjectorOn();
-    case kCommandOpenSettings:
-    case kCommandSaveSettingsAs:
-        return saveInProgress == 0 && ProjectorOn();
+    case kCommandFileOpen:
+    case kCommandFileSaveAs:
+        return !saveInProgress_ && ProjectorOn();
     default:
         return false;
     }
@@ -114,10 +121,10 @@ bool CMainFrame::OnCommand(int command) {
     case kCommandGammaDialog:
         RunGammaDialog();
         break;
-    case kCommandOpenSettings:
+    case kCommandFileOpen:
         OpenSettingsFile();
         break;
-    case kCommandSaveSettingsAs:
+    case kCommandFileSaveAs:
         SaveSettingsFileAs();
         break;
     default:
@@ -149,13 +156,13 @@ void CMainFrame::OnTimer() {
         // The save cannot complete; the interaction bits belong to the control panel and stay
         // as they are.
         settingsSave_.Abandon();
-        saveInProgress = false;
+        saveInProgress_ = false;
     } else if (const SaveState save = settingsSave_.Poll(*link_, notifier_);
                save != SaveState::Running && save != SaveState::Idle) {
-        saveInProgress = false;
+        saveInProgress_ = false;
     }
     // A close that waited for the queue or a save is taken up again once nothing holds it.
-    if (closing && !CloseMustWait()) {
+    if (closing_ && !CloseMustWait()) {
         --timerDepth_;
         close();
         return;
@@ -166,7 +173,7 @@ void CMainFrame::OnTimer() {
 }
 
 CursorShape CMainFrame::CurrentCursor() const {
-    if (closing) {
+    if (closing_) {
         return CursorShape::Wait;
     }
     const PortEntry* port = link_->CurrentPort();
@@ -201,14 +208,14 @@ void CMainFrame::SaveSettingsFileAs() {
         notifier_.Message(kMessageQueueDropped); // no port to the projector is open
         return;
     }
-    saveInProgress = true;
+    saveInProgress_ = true;
     driver_.Wake(); // a save with nothing to ask ends at the next service
 }
 
 bool CMainFrame::CloseMustWait() const {
     for (const PortEntry& port : link_->Ports()) {
         for (std::size_t i = port.cursor; i < port.commandQueue.size(); ++i) {
-            if (saveInProgress || port.commandQueue[i].pause) {
+            if (saveInProgress_ || port.commandQueue[i].pause) {
                 return true;
             }
         }
@@ -220,7 +227,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     CloseControlSheet();
     if (CloseMustWait()) {
         notifier_.SetCursorShape(CursorShape::Wait);
-        closing = true;
+        closing_ = true;
         event->ignore();
         return;
     }

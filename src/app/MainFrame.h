@@ -9,6 +9,7 @@
 #include "support/TextString.h"
 #include "ui/panel/ControlPanelHost.h"
 #include "ui/panel/ControlPanelTables.h"
+#include "ui/widgets/ProgramIds.h"
 #include "ui/widgets/UserPrompts.h"
 
 #include <QMainWindow>
@@ -22,11 +23,6 @@
 namespace tonedesk {
 
 class CControlSheet;
-
-// Command ids the dialogs route to the frame.
-inline constexpr int kCommandGammaDialog = 20000;
-inline constexpr int kCommandOpenSettings = 57601;
-inline constexpr int kCommandSaveSettingsAs = 57604;
 
 // The settings-file filter of the string table.
 inline constexpr int kStringSettingsFilter = 2052;
@@ -69,16 +65,19 @@ public:
     UserPrompts& Prompts() { return prompts_; }
     QTimer& ServiceTimer() { return driver_.DeadlineTimer(); }
 
+    // A settings file is being saved: the settings commands wait until it has been written.
+    bool SaveInProgress() const { return saveInProgress_; }
+    // A close waits for the queue or a save; the frame closes once nothing holds it.
+    bool Closing() const { return closing_; }
+
     // State the dialogs and the control panel read and write.
     CTextString settingsFilePath;
-    bool saveInProgress = false;
-    bool closing = false;
-    std::int32_t interactionBits = 0; // bit 0: a slider is being dragged
-    std::string projectorName;        // as given to LoadModel, at most 63 characters
+    std::string projectorName; // as given to LoadModel, at most 63 characters
 
     // The control panel's host.
     CProjectorLink& PanelLink() override { return *link_; }
-    std::int32_t& PanelInteractionBits() override { return interactionBits; }
+    std::int32_t PanelInteractionBits() const override { return interactionBits_; }
+    void SetPanelDragging(bool dragging) override;
     const Clock& PanelClock() const override { return clock_; }
     UserPrompts& PanelPrompts() override { return prompts_; }
     Notifier& PanelNotifier() override { return notifier_; }
@@ -122,6 +121,9 @@ private:
     CSettingsSave settingsSave_;
     LinkServiceDriver driver_;
     int timerDepth_ = 0;
+    bool saveInProgress_ = false;
+    bool closing_ = false;
+    std::int32_t interactionBits_ = 0; // bit 0: a slider is being dragged
 };
 
 } // namespace tonedesk

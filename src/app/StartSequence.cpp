@@ -24,7 +24,7 @@ CStartSequence::CStartSequence(CMainFrame& frame, const SerialPortFactory& ports
 }
 
 void CStartSequence::Run() {
-    PortEntry* chosen = nullptr;
+    const PortEntry* chosen = nullptr;
     {
         CConnectDialog dialog(frame_, ports_);
         if (!dialog.IsBuilt()) {
@@ -51,11 +51,8 @@ void CStartSequence::Run() {
     End();
 }
 
-void CStartSequence::Connect(PortEntry& chosen) {
-    CProjectorLink& link = frame_.Link();
-    link.CloseOtherPorts(chosen.portIndex);
-    chosen.probing = false;
-    link.OpenPort(chosen);
+void CStartSequence::Connect(const PortEntry& chosen) {
+    frame_.Link().UseScannedPort(chosen.portIndex);
 }
 
 void CStartSequence::Drain() {

@@ -488,7 +488,8 @@ class PanelHost final : public ControlPanelHost {
 public:
     explicit PanelHost(CProjectorLink& link) : link_(link) {}
     CProjectorLink& PanelLink() override { return link_; }
-    std::int32_t& PanelInteractionBits() override { return bits_; }
+    std::int32_t PanelInteractionBits() const override { return bits_; }
+    void SetPanelDragging(bool dragging) override { bits_ = dragging ? bits_ | 1 : bits_ & ~1; }
     const Clock& PanelClock() const override { return clock_; }
     UserPrompts& PanelPrompts() override { return prompts; }
     Notifier& PanelNotifier() override { return notifier; }
@@ -738,7 +739,7 @@ protected:
         notifier.fileErrors.clear();
         const auto start = SteadyTime::now();
         if (what == Saved::Gamma) {
-            FindControl<QAbstractButton>(dialog.get(), kGammaSaveFile)->click();
+            FindControl<QAbstractButton>(dialog.get(), kCommandFileSaveAs)->click();
         } else {
             PrepareSettingsSave(link, settings, target);
             CSettingsSave save;
@@ -917,7 +918,7 @@ protected:
         const auto start = SteadyTime::now();
         if (what == Saved::Gamma) {
             prompts.answers = {path};
-            FindControl<QAbstractButton>(dialog.get(), kGammaOpenFile)->click();
+            FindControl<QAbstractButton>(dialog.get(), kCommandFileOpen)->click();
         } else {
             std::deque<std::optional<std::string>> answers{path};
             OpenSettingsFile(link, settings, notifier, "DEMO-100",

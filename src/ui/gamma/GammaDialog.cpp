@@ -28,7 +28,6 @@ namespace tonedesk {
 namespace {
 
 constexpr int kTemplateId = 106;
-constexpr int kIconId = 128;
 constexpr int kTickMs = 50;
 constexpr int kParameterMin = -30;
 constexpr int kParameterMax = 30;
@@ -46,9 +45,9 @@ constexpr int kBanksPerWrite = 6; // blocks of one bank
 bool firstTickPending = true;
 
 // Buttons that act when clicked.
-constexpr int kCommandButtons[] = {kGammaUndo,     kGammaRedo,         kGammaOpenFile,
-                                   kGammaSaveFile, kGammaReloadAll,    kGammaReloadChannel,
-                                   kGammaWriteAll, kGammaWriteChannel, kGammaClose};
+constexpr int kCommandButtons[] = {kGammaUndo,         kGammaRedo,         kCommandFileOpen,
+                                   kCommandFileSaveAs, kGammaReloadAll,    kGammaReloadChannel,
+                                   kGammaWriteAll,     kGammaWriteChannel, kGammaClose};
 
 QString ChannelName(int channel) {
     static const char* const names[] = {"red", "green", "blue"};
@@ -127,7 +126,7 @@ void CGammaDialog::BuildControls() {
 }
 
 void CGammaDialog::Initialise() {
-    setWindowIcon(LoadIcon(kIconId));
+    setWindowIcon(LoadIcon(kIconProgram));
     // A window of its own on the task bar, which the user may resize.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
@@ -302,7 +301,7 @@ void CGammaDialog::UpdateControls() {
     }
     enable(kGammaUndo, ready && !formula && undo == 1);
     enable(kGammaRedo, ready && !formula && undo == -1);
-    for (int id : {kGammaOpenFile, kGammaSaveFile, kGammaReloadAll}) {
+    for (int id : {kCommandFileOpen, kCommandFileSaveAs, kGammaReloadAll}) {
         enable(id, ready && !formula);
     }
     enable(kGammaReloadChannel, ready && !formula && single);
@@ -380,10 +379,10 @@ bool CGammaDialog::OnCommand(int id) {
         }
         SetPending();
         return true;
-    case kGammaOpenFile:
+    case kCommandFileOpen:
         OpenGammaFile();
         return true;
-    case kGammaSaveFile:
+    case kCommandFileSaveAs:
         SaveGammaFile();
         return true;
     case kGammaReloadAll:

@@ -4,6 +4,7 @@
 #include "link/GammaQueue.h"
 #include "support/Notifier.h"
 #include "ui/gamma/GammaSaveDialog.h"
+#include "ui/widgets/ProgramIds.h"
 
 #include <QDialog>
 #include <QTimer>
@@ -49,8 +50,6 @@ inline constexpr int kGammaReadoutY = 1129;
 inline constexpr int kGammaFallingWarning = 1140;
 inline constexpr int kGammaClose = 2000;
 inline constexpr int kGammaControlPanel = 20001;
-inline constexpr int kGammaOpenFile = 57601;
-inline constexpr int kGammaSaveFile = 57604;
 
 // The gamma editor: edits the two banks of the connected projector's gamma curves, by points or
 // by formula, opens and saves gamma files and writes the active bank into the projector. A

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/widgets/ProgramIds.h"
+
 #include <cstdint>
 
 namespace tonedesk {
@@ -8,13 +10,6 @@ class Clock;
 class CProjectorLink;
 class Notifier;
 class UserPrompts;
-
-// Command ids a control panel page routes to its host.
-inline constexpr int kPanelFrameCommandFirst = 20000;
-inline constexpr int kPanelFrameCommandLast = 30000;
-inline constexpr int kPanelGammaCommand = 20000;
-inline constexpr int kPanelOpenSettingsCommand = 57601;
-inline constexpr int kPanelSaveSettingsCommand = 57604;
 
 // What the control panel needs from the window that owns it (the main frame): the link, the
 // interaction bits, the time, the user, and the frame's own commands.
@@ -25,7 +20,9 @@ public:
     virtual CProjectorLink& PanelLink() = 0;
     // Bit 0 is set while the user drags a slider or scroll bar; while any bit is set the panel
     // does not poll the projector.
-    virtual std::int32_t& PanelInteractionBits() = 0;
+    virtual std::int32_t PanelInteractionBits() const = 0;
+    // Sets or clears bit 0.
+    virtual void SetPanelDragging(bool dragging) = 0;
     virtual const Clock& PanelClock() const = 0;
     virtual UserPrompts& PanelPrompts() = 0;
     virtual Notifier& PanelNotifier() = 0;

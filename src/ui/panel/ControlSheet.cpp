@@ -4,6 +4,7 @@
 #include "ui/panel/ControlPanelHost.h"
 #include "ui/panel/ControlPanelTables.h"
 #include "ui/panel/TabPage.h"
+#include "ui/widgets/ProgramIds.h"
 #include "ui/widgets/ResourceBundle.h"
 
 #include <QCoreApplication>
@@ -34,7 +35,7 @@ QString FormTitle(const ResourceBundle* bundle, int id) {
 CControlSheet::CControlSheet(ControlPanelHost& host, ControlPanelTables& tables, QWidget* parent)
     : QDialog(parent), host_(host), tables_(tables) {
     setWindowTitle(tr("Control Panel"));
-    setWindowIcon(LoadIcon(128));
+    setWindowIcon(LoadIcon(kIconProgram));
     auto* layout = new QVBoxLayout(this);
     tabs_ = new QTabWidget(this);
     layout->addWidget(tabs_);
@@ -42,8 +43,8 @@ CControlSheet::CControlSheet(ControlPanelHost& host, ControlPanelTables& tables,
     auto* buttons = new QDialogButtonBox(this);
     openSettings_ = buttons->addButton(tr("&Load Settings..."), QDialogButtonBox::ActionRole);
     saveSettings_ = buttons->addButton(tr("&Save Settings..."), QDialogButtonBox::ActionRole);
-    openSettings_->setObjectName(ControlName(kPanelOpenSettingsCommand));
-    saveSettings_->setObjectName(ControlName(kPanelSaveSettingsCommand));
+    openSettings_->setObjectName(ControlName(kCommandFileOpen));
+    saveSettings_->setObjectName(ControlName(kCommandFileSaveAs));
     QPushButton* close = buttons->addButton(QDialogButtonBox::Close);
     layout->addWidget(buttons);
     // Return in a page's edit presses none of these.
@@ -52,9 +53,9 @@ CControlSheet::CControlSheet(ControlPanelHost& host, ControlPanelTables& tables,
         button->setDefault(false);
     }
     connect(openSettings_, &QPushButton::clicked, this,
-            [this] { host_.RunPanelCommand(kPanelOpenSettingsCommand); });
+            [this] { host_.RunPanelCommand(kCommandFileOpen); });
     connect(saveSettings_, &QPushButton::clicked, this,
-            [this] { host_.RunPanelCommand(kPanelSaveSettingsCommand); });
+            [this] { host_.RunPanelCommand(kCommandFileSaveAs); });
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
 
     const CModelFile& model = host_.PanelLink().Model();
@@ -100,15 +101,15 @@ CTabPage* CControlSheet::ActivePage() const {
 }
 
 QPushButton* CControlSheet::CommandButton(int command) const {
-    if (command == kPanelOpenSettingsCommand) {
+    if (command == kCommandFileOpen) {
         return openSettings_;
     }
-    return command == kPanelSaveSettingsCommand ? saveSettings_ : nullptr;
+    return command == kCommandFileSaveAs ? saveSettings_ : nullptr;
 }
 
 void CControlSheet::UpdateCommandButtons() {
-    openSettings_->setEnabled(host_.IsPanelCommandEnabled(kPanelOpenSettingsCommand));
-    saveSettings_->setEnabled(host_.IsPanelCommandEnabled(kPanelSaveSettingsCommand));
+    openSettings_->setEnabled(host_.IsPanelCommandEnabled(kCommandFileOpen));
+    saveSettings_->setEnabled(host_.IsPanelCommandEnabled(kCommandFileSaveAs));
 }
 
 void CControlSheet::showEvent(QShowEvent* event) {

@@ -82,7 +82,7 @@ CTabPage::~CTabPage() {
         RestoreTab();
     }
     if (dragging_) {
-        host_.PanelInteractionBits() &= ~1;
+        host_.SetPanelDragging(false);
     }
     // The form's controls go before the page: focus moving while they are torn down must not
     // reach the handlers.
@@ -194,7 +194,7 @@ void CTabPage::OnTimer() {
         return; // nothing is done while a command is queued or awaits its answer
     }
     ShowBusy(-1);
-    if (powerOffPending) {
+    if (powerOffPending_) {
         ServicePowerOff();
     }
     ShowChangedValues();
@@ -213,7 +213,7 @@ void CTabPage::OnTimer() {
 }
 
 void CTabPage::ServicePowerOff() {
-    powerOffPending = false;
+    powerOffPending_ = false;
     const std::int32_t menuShown = link_.Status().FindOrAdd(CodeKey(kMenuShown)).value;
     if (menuShown != 0 || host_.PanelPrompts().AskYesNo(LoadString(kStringPowerOffQuestion))) {
         Queue(kPower, 0, AnswerKind::Plain);
@@ -227,10 +227,10 @@ void CTabPage::ServicePowerOff() {
 void CTabPage::Poll() {
     const ModelTab& tab = Tab();
     StatusTable& status = link_.Status();
-    switch (pollStep) {
+    switch (pollStep_) {
     case 0:
         Queue(kPower, kNoValue, AnswerKind::Value);
-        pollStep = 1;
+        pollStep_ = 1;
         break;
     case 1:
         RefreshForCode(kPower);
@@ -240,9 +240,9 @@ void CTabPage::Poll() {
                     Queue(item.Code(), kNoValue, AnswerKind::Value);
                 }
             }
-            pollStep = 2;
+            pollStep_ = 2;
         } else {
-            pollStep = 0;
+            pollStep_ = 0;
             refreshStamp = host_.PanelClock().Now();
         }
         break;
@@ -262,7 +262,7 @@ void CTabPage::Poll() {
         }
         restorePending = true;
         SendControl(tab.modeControlId, AnswerKind::Value, true);
-        pollStep = 0;
+        pollStep_ = 0;
         refreshStamp = host_.PanelClock().Now();
         break;
     }
@@ -436,7 +436,7 @@ const ModelControl* CTabPage::SendControl(int id, std::optional<AnswerKind> kind
         const CommandItem& head = control->commandLists.front()[0];
         if (head.Code() == kPower && head.value == 0) {
             Queue("MOUT", kNoValue, AnswerKind::Value);
-            powerOffPending = true;
+            powerOffPending_ = true;
             return control;
         }
     }
@@ -498,7 +498,7 @@ void CTabPage::RefreshForCode(std::string_view code) {
     }
     if (code == kPower) {
         refreshStamp = 0;
-        if (QWidget* gamma = Item(kPanelGammaCommand)) {
+        if (QWidget* gamma = Item(kCommandGammaDialog)) {
             gamma->setEnabled(link_.Status().FindOrAdd(CodeKey(kPower)).value == 1);
         }
     }
@@ -555,12 +555,11 @@ void CTabPage::OnEditLostFocus(int id) {
 }
 
 void CTabPage::OnScroll(int id, bool end) {
-    std::int32_t& bits = host_.PanelInteractionBits();
-    bits |= 1;
+    host_.SetPanelDragging(true);
     dragging_ = true;
     SendCommands(id, AnswerKind::Plain, end);
     if (end) {
-        bits &= ~1;
+        host_.SetPanelDragging(false);
         dragging_ = false;
     }
 }
@@ -574,7 +573,7 @@ void CTabPage::ConnectButton(QAbstractButton* button, int id) {
 
 void CTabPage::ConnectSlider(QAbstractSlider* slider, int id) {
     connect(slider, &QAbstractSlider::sliderPressed, this, [this] {
-        host_.PanelInteractionBits() |= 1;
+        host_.SetPanelDragging(true);
         dragging_ = true;
     });
     connect(slider, &QAbstractSlider::actionTriggered, this, [this, slider, id] {
@@ -589,7 +588,7 @@ void CTabPage::ConnectSlider(QAbstractSlider* slider, int id) {
 void CTabPage::ConnectControls() {
     for (QWidget* widget : form_->findChildren<QWidget*>()) {
         const int id = ControlId(widget);
-        if (id >= kPanelFrameCommandFirst && id <= kPanelFrameCommandLast) {
+        if (id >= kFrameCommandFirst && id <= kFrameCommandLast) {
             if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
                 connect(button, &QAbstractButton::clicked, this,
                         [this, id] { host_.RunPanelCommand(id); });

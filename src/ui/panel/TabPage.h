@@ -94,9 +94,7 @@ public:
     QTimer& Timer() { return timer_; }
     const std::vector<QPointer<QObject>>& SubclassedWindows() const { return subclassedWindows_; }
 
-    bool powerOffPending = false;
     bool restorePending = false;
-    std::int32_t pollStep = 0;
     std::int32_t tabIndex = 0;
     std::int32_t busyState = -1;
     std::int32_t editingControlId = -1;
@@ -139,7 +137,9 @@ private:
     // those the DISABLE rules were last applied to.
     std::vector<std::vector<std::int32_t>> shownValues_;
     std::vector<std::int32_t> disableValues_;
-    bool dragging_ = false; // this page set interaction bit 0
+    bool powerOffPending_ = false; // a power-off waits for the menu state (ServicePowerOff)
+    std::int32_t pollStep_ = 0;    // the step of the poll cycle Poll takes next
+    bool dragging_ = false;        // this page set interaction bit 0
     bool retired_ = false;
 };
 

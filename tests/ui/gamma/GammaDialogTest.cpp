@@ -5,9 +5,9 @@
 #include "common/GuiTestKit.h"
 #include "common/SimulatorLink.h"
 #include "gamma/GammaTransfer.h"
-#include "ui/gamma/GammaGraphView.h"
 #include "link/ProjectorLink.h"
 #include "support/Settings.h"
+#include "ui/gamma/GammaGraphView.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -239,7 +239,7 @@ TEST_F(GammaDialogTest, UndoIsOfferedOnlyInPointModeAndForgottenOnEveryBigChange
         {"file",
          [&] {
              prompts.answers = {file};
-             Click(kGammaOpenFile);
+             Click(kCommandFileOpen);
          }},
     };
     for (const auto& [name, change] : changes) {
@@ -279,7 +279,7 @@ TEST_F(GammaDialogTest, AWriteDisablesEverythingWithTheBusyCursorUntilTheLinkIsI
     EXPECT_FALSE(dialog->isEnabled());
     EXPECT_FALSE(dialog->View()->isEnabled());
     for (int id : {kGammaBank, kGammaChannel, kGammaFormula, kGammaWriteAll, kGammaClose,
-                   kGammaOpenFile, kGammaSaveFile, kGammaReloadAll}) {
+                   kCommandFileOpen, kCommandFileSaveAs, kGammaReloadAll}) {
         EXPECT_FALSE(Control(id)->isEnabled()) << id;
     }
     EXPECT_EQ(dialog->cursor().shape(), Qt::BusyCursor);
@@ -334,8 +334,8 @@ TEST_F(GammaFileCommandTest, SavesBothLayoutsAndOpensThemIntoTheActiveBank) {
     const GammaTable saved = Graph().Active();
     prompts.answers = {Path("four.gam"), Path("three.gam")};
     prompts.fileTypes = {1, 2};
-    Click(kGammaSaveFile);
-    Click(kGammaSaveFile);
+    Click(kCommandFileSaveAs);
+    Click(kCommandFileSaveAs);
     ASSERT_EQ(prompts.asked.size(), 2u);
     EXPECT_FALSE(prompts.asked[0].open);
     EXPECT_EQ(prompts.asked[0].filter, LoadString(2053).toStdString());
@@ -348,7 +348,7 @@ TEST_F(GammaFileCommandTest, SavesBothLayoutsAndOpensThemIntoTheActiveBank) {
         Control<QComboBox>(kGammaBank)->setCurrentIndex(1);
         Settle();
         prompts.answers = {Path(name)};
-        Click(kGammaOpenFile);
+        Click(kCommandFileOpen);
         Settle();
         EXPECT_EQ(prompts.asked.back().initialPath, Folder());
         EXPECT_TRUE(prompts.asked.back().open);
@@ -366,7 +366,7 @@ TEST_F(GammaFileCommandTest, AFileThatCannotBeReadAsksAgainAndChangesNothing) {
     Settle();
     const GammaTable before = Graph().Active();
     prompts.answers = {Path("missing.gam")};
-    Click(kGammaOpenFile);
+    Click(kCommandFileOpen);
     EXPECT_EQ(notifier.fileErrors.size(), 1u);
     EXPECT_EQ(prompts.asked.size(), 2u); // shown again, then cancelled
     EXPECT_FALSE(dialog->Pending());
@@ -381,7 +381,7 @@ TEST_F(GammaFileCommandTest, ARefusedOverwriteKeepsTheOldFileAndAsksForAnotherNa
     const std::string old = WriteFile("old.gam", "not gamma data\r\n");
     prompts.answers = {old};
     prompts.replies = {false};
-    Click(kGammaSaveFile);
+    Click(kCommandFileSaveAs);
     ASSERT_EQ(prompts.questions.size(), 1u);
     EXPECT_TRUE(prompts.questions[0].text.startsWith("old.gam"))
         << prompts.questions[0].text.toStdString();
@@ -390,7 +390,7 @@ TEST_F(GammaFileCommandTest, ARefusedOverwriteKeepsTheOldFileAndAsksForAnotherNa
 
     prompts.answers = {old};
     prompts.replies = {true};
-    Click(kGammaSaveFile);
+    Click(kCommandFileSaveAs);
     EXPECT_EQ(std::filesystem::file_size(old), 256u * kFourColumnLineLength);
 }
 

@@ -123,7 +123,8 @@ class PanelHost final : public ControlPanelHost {
 public:
     PanelHost(CProjectorLink& link, const Clock& clock) : link_(link), clock_(clock) {}
     CProjectorLink& PanelLink() override { return link_; }
-    std::int32_t& PanelInteractionBits() override { return bits; }
+    std::int32_t PanelInteractionBits() const override { return bits; }
+    void SetPanelDragging(bool dragging) override { bits = dragging ? bits | 1 : bits & ~1; }
     const Clock& PanelClock() const override { return clock_; }
     UserPrompts& PanelPrompts() override { return prompts; }
     Notifier& PanelNotifier() override { return notifier; }
@@ -523,16 +524,16 @@ TEST_F(ControlPanelTest, BusyTextStatusButtonAndFrameCommands) {
     Status("POWR") = 1;
     page->RefreshForCode("POWR");
     gamma->click();
-    EXPECT_EQ(host.commands, std::vector{kPanelGammaCommand});
+    EXPECT_EQ(host.commands, std::vector{kCommandGammaDialog});
 
-    QPushButton* save = sheet->CommandButton(kPanelSaveSettingsCommand);
+    QPushButton* save = sheet->CommandButton(kCommandFileSaveAs);
     EXPECT_FALSE(save->isEnabled());
     host.commandsEnabled = true;
     sheet->UpdateCommandButtons();
     save->click();
-    sheet->CommandButton(kPanelOpenSettingsCommand)->click();
-    EXPECT_EQ(host.commands, (std::vector{kPanelGammaCommand, kPanelSaveSettingsCommand,
-                                          kPanelOpenSettingsCommand}));
+    sheet->CommandButton(kCommandFileOpen)->click();
+    EXPECT_EQ(host.commands,
+              (std::vector{kCommandGammaDialog, kCommandFileSaveAs, kCommandFileOpen}));
 }
 
 } // namespace
