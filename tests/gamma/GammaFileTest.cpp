@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -361,6 +362,31 @@ TEST(WriteGammaFile, RefusesToReplaceAReadOnlyFile) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
                             std::filesystem::directory_iterator()),
               1);
+}
+
+TEST(WriteGammaFile, RefusesToSaveOntoAPipeOrADeviceAndLeavesItInPlace) {
+    TempDir dir;
+    const std::string fifo = (dir.Path() / "pipe.gam").string();
+    const std::string device = (dir.Path() / "null.gam").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::vector<std::pair<std::string, mode_t>> nodes{{fifo, S_IFIFO}};
+    // Only a privileged process may make a device node: one of its own, never a system one.
+    if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
+        nodes.emplace_back(device, S_IFCHR);
+    }
+    for (const auto& [path, type] : nodes) {
+        RecordingNotifier notifier;
+        EXPECT_EQ(WriteGammaFile(path, GammaTable{}, true, notifier), -1) << path;
+        ASSERT_EQ(notifier.fileErrors.size(), 1u) << path;
+        EXPECT_EQ(notifier.fileErrors[0].reason, "not a regular file") << path;
+        struct stat st {};
+        ASSERT_EQ(::lstat(path.c_str(), &st), 0) << path;
+        EXPECT_EQ(st.st_mode & S_IFMT, type) << path;
+    }
+    EXPECT_EQ(
+        static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(dir.Path()),
+                                               std::filesystem::directory_iterator())),
+        nodes.size());
 }
 
 TEST(WriteGammaFile, ReplacementKeepsOwnerAndGroup) {

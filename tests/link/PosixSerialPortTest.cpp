@@ -339,6 +339,10 @@ TEST_F(PosixSerialPortTest, LineErrorsMarkedInTheDataBecomeFlags) {
         SCOPED_TRACE(a.data);
         EXPECT_EQ(Arrive(a.sent), std::make_pair(a.data, a.errors));
     }
+    // A mark cut off by a purge (a reopen, a change of rate) ends there.
+    EXPECT_EQ(Arrive("\xff"), std::make_pair(std::string(), 0u));
+    port_->Purge();
+    EXPECT_EQ(Arrive("F"), std::make_pair(std::string("F"), 0u));
 }
 
 TEST(PosixSerialPortCountersTest, DriverCountersReplaceTheMarking) {

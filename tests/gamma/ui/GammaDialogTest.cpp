@@ -234,6 +234,8 @@ TEST_F(GammaDialogTest, UndoIsOfferedOnlyInPointModeAndForgottenOnEveryBigChange
     const std::string file = WriteFile("ramp.gam", FormatGammaFile(Graph().Active(), true));
     const std::vector<std::pair<const char*, std::function<void()>>> changes{
         {"channel", [this] { Control<QComboBox>(kGammaChannel)->setCurrentIndex(3); }},
+        {"reload channel", [this] { Click(kGammaReloadChannel); }},
+        {"reload all", [this] { Click(kGammaReloadAll); }},
         {"bank", [this] { Control<QComboBox>(kGammaBank)->setCurrentIndex(1); }},
         {"formula", [this] { Click(kGammaFormula); }},
         {"file",
