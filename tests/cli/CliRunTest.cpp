@@ -95,5 +95,15 @@ TEST_F(CliRun, OutputThatCannotBeWrittenFailsTheCommand) {
     }
 }
 
+// The link keeps the outcomes of its last 256 commands: a longer list is refused before any port
+// is opened, so no early command's rejection can go unreported.
+TEST_F(CliRun, SendOfMoreCommandsThanOutcomesKeptIsRefused) {
+    std::vector<std::string> args{"send", "--port", "1"};
+    args.insert(args.end(), 257, "POWR????");
+    const ProgramResult r = Run(args);
+    EXPECT_EQ(r.exit, 2);
+    EXPECT_NE(r.err.find("send takes at most 256 commands"), std::string::npos) << r.err;
+}
+
 } // namespace
 } // namespace tonedesk::test
