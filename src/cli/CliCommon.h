@@ -10,6 +10,7 @@
 // servicing loops of `context`, writes its results to stdout and its messages to stderr, and
 // returns one of the exit statuses below.
 
+#include "gamma/GammaFile.h"
 #include "link/ProjectorLink.h"
 #include "support/Clock.h"
 #include "support/Notifier.h"
@@ -139,6 +140,11 @@ private:
     std::optional<std::chrono::steady_clock::time_point> firstService_;
     std::chrono::steady_clock::time_point lastServiceEnd_;
 };
+
+// Reads a gamma file as the gamma editor opens it, and warns on stderr, naming the line, of each
+// line that did not read completely and of missing lines. False when the file could not be read
+// or is no gamma file (the user was told why through `notifier`).
+bool ReadGammaFileWithWarnings(const std::string& path, GammaFileTable& table, Notifier& notifier);
 
 // A 9-byte command from the 8 characters the user typed: CR appended. UsageError for any other
 // length or for a control character in it.

@@ -56,7 +56,7 @@ int RunLevels(CliArgs& args, CliContext& context) {
         throw UsageError("levels needs one gamma file");
     }
     GammaFileTable file;
-    if (ReadGammaFile(words[0], file, context.Notify()) != 0) {
+    if (!ReadGammaFileWithWarnings(words[0], file, context.Notify())) {
         return kExitUsage;
     }
     CGammaGraph graph(context.Profile());

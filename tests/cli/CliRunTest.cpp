@@ -95,5 +95,55 @@ TEST_F(CliRun, OutputThatCannotBeWrittenFailsTheCommand) {
     }
 }
 
+// A file that is no gamma file is refused before any port is opened, so that it is never
+// written into a projector; every line of a gamma file that did not read completely is named.
+TEST_F(CliRun, GammaFilesAreRefusedOrTheirIncompleteLinesNamed) {
+    dir_.Write(profileName_, "[PORTS]\nSYSTEM=0\n");
+    std::string shifted = "\r\n";
+    for (int i = 0; i < 256; ++i) {
+        shifted += "4,4,4\r\n";
+    }
+    const struct {
+        const char* name;
+        std::string text;
+        const char* command;
+        int exit;
+        std::string err; // "FILE" stands for the file's path
+    } cases[] = {
+        {"empty", "", "levels", 2,
+         "tonedesk-cli: FILE: not a gamma file: none of its lines holds a number\n"},
+        {"empty", "", "write-gamma", 2,
+         "tonedesk-cli: FILE: not a gamma file: none of its lines holds a number\n"},
+        {"binary",
+         std::string("\xFF\xFE"
+                     "1\0,\0"
+                     "2\0",
+                     8),
+         "write-gamma", 2,
+         "tonedesk-cli: FILE: not a gamma file: it holds binary data or text that is not ASCII\n"},
+        {"shifted", shifted, "levels", 0,
+         "tonedesk-cli: warning: FILE: line 1 did not read completely: ''\n"
+         "tonedesk-cli: warning: FILE: the file goes on after line 256: the rest is not read\n"},
+        {"short", "1 , 2\r\n", "write-gamma", 1,
+         "tonedesk-cli: warning: FILE: line 1 did not read completely: '1 , 2'\n"
+         "tonedesk-cli: warning: FILE: the file ends after line 1: lines 2 to 256 are missing\n"
+         "tonedesk-cli: COM1 cannot be opened: no such device\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.command) + " " + c.name);
+        const std::string file = dir_.Write(std::string(c.name) + ".gam", c.text).string();
+        const ProgramResult r = std::string_view(c.command) == "levels"
+                                    ? Run({"levels", file})
+                                    : Run({"write-gamma", "--port", "1", "--baud", "9600", file});
+        EXPECT_EQ(r.exit, c.exit);
+        std::string err = c.err;
+        for (auto at = err.find("FILE"); at != std::string::npos; at = err.find("FILE")) {
+            err.replace(at, 4, file);
+        }
+        EXPECT_EQ(r.err, err);
+        EXPECT_EQ(r.out.empty(), c.exit != 0) << r.out;
+    }
+}
+
 } // namespace
 } // namespace tonedesk::test

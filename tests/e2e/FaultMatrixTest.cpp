@@ -1023,7 +1023,7 @@ const ReadRow kReadRows[] = {
          WriteText(path, FormatGammaFile(GammaTable{}, true).substr(0, 100 * 37 + 15));
      },
      false},
-    {"BinaryGamma", "binary", "4 KiB of random bytes", Saved::Gamma, MakeBinary, false},
+    {"BinaryGamma", "binary", "4 KiB of random bytes", Saved::Gamma, MakeBinary, true},
     {"HugeGamma", "huge", "a sparse file of 16 MiB + 1 byte", Saved::Gamma, MakeHuge, true},
     {"EndlessGamma", "endless", "a named pipe (FIFO) nobody writes to", Saved::Gamma,
      [](const std::string& path) { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); }, true},
