@@ -21,7 +21,7 @@ int ParseParameter(const std::string& text) {
 
 void PrintTables(const std::array<LevelTable, kChannelCount>& levels) {
     for (int i = 0; i < kLevelCount; ++i) {
-        std::printf("%d,%d,%d\n", levels[0][i], levels[1][i], levels[2][i]);
+        PrintOut("%d,%d,%d\n", levels[0][i], levels[1][i], levels[2][i]);
     }
 }
 

@@ -58,6 +58,12 @@ TEST_F(CliRun, ProfileThatCannotBeReadFailsTheCommandNamingIt) {
              dir_.Write(profileName_, ports);
              std::filesystem::permissions(profile_, std::filesystem::perms::none);
          }},
+        // Read as the default, it would turn the default ports on.
+        {"SYSTEM=no", [&] { dir_.Write(profileName_, "[PORTS]\nSYSTEM=no\n"); }},
+        {"larger than 1 MiB",
+         [&] {
+             dir_.Write(profileName_, ports + std::string((1u << 20) - ports.size() + 1, '\n'));
+         }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -80,8 +86,11 @@ TEST_F(CliRun, ProfileThatCannotBeReadFailsTheCommandNamingIt) {
 }
 
 TEST_F(CliRun, OutputThatCannotBeWrittenFailsTheCommand) {
+    // The model's text is larger than the output buffer: it is written before the end.
     for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"levels", "--formula", "1,2,3"}, {"--help"}}) {
+         {std::vector<std::string>{"levels", "--formula", "1,2,3"},
+          {"--help"},
+          {"model", "DEMO-100"}}) {
         SCOPED_TRACE(args[0]);
         const ProgramResult full = Run(args, "/dev/full");
         EXPECT_EQ(full.exit, 1);
@@ -93,6 +102,17 @@ TEST_F(CliRun, OutputThatCannotBeWrittenFailsTheCommand) {
         EXPECT_EQ(written.err, "");
         EXPECT_FALSE(TempDir::Read(file).empty());
     }
+}
+
+// A profile that is used although parts of it are ignored names each part, with its line.
+TEST_F(CliRun, WhatTheProfileIgnoresIsNamed) {
+    dir_.Write(profileName_, "\xEF\xBB\xBF[PORTS]\nSYSTEM=0\nCOM0=/dev/ttyS0\nCOM300=/dev/ttyS1\n");
+    const ProgramResult r = Run({"levels", "--formula", "1,2,3"});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_TRUE(r.out.starts_with("5,5,5\n")) << r.out;
+    const std::string file = "tonedesk-cli: warning: " + profile_.string() + ": line ";
+    EXPECT_EQ(r.err, file + "3: COM0 in [PORTS] is ignored: COM numbers run from 1 to 255\n" +
+                         file + "4: COM300 in [PORTS] is ignored: COM numbers run from 1 to 255\n");
 }
 
 // A file that is no gamma file is refused before any port is opened, so that it is never

@@ -466,8 +466,8 @@ TEST(LinkFault, PortTakenByAnotherProgramIsRefusedWithTheReason) {
     EXPECT_NE(reason.find("in use by another program"), std::string::npos) << reason;
     EXPECT_FALSE(link.SendValue("POWR", kNoValue, 0)) << "nothing is queued on a port not open";
     report.time = Ms(took);
-    report.sees = "the port is refused at once: \"" + reason +
-                  "\" (tonedesk-cli: \"COM1 cannot be opened: " + reason +
+    report.sees = "the port is refused at once: \"" + reason + "\" (tonedesk-cli: \"COM1 (" +
+                  device + ") cannot be opened: " + reason +
                   "\"); the program's scan leaves the port out of its list";
 
     holder.Stop(10s);
