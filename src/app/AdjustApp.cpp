@@ -90,6 +90,9 @@ bool CAdjustApp::InitInstance() {
         services_.notifier.FileError(failure->fileName, failure->reason);
         return false;
     }
+    for (const std::string& warning : services_.settings.LoadWarnings()) {
+        qCWarning(lcApp).noquote() << "profile:" << QString::fromLocal8Bit(warning);
+    }
 
     startupWindow_ = std::make_unique<CBitmapWindow>(kStartupTemplate, kStartupBitmap);
     startupWindow_->Create();

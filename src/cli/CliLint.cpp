@@ -68,9 +68,9 @@ int RunLint(CliArgs& args, CliContext&) {
         for (const LintProblem& problem : LintModelFile(file, &bundles)) {
             clean = false;
             if (problem.line > 0) {
-                std::printf("%s:%d: %s\n", file.c_str(), problem.line, problem.text.c_str());
+                PrintOut("%s:%d: %s\n", file.c_str(), problem.line, problem.text.c_str());
             } else {
-                std::printf("%s: %s\n", file.c_str(), problem.text.c_str());
+                PrintOut("%s: %s\n", file.c_str(), problem.text.c_str());
             }
         }
     }

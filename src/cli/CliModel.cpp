@@ -17,7 +17,7 @@ int RunModel(CliArgs& args, CliContext& context) {
     CModelFile model(context.Notify());
     switch (model.ReadModelFile(words[0])) {
     case 0:
-        std::printf("%s\n%s\n", model.FileName().c_str(), ModelToJson(model).c_str());
+        PrintOut("%s\n%s\n", model.FileName().c_str(), ModelToJson(model).c_str());
         return kExitOk;
     case -2:
         std::fprintf(stderr, "tonedesk-cli: %s%s repeats an identifier\n", model.Folder().c_str(),

@@ -77,8 +77,7 @@ int RunSend(CliArgs& args, CliContext& context) {
         if (!line.empty() && line.back() == '\n') {
             line.pop_back();
         }
-        std::printf("%s\n", line.c_str());
-        std::fflush(stdout);
+        PrintOut("%s\n", line.c_str());
     });
     std::vector<CommandId> ids;
     for (const auto& command : commands) {

@@ -51,11 +51,12 @@ int FinishOutput(int status) {
     const bool failedBefore = std::ferror(stdout) != 0;
     errno = 0;
     const bool failedNow = std::fclose(stdout) != 0;
-    if (!failedBefore && !failedNow) {
+    const int closeError = failedNow ? errno : 0;
+    if (!failedBefore && !failedNow && OutputError() == 0) {
         return status;
     }
-    std::fprintf(stderr, "tonedesk-cli: cannot write the output: %s\n",
-                 std::strerror(errno != 0 ? errno : EIO));
+    const int error = OutputError() != 0 ? OutputError() : closeError != 0 ? closeError : EIO;
+    std::fprintf(stderr, "tonedesk-cli: cannot write the output: %s\n", std::strerror(error));
     return status == kExitOk ? kExitFailed : status;
 }
 

@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include <filesystem>
+#include <functional>
 
 namespace tonedesk::test {
 namespace {
@@ -144,16 +145,26 @@ TEST_F(AdjustAppTest, ControlPanelOpensFromTheGammaEditorAndLeadsBackToIt) {
 TEST_F(AdjustAppTest, ProfileThatCannotBeReadIsNamedAndNoPortIsProbed) {
     const std::filesystem::path folder = ConfigHome().toStdString() + "/VANTO";
     const std::filesystem::path file = folder / "Vanto Tonedesk.conf";
-    for (const bool isFolder : {true, false}) {
-        SCOPED_TRACE(isFolder ? "a folder" : "garbage");
+    const auto write = [&](const std::string& text) {
+        std::filesystem::create_directories(folder);
+        temp.Write("profile", text);
+        std::filesystem::copy_file(temp.Path() / "profile", file,
+                                   std::filesystem::copy_options::overwrite_existing);
+    };
+    const struct {
+        const char* name;
+        std::function<void()> make;
+        const char* reason; // a part of the reason shown
+    } cases[] = {
+        {"a folder", [&] { std::filesystem::create_directories(file); }, "directory"},
+        {"garbage", [&] { write(std::string("\x01[\xfe\0\n", 5) + "[PORTS]\nSYSTEM=0\n"); }, "INI"},
+        // Read as the default, it would turn the default ports on.
+        {"SYSTEM=no", [&] { write("[PORTS]\nSYSTEM=no\n"); }, "SYSTEM in [PORTS] is 'no'"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         std::filesystem::remove_all(folder);
-        if (isFolder) {
-            std::filesystem::create_directories(file);
-        } else {
-            temp.Write("garbage", std::string("\x01[\xfe\0\n", 5) + "[PORTS]\nSYSTEM=0\n");
-            std::filesystem::create_directories(folder);
-            std::filesystem::copy_file(temp.Path() / "garbage", file);
-        }
+        c.make();
         QtSettingsStore profile;
         RecordingNotifier told;
         CAdjustApp app({profile, clock, ports, told, prompts});
@@ -162,6 +173,8 @@ TEST_F(AdjustAppTest, ProfileThatCannotBeReadIsNamedAndNoPortIsProbed) {
         EXPECT_TRUE(ports.openAttempts.empty());
         ASSERT_EQ(told.fileErrors.size(), 1u);
         EXPECT_EQ(told.fileErrors[0].fileName, file.string());
+        EXPECT_NE(told.fileErrors[0].reason.find(c.reason), std::string::npos)
+            << told.fileErrors[0].reason;
     }
     std::filesystem::remove_all(folder);
 }

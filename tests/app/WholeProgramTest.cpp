@@ -110,7 +110,8 @@ protected:
         EXPECT_FALSE(gammaFile.empty()) << model << " names no GAMMAFILE1";
         GammaFileTable file;
         RecordingNotifier quiet;
-        EXPECT_EQ(ReadGammaFile(ProgramDir().toStdString() + "/" + gammaFile, file, quiet), 0);
+        EXPECT_EQ(ReadGammaFile(ProgramDir().toStdString() + "/" + gammaFile, file, quiet),
+                  GammaReadResult::Read);
         MemorySettings none;
         CGammaGraph graph(none);
         graph.OpenTable(file);

@@ -457,8 +457,8 @@ void CGammaDialog::OpenGammaFile() {
         }
         profile_.WriteText(kEnvSection, kGammaPathKey, GetFolder(*path));
         GammaFileTable table;
-        // A file that cannot be read was reported; the user picks another.
-        if (ReadGammaFile(*path, table, notifier_) == 0) {
+        // A file that cannot be read or is no gamma file was reported; the user picks another.
+        if (ReadGammaFile(*path, table, notifier_) == GammaReadResult::Read) {
             graph_->OpenTable(table);
             SetPending();
             return;
