@@ -25,7 +25,7 @@ CMainFrame::CMainFrame(const AppServices& services)
       link_(std::make_unique<CProjectorLink>(services.settings, services.clock, services.ports,
                                              services.notifier)),
       driver_(
-          *link_, services.clock, [this] { OnTimer(); }, this) {
+          *link_, services.clock, [this] { OnTimer(); }, [this] { return CurrentCursor(); }, this) {
     setWindowTitle(QApplication::applicationName());
     setWindowIcon(LoadIcon(kIconId));
 }
@@ -169,11 +169,7 @@ CursorShape CMainFrame::CurrentCursor() const {
     if (closing) {
         return CursorShape::Wait;
     }
-    const PortEntry* port = link_->CurrentPort();
-    if (port && port->IsAwaitingAnswer()) {
-        return CursorShape::AppStarting;
-    }
-    return CursorShape::Arrow;
+    return LinkServiceDriver::LinkWorks(*link_) ? CursorShape::AppStarting : CursorShape::Arrow;
 }
 
 std::optional<std::string> CMainFrame::ChooseSettingsFile(FileDialogMode mode,
@@ -219,8 +215,8 @@ bool CMainFrame::CloseMustWait() const {
 void CMainFrame::closeEvent(QCloseEvent* event) {
     CloseControlSheet();
     if (CloseMustWait()) {
-        notifier_.SetCursorShape(CursorShape::Wait);
         closing = 1;
+        driver_.UpdateCursor();
         event->ignore();
         return;
     }

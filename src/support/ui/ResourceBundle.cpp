@@ -51,16 +51,20 @@ ResourceBundle::ResourceBundle(const QString& file) : file_(file) {
     // Read here and registered as data: a pipe or a device in the bundle's place is refused
     // instead of waited on or read without end.
     std::string bytes;
-    if (ReadWholeFile(QFile::encodeName(file).toStdString(), bytes) != 0) {
+    if (const int error = ReadWholeFile(QFile::encodeName(file).toStdString(), bytes); error != 0) {
+        failure_ = QString::fromStdString(FileReadReason(error));
         return;
     }
     data_ = QByteArray::fromStdString(bytes);
     const QString mapRoot = QStringLiteral("/bundles/%1").arg(g_nextRoot++);
-    if (QResource::registerResource(Data(), mapRoot)) {
-        registered_ = true;
-        loaded_ = true;
-        root_ = QLatin1Char(':') + mapRoot;
+    // Registering is what tells a bundle from any other file: a refusal is reported from here.
+    if (!QResource::registerResource(Data(), mapRoot)) {
+        failure_ = QStringLiteral("not a resource bundle");
+        return;
     }
+    registered_ = true;
+    loaded_ = true;
+    root_ = QLatin1Char(':') + mapRoot;
 }
 
 std::unique_ptr<ResourceBundle> ResourceBundle::Embedded(const QString& root) {
