@@ -144,7 +144,10 @@ void CMainFrame::OnTimer() {
         return;
     }
     ++timerDepth_;
-    if (link_->Service()) {
+    const bool dropped = link_->Service();
+    // What the service left shows at once, also while a message below is open.
+    driver_.UpdateCursor();
+    if (dropped) {
         notifier_.Message(kMessageQueueDropped);
         // The save cannot complete; the interaction bits belong to the control panel and stay
         // as they are.

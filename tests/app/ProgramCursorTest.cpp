@@ -55,6 +55,7 @@ protected:
     public:
         void Message(int stringId, const std::string& argument) override {
             recorder.Message(stringId, argument);
+            shapesAtMessages.push_back(ProgramShape());
         }
         void FileError(const std::string& fileName, const std::string& reason) override {
             recorder.FileError(fileName, reason);
@@ -63,6 +64,7 @@ protected:
 
         RecordingNotifier recorder;
         MessageNotifier program;
+        std::vector<Qt::CursorShape> shapesAtMessages; // the program's cursor under each message
     };
 
     void SetUp() override {
@@ -159,6 +161,17 @@ TEST_F(BusyCursorTest, ControlPanelPollOverTheGammaEditorEndsWithItsAnswers) {
     EXPECT_EQ(sheet.cursor().shape(), Qt::ArrowCursor);
     EXPECT_EQ(editor.cursor().shape(), Qt::ArrowCursor);
     EXPECT_TRUE(notifier.recorder.messages.empty());
+}
+
+// A projector that stopped answering: its queue is dropped, and the message that says so is
+// shown over an idle program.
+TEST_F(BusyCursorTest, MessageOfADroppedQueueIsNotShownUnderTheBusyCursor) {
+    Connect();
+    ASSERT_TRUE(frame.Link().QueueCommand("MUTE????\r", 9, AnswerKind::Value, 0));
+    EXPECT_EQ(ProgramShape(), Qt::BusyCursor);
+    ASSERT_TRUE(Until([&] { return !notifier.recorder.messages.empty(); }, 500));
+    EXPECT_EQ(notifier.recorder.messages, std::vector<int>{kMessageQueueDropped});
+    EXPECT_EQ(notifier.shapesAtMessages, std::vector<Qt::CursorShape>{Qt::ArrowCursor});
 }
 
 TEST_F(BusyCursorTest, WaitingCloseShowsTheHourglassUntilTheFrameCloses) {
