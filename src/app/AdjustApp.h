@@ -23,9 +23,6 @@ class CGammaDialog;
 class CMainFrame;
 class ResourceBundle;
 
-// The about command.
-inline constexpr int kCommandAbout = 57664;
-
 // The application: loads the resource bundle, makes sure one copy runs, creates the hidden
 // start-up window and the hidden main frame on the services it is given, starts the port scan
 // and, at the first idle moment, hands over to the start-to-exit sequence (FirstIdle).

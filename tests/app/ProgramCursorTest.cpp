@@ -14,7 +14,6 @@
 #include <QComboBox>
 #include <QCursor>
 #include <QDeadlineTimer>
-#include <QSignalSpy>
 
 #include <functional>
 
@@ -172,17 +171,6 @@ TEST_F(BusyCursorTest, MessageOfADroppedQueueIsNotShownUnderTheBusyCursor) {
     ASSERT_TRUE(Until([&] { return !notifier.recorder.messages.empty(); }, 500));
     EXPECT_EQ(notifier.recorder.messages, std::vector<int>{kMessageQueueDropped});
     EXPECT_EQ(notifier.shapesAtMessages, std::vector<Qt::CursorShape>{Qt::ArrowCursor});
-}
-
-TEST_F(BusyCursorTest, WaitingCloseShowsTheHourglassUntilTheFrameCloses) {
-    Connect();
-    QSignalSpy closed(&frame, &CMainFrame::Closed);
-    line->Reply("GAMM   0\r", "OK\r");
-    ASSERT_TRUE(frame.Link().QueueCommand("GAMM   0\r", 9, AnswerKind::Transfer, 1));
-    EXPECT_FALSE(frame.close());
-    EXPECT_EQ(ProgramShape(), Qt::WaitCursor);
-    ASSERT_TRUE(Until([&] { return closed.count() == 1; }));
-    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 } // namespace

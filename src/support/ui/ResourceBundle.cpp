@@ -57,14 +57,14 @@ ResourceBundle::ResourceBundle(const QString& file) : file_(file) {
     }
     data_ = QByteArray::fromStdString(bytes);
     const QString mapRoot = QStringLiteral("/bundles/%1").arg(g_nextRoot++);
-    // Registering is what tells a bundle from any other file: a refusal is reported from here.
-    if (!QResource::registerResource(Data(), mapRoot)) {
+    if (QResource::registerResource(Data(), mapRoot)) {
+        registered_ = true;
+        loaded_ = true;
+        root_ = QLatin1Char(':') + mapRoot;
+    } else {
+        // Registering is what tells a bundle from any other file: its refusal is the reason.
         failure_ = QStringLiteral("not a resource bundle");
-        return;
     }
-    registered_ = true;
-    loaded_ = true;
-    root_ = QLatin1Char(':') + mapRoot;
 }
 
 std::unique_ptr<ResourceBundle> ResourceBundle::Embedded(const QString& root) {
