@@ -1,5 +1,6 @@
 // tonedesk-cli: the projector link of Tonedesk on the command line.
 
+#include "ProgramVersion.h"
 #include "cli/CliCommands.h"
 
 #include <cerrno>
@@ -31,7 +32,8 @@ constexpr CliCommand kCommands[] = {
 };
 
 void PrintUsage(std::FILE* out) {
-    std::fprintf(out, "Usage: tonedesk-cli COMMAND [OPTION]... [WORD]...\n\nCommands:\n");
+    std::fprintf(out, "Usage: tonedesk-cli COMMAND [OPTION]... [WORD]...\n"
+                      "       tonedesk-cli --version\n\nCommands:\n");
     for (const auto& c : kCommands) {
         std::fprintf(out, "  %s\n      %s\n", c.synopsis, c.summary);
     }
@@ -68,6 +70,10 @@ int RunCommand(int argc, char** argv) {
     const std::string_view name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
         PrintUsage(stdout);
+        return kExitOk;
+    }
+    if (name == "--version") {
+        std::printf("tonedesk-cli %s\n", tonedesk::kProgramVersion);
         return kExitOk;
     }
     for (const auto& command : kCommands) {

@@ -1,15 +1,19 @@
 #include "common/GuiTestKit.h"
 
+#include "app/AboutDialog.h"
 #include "app/AdjustApp.h"
+#include "app/ConnectDialog.h"
 #include "app/MainFrame.h"
 #include "common/FakeSerialPort.h"
 #include "gamma/ui/GammaDialog.h"
 #include "model/ui/ControlSheet.h"
+#include "model/ui/TabPage.h"
 #include "support/Settings.h"
 #include "support/qt/QtSettingsStore.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
@@ -17,6 +21,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 
 namespace tonedesk::test {
 namespace {
@@ -169,6 +174,7 @@ TEST_F(AdjustAppTest, ProfileThatCannotBeReadIsNamedAndNoPortIsProbed) {
         RecordingNotifier told;
         CAdjustApp app({profile, clock, ports, told, prompts});
         EXPECT_FALSE(app.InitInstance());
+        EXPECT_TRUE(app.StartFailed());
         EXPECT_EQ(app.Frame(), nullptr);
         EXPECT_TRUE(ports.openAttempts.empty());
         ASSERT_EQ(told.fileErrors.size(), 1u);
@@ -177,6 +183,107 @@ TEST_F(AdjustAppTest, ProfileThatCannotBeReadIsNamedAndNoPortIsProbed) {
             << told.fileErrors[0].reason;
     }
     std::filesystem::remove_all(folder);
+}
+
+// Every window of the program is built from the resource bundle: without a usable one the
+// program tells the user why, in a text of its own (the bundle's strings are missing too), and
+// ends before it probes any port.
+TEST_F(AdjustAppTest, BundleThatCannotBeUsedIsNamedWithItsReasonAndEndsTheStart) {
+    struct Row {
+        const char* what;
+        std::string file;
+        const char* reason;
+    };
+    const std::string folder = temp.Path().string();
+    std::filesystem::create_directories(folder + "/folder.rcc");
+    WriteFile("garbage.rcc", "qres but not really\n");
+    const Row rows[] = {
+        {"missing", folder + "/missing.rcc", "No such file or directory"},
+        {"a folder", folder + "/folder.rcc", "Is a directory"},
+        {"garbage", folder + "/garbage.rcc", "not a resource bundle"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        RecordingPrompts told;
+        CAdjustApp app({settings, clock, ports, notifier, told});
+        app.SetBundleFile(QString::fromStdString(row.file));
+        EXPECT_FALSE(app.InitInstance());
+        EXPECT_TRUE(app.StartFailed());
+        EXPECT_EQ(app.Frame(), nullptr);
+        EXPECT_TRUE(ports.openAttempts.empty());
+        ASSERT_EQ(told.shown.size(), 1u);
+        const QString text = told.shown.front();
+        EXPECT_TRUE(text.contains(QStringLiteral("cannot start"))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QString::fromStdString(row.file))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QLatin1String(row.reason))) << text.toStdString();
+    }
+}
+
+// Presses a key or a button of `window` and gives the version line of the about box that came up
+// over it (closing the box); empty when none came up.
+QString AboutVersion(QWidget& window, const std::function<void()>& press) {
+    QString version;
+    QWidget* over = nullptr;
+    QTimer::singleShot(0, [&] {
+        if (auto* about = qobject_cast<CAboutDialog*>(QApplication::activeModalWidget())) {
+            auto* line = about->findChild<QLabel*>(ControlName(1201));
+            version = line ? line->text() : QStringLiteral("no version line");
+            over = about->parentWidget();
+            about->reject();
+        }
+    });
+    press();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(over, &window);
+    return version;
+}
+
+// The about command: F1 in the connection dialog, the control panel and the gamma editor, and
+// the editor's About button, each show the about box with the project's version.
+TEST_F(AdjustAppTest, AboutBoxComesWithF1InEveryWindowAndFromTheEditorsButton) {
+    CAdjustApp app({settings, clock, ports, notifier, prompts});
+    ASSERT_TRUE(app.InitInstance());
+    CMainFrame& frame = *app.Frame();
+    ASSERT_EQ(frame.LoadModel("DEMO-100"), 0);
+    frame.Link().Status().FindOrAdd(CodeKey("POWR")).value = 1;
+    std::map<std::string, QString> versions;
+    const auto f1 = [](QWidget* target) {
+        return [target] { QTest::keyClick(target, Qt::Key_F1); };
+    };
+
+    {
+        CConnectDialog dialog(frame, ports);
+        dialog.show();
+        versions["connection dialog"] = AboutVersion(dialog, f1(&dialog));
+    }
+    CControlSheet* sheet = frame.ControlSheet();
+    sheet->show();
+    versions["control panel"] = AboutVersion(*sheet, f1(sheet->ActivePage()));
+    sheet->hide();
+
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        auto* editor = qobject_cast<CGammaDialog*>(QApplication::activeModalWidget());
+        if (!editor || !editor->isEnabled()) {
+            return;
+        }
+        user.stop();
+        versions["gamma editor"] = AboutVersion(*editor, f1(editor->Control(kGammaBank)));
+        auto* button = qobject_cast<QAbstractButton*>(editor->Control(kGammaAbout));
+        ASSERT_NE(button, nullptr);
+        EXPECT_TRUE(button->isVisibleTo(editor));
+        versions["gamma editor's button"] = AboutVersion(*editor, [button] { button->click(); });
+        editor->OnCommand(kGammaClose);
+    });
+    user.start(5);
+    app.RunGammaDialog();
+    user.stop();
+
+    const QString expected = QStringLiteral("Version " TONEDESK_PROJECT_VERSION);
+    for (const char* where :
+         {"connection dialog", "control panel", "gamma editor", "gamma editor's button"}) {
+        EXPECT_EQ(versions[where], expected) << where;
+    }
 }
 
 } // namespace

@@ -173,6 +173,9 @@ void CGammaDialog::ConnectControls() {
     if (auto* panel = FindControl<QAbstractButton>(form_, kGammaControlPanel)) {
         connect(panel, &QAbstractButton::clicked, this, &CGammaDialog::ControlPanelRequested);
     }
+    if (auto* about = FindControl<QAbstractButton>(form_, kGammaAbout)) {
+        connect(about, &QAbstractButton::clicked, this, &CGammaDialog::AboutRequested);
+    }
     for (Parameter& p : parameters_) {
         if (p.slider) {
             connect(p.slider, &QSlider::valueChanged, this, [this, &p] { OnSliderMoved(p); });
@@ -218,11 +221,8 @@ CursorShape CGammaDialog::CurrentCursor() const {
 }
 
 void CGammaDialog::ShowCursor(CursorShape shape) {
+    // This window's own cursor; the program's busy cursor over every window is the frame's.
     ShowWindowCursor(*this, shape);
-    if (shape == CursorShape::Arrow) {
-        // Queued commands set the program's busy cursor; the idle link ends it.
-        notifier_.SetCursorShape(CursorShape::Arrow);
-    }
 }
 
 void CGammaDialog::OnTimer() {
@@ -238,13 +238,11 @@ void CGammaDialog::OnTimer() {
     const auto leave = qScopeGuard([this] { --tickDepth_; });
 
     const bool writeEnded = sending_ != 0;
-    if (writeEnded) {
-        sending_ = 0;
-        ShowCursor(CursorShape::Arrow);
-    } else if (firstTickPending) {
-        firstTickPending = false;
-        ShowCursor(CursorShape::Arrow);
-    }
+    sending_ = 0;
+    firstTickPending = false;
+    // The link is idle: whatever made it busy (a write of this editor, the control panel's poll
+    // while it lay over this window) is over.
+    ShowCursor(CursorShape::Arrow);
     if (pending_) {
         graph_->ClearModified();
         graph_->RecomputeLevels();

@@ -51,6 +51,7 @@ inline constexpr int kGammaClose = 2000;
 inline constexpr int kGammaControlPanel = 20001;
 inline constexpr int kGammaOpenFile = 57601;
 inline constexpr int kGammaSaveFile = 57604;
+inline constexpr int kGammaAbout = 57664;
 
 // The gamma editor: edits the two banks of the connected projector's gamma curves, by points or
 // by formula, opens and saves gamma files and writes the active bank into the projector. A
@@ -102,6 +103,8 @@ public:
 signals:
     // The control panel button (20001) was pressed: whoever owns the panel shows it now.
     void ControlPanelRequested();
+    // The about button (57664) was pressed: the application shows its about box.
+    void AboutRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

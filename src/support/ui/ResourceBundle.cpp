@@ -51,7 +51,8 @@ ResourceBundle::ResourceBundle(const QString& file) : file_(file) {
     // Read here and registered as data: a pipe or a device in the bundle's place is refused
     // instead of waited on or read without end.
     std::string bytes;
-    if (ReadWholeFile(QFile::encodeName(file).toStdString(), bytes) != 0) {
+    if (const int error = ReadWholeFile(QFile::encodeName(file).toStdString(), bytes); error != 0) {
+        failure_ = QString::fromStdString(FileReadReason(error));
         return;
     }
     data_ = QByteArray::fromStdString(bytes);
@@ -60,6 +61,9 @@ ResourceBundle::ResourceBundle(const QString& file) : file_(file) {
         registered_ = true;
         loaded_ = true;
         root_ = QLatin1Char(':') + mapRoot;
+    } else {
+        // Registering is what tells a bundle from any other file: its refusal is the reason.
+        failure_ = QStringLiteral("not a resource bundle");
     }
 }
 

@@ -28,6 +28,9 @@ public:
     ResourceBundle& operator=(const ResourceBundle&) = delete;
 
     bool IsLoaded() const { return loaded_; }
+    // Why the bundle file could not be used (for example "No such file or directory"); empty
+    // when it is loaded.
+    const QString& Failure() const { return failure_; }
     // The bundle's root in the resource system, such as ":/bundles/1".
     const QString& Root() const { return root_; }
     const QString& FileName() const { return file_; }
@@ -49,6 +52,7 @@ private:
     const uchar* Data() const { return reinterpret_cast<const uchar*>(data_.constData()); }
 
     QString file_;
+    QString failure_;
     QByteArray data_; // the bundle file's bytes, registered while the bundle lives
     QString root_;
     bool loaded_ = false;
