@@ -451,8 +451,9 @@ private:
                 continue; // no form to look for, or reported with RESOURCEFILE
             }
             const std::string bundle = Quote(tab.resourceFile);
-            if (!bundles_->Open(path)) {
-                Report(idLine->second, "RESOURCEFILE " + bundle + " is not a resource bundle");
+            if (std::string problem; !bundles_->Open(path, problem)) {
+                Report(idLine->second,
+                       "RESOURCEFILE " + bundle + " is not a valid resource bundle: " + problem);
                 continue;
             }
             const std::string form = "dialogs/" + std::to_string(tab.id) + ".ui";

@@ -234,8 +234,9 @@ TEST(ModelLintFile, LineNumbersCountEveryBreakAsAnEditorDoes) {
 // The tabs' forms, read from a bundle that holds these files.
 class FakeBundles final : public BundleReader {
 public:
-    bool Open(const std::string& path) override {
+    bool Open(const std::string& path, std::string& problem) override {
         opened = path;
+        problem = "damaged";
         return opens;
     }
     std::optional<std::string> Read(const std::string& name) override {
@@ -296,7 +297,11 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, ModelLintForms,
     ::testing::Values(
         FormCase{"Clean", kForm, "", {}},
-        FormCase{"NotABundle", kForm, "", {{7, "'demo.rcc' is not a resource bundle"}}, false},
+        FormCase{"NotABundle",
+                 kForm,
+                 "",
+                 {{7, "'demo.rcc' is not a valid resource bundle: damaged"}},
+                 false},
         FormCase{"NoForm", "", "", {{7, "'demo.rcc' has no form dialogs/100.ui"}}},
         FormCase{"NotAForm", "<html/>", "", {{7, "has no form dialogs/100.ui"}}},
         FormCase{"MisnamedWidgetAndWrongClass",

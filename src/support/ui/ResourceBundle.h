@@ -18,7 +18,7 @@ namespace tonedesk {
 class ResourceBundle {
 public:
     // Reads and registers the bundle file; IsLoaded() tells whether that worked (a file that is
-    // not a regular file is refused).
+    // not a regular file, or whose structure is damaged, is refused).
     explicit ResourceBundle(const QString& file);
     // Resources already present under `root` (for example ":/program"); nothing is registered.
     static std::unique_ptr<ResourceBundle> Embedded(const QString& root);
@@ -28,6 +28,8 @@ public:
     ResourceBundle& operator=(const ResourceBundle&) = delete;
 
     bool IsLoaded() const { return loaded_; }
+    // Why a bundle file did not load ("not a valid resource bundle: ..."); empty when it did.
+    const QString& Problem() const { return problem_; }
     // The bundle's root in the resource system, such as ":/bundles/1".
     const QString& Root() const { return root_; }
     const QString& FileName() const { return file_; }
@@ -51,6 +53,7 @@ private:
     QString file_;
     QByteArray data_; // the bundle file's bytes, registered while the bundle lives
     QString root_;
+    QString problem_;
     bool loaded_ = false;
     bool registered_ = false;
     mutable bool stringsRead_ = false;

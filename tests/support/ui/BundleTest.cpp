@@ -194,8 +194,41 @@ TEST_F(BundleTest, UnloadingABundleTakesItsResourcesAway) {
 
     ResourceBundle missing(temp.Path().string().c_str() + QStringLiteral("/none.rcc"));
     EXPECT_FALSE(missing.IsLoaded());
+    EXPECT_FALSE(missing.Problem().isEmpty());
     EXPECT_TRUE(missing.String(128).isEmpty());
     EXPECT_EQ(missing.LoadForm(100), nullptr);
+}
+
+// Every single byte of the sample tab bundle's names and tree changed in turn: a bundle whose
+// structure no longer holds is refused before the resource system sees it, and what loads can be
+// read whole.
+TEST_F(BundleTest, ADamagedBundleIsRefusedBeforeItIsRegistered) {
+    const std::string bundle = TempDir::Read(ProgramDir().toStdString() + "/demo100.rcc");
+    ASSERT_GT(bundle.size(), 20u);
+    std::size_t names = 0;
+    for (std::size_t i = 16; i < 20; ++i) {
+        names = names << 8 | static_cast<unsigned char>(bundle[i]);
+    }
+    const QString file = QString::fromStdString((temp.Path() / "damaged.rcc").string());
+    int refused = 0;
+    for (std::size_t at = names; at < bundle.size(); ++at) {
+        std::string damaged = bundle;
+        damaged[at] = static_cast<char>(damaged[at] ^ 0xA5);
+        temp.Write("damaged.rcc", damaged);
+        ResourceBundle loaded(file);
+        if (!loaded.IsLoaded()) {
+            ++refused;
+            EXPECT_TRUE(loaded.Problem().startsWith(QStringLiteral("not a valid resource bundle")))
+                << at;
+            continue;
+        }
+        for (int form : {300, 301, 302}) {
+            delete loaded.LoadForm(form);
+        }
+        loaded.String(2048);
+        loaded.Bitmap(1);
+    }
+    EXPECT_GT(refused, 0);
 }
 
 } // namespace
