@@ -17,6 +17,7 @@ int RunScan(CliArgs& args, CliContext& context) {
     // As the connection dialog does: only projectors for which a model file is found.
     int answered = 0;
     int found = 0;
+    std::set<std::string> skipped;
     for (const PortEntry& port : link.Ports()) {
         if (!port.AnsweredProbe()) {
             continue;
@@ -24,6 +25,7 @@ int RunScan(CliArgs& args, CliContext& context) {
         ++answered;
         CModelFile& model = link.Model();
         const int result = model.ReadModelFile(port.projectorName);
+        ReportSkippedModelFiles(model, skipped);
         if (result == 0) {
             std::printf("COM%d / %s / %d\n", port.ComNumber(), port.projectorName.c_str(),
                         port.baudRate);

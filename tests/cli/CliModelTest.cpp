@@ -83,6 +83,17 @@ TEST_F(CliModel, ExitStatusTellsMissingFromRepeated) {
         << found.out;
 }
 
+TEST_F(CliModel, AnUnreadableModelFileIsNamedAndPassedOver) {
+    const auto cli = CliBeside({{"b.ini", "[PROPERTY]\nPROJECTOR_NAME=X\n"}});
+    std::filesystem::create_symlink("gone.ini", cli.parent_path() / "a.ini");
+    const CliResult found = Run(cli, {"model", "X-9"});
+    EXPECT_EQ(found.exit, 0) << found.err;
+    EXPECT_TRUE(found.out.starts_with("b.ini\n")) << found.out;
+    EXPECT_NE(found.err.find((cli.parent_path() / "a.ini").string() + ": "), std::string::npos)
+        << found.err;
+    EXPECT_NE(found.err.find("skipped"), std::string::npos) << found.err;
+}
+
 // Single bytes of the sample bundle's tree and names changed: lint names a bundle it refuses,
 // and never ends by a signal.
 TEST_F(CliModel, LintSurvivesADamagedBundle) {

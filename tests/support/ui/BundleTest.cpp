@@ -121,7 +121,8 @@ TEST_F(BundleTest, FormsHoldTheControlsTheCodeUses) {
           {3, "QPushButton"},
           {1, "QPushButton"},
           {2, "QPushButton"},
-          {2001, "QPushButton"}}},
+          {2001, "QPushButton"},
+          {1001, "QLabel"}}},
         {131, {{1010, "QPlainTextEdit"}, {1, "QPushButton"}}},
         {155, {}},
     };
