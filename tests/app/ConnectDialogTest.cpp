@@ -155,7 +155,9 @@ TEST_F(ConnectDialogTest, ModelInstalledFromTheDialogListsItsProjectorWithoutANe
     prompts.answers = {source};
     Button(kConnectInstallModel).click();
     EXPECT_TRUE(std::filesystem::exists(models / "GAMMA-4.ini"));
-    EXPECT_EQ(prompts.shown, std::vector<QString>{LoadString(kStringModelInstalled)});
+    EXPECT_EQ(prompts.shown, std::vector<QString>{FormatMessageText(
+                                 LoadString(kStringModelInstalled),
+                                 "GAMMA-4.ini\nGAMMA-4/cstrgb.gam\nGAMMA-4/cstvideo.gam")});
     EXPECT_EQ(Texts(), std::vector<QString>{"COM4 / GAMMA-4 / 9600"});
     EXPECT_EQ(List().currentIndex(), 0);
     EXPECT_TRUE(Button(1).isEnabled());
