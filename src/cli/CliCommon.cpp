@@ -137,6 +137,15 @@ void CliNotifier::FileError(const std::string& fileName, const std::string& reas
     std::fprintf(stderr, "tonedesk-cli: %s: %s\n", fileName.c_str(), reason.c_str());
 }
 
+void ReportSkippedModelFiles(const CModelFile& model, std::set<std::string>& named) {
+    for (const CModelFile::SkippedFile& skipped : model.SkippedFiles()) {
+        if (named.insert(skipped.name).second) {
+            std::fprintf(stderr, "tonedesk-cli: %s%s: %s (model file skipped)\n",
+                         model.Folder().c_str(), skipped.name.c_str(), skipped.reason.c_str());
+        }
+    }
+}
+
 CliContext::CliContext() : settings_(std::make_unique<QtSettingsStore>()) {
     // Its defaults would probe every default port, which its section "PORTS" may forbid.
     if (const auto failure = settings_->LoadFailure()) {

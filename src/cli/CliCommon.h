@@ -21,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -88,6 +89,10 @@ public:
     // rejected).
     std::vector<int> messages;
 };
+
+// Names on stderr each model file that the last search of `model` passed over because it could
+// not be read, once per name in `named` (which collects the names told).
+void ReportSkippedModelFiles(const CModelFile& model, std::set<std::string>& named);
 
 // Everything a subcommand works with: the user's profile (QSettings, organisation "VANTO",
 // application "Vanto Tonedesk"; tests point XDG_CONFIG_HOME elsewhere), the steady clock, the

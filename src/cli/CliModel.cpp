@@ -15,7 +15,10 @@ int RunModel(CliArgs& args, CliContext& context) {
         throw UsageError("model takes one projector name");
     }
     CModelFile model(context.Notify());
-    switch (model.ReadModelFile(words[0])) {
+    const int result = model.ReadModelFile(words[0]);
+    std::set<std::string> named;
+    ReportSkippedModelFiles(model, named);
+    switch (result) {
     case 0:
         PrintOut("%s\n%s\n", model.FileName().c_str(), ModelToJson(model).c_str());
         return kExitOk;

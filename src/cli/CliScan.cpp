@@ -19,6 +19,7 @@ int RunScan(CliArgs& args, CliContext& context) {
     // As the connection dialog does: only projectors for which a model file is found.
     int answered = 0;
     int found = 0;
+    std::set<std::string> skipped;
     for (const PortEntry& port : link.Ports()) {
         if (!port.AnsweredProbe()) {
             continue;
@@ -26,6 +27,7 @@ int RunScan(CliArgs& args, CliContext& context) {
         ++answered;
         CModelFile& model = link.Model();
         const int result = model.ReadModelFile(port.projectorName);
+        ReportSkippedModelFiles(model, skipped);
         if (result == 0) {
             PrintOut("COM%d / %s / %d\n", port.ComNumber(), port.projectorName.c_str(),
                      port.baudRate);

@@ -106,9 +106,17 @@ public:
 
     // Finds the first "*.ini" file of the folder, in name order without case, whose
     // PROJECTOR_NAME is a leading part of `projectorName`, and parses it. Returns 0 when one
-    // was found; -1 when none matched or a candidate could not be read (reported through the
-    // notifier); -2 when a candidate repeats an identifier.
+    // was found; -1 when none matched; -2 when a candidate repeats an identifier. A candidate
+    // that cannot be read (a dangling link, a pipe, a file too large) is passed over and the
+    // search goes on: SkippedFiles() names it afterwards.
     int ReadModelFile(std::string_view projectorName);
+
+    // A candidate the last search could not read, and why.
+    struct SkippedFile {
+        std::string name; // within Folder()
+        std::string reason;
+    };
+    const std::vector<SkippedFile>& SkippedFiles() const { return skippedFiles_; }
 
     // One candidate's text (up to its NUL, Ctrl-Z or end), parsed into a model that starts from
     // its defaults. Returns 1 when its PROJECTOR_NAME matches, 0 when it does not (parsing
@@ -148,6 +156,7 @@ private:
     std::string folder_;
     std::string fileName_;
     std::vector<GammaReference> gammaReferences_;
+    std::vector<SkippedFile> skippedFiles_;
 };
 
 } // namespace tonedesk

@@ -200,7 +200,7 @@ TEST_F(AdjustAppTest, BundleThatCannotBeUsedIsNamedWithItsReasonAndEndsTheStart)
     const Row rows[] = {
         {"missing", folder + "/missing.rcc", "No such file or directory"},
         {"a folder", folder + "/folder.rcc", "Is a directory"},
-        {"garbage", folder + "/garbage.rcc", "not a resource bundle"},
+        {"garbage", folder + "/garbage.rcc", "not a valid resource bundle"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);

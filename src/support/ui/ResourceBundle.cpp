@@ -1,6 +1,7 @@
 #include "support/ui/ResourceBundle.h"
 
 #include "support/FileRead.h"
+#include "support/ResourceBundleCheck.h"
 
 #include <QAbstractButton>
 #include <QFile>
@@ -55,6 +56,13 @@ ResourceBundle::ResourceBundle(const QString& file) : file_(file) {
         failure_ = QString::fromStdString(FileReadReason(error));
         return;
     }
+    // The resource system reads the bundle's tree as it finds it: a damaged one would make it
+    // read outside the data, so only a bundle whose structure holds is registered.
+    if (const BundleCheck check = CheckResourceBundle(bytes); check != BundleCheck::Valid) {
+        failure_ = QStringLiteral("not a valid resource bundle: ") +
+                   QString::fromUtf8(BundleCheckReason(check));
+        return;
+    }
     data_ = QByteArray::fromStdString(bytes);
     const QString mapRoot = QStringLiteral("/bundles/%1").arg(g_nextRoot++);
     if (QResource::registerResource(Data(), mapRoot)) {
@@ -62,8 +70,7 @@ ResourceBundle::ResourceBundle(const QString& file) : file_(file) {
         loaded_ = true;
         root_ = QLatin1Char(':') + mapRoot;
     } else {
-        // Registering is what tells a bundle from any other file: its refusal is the reason.
-        failure_ = QStringLiteral("not a resource bundle");
+        failure_ = QStringLiteral("not a valid resource bundle");
     }
 }
 
