@@ -1,6 +1,6 @@
 #include "gamma/GammaGraph.h"
-#include "ui/gamma/GammaGraphView.h"
 #include "support/Settings.h"
+#include "ui/gamma/GammaGraphView.h"
 
 #include <QApplication>
 #include <QImage>

@@ -1,5 +1,6 @@
 #include "app/AboutDialog.h"
 
+#include "ProgramVersion.h"
 #include "ui/widgets/ProgramIds.h"
 #include "ui/widgets/ResourceBundle.h"
 
@@ -11,6 +12,7 @@ namespace {
 
 constexpr int kTemplateId = 100;
 constexpr int kIconLabelId = 1200;
+constexpr int kVersionLabelId = 1201;
 constexpr int kIconSize = 64;
 
 } // namespace
@@ -21,6 +23,9 @@ CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
     setWindowIcon(icon);
     if (auto* label = FindControl<QLabel>(form, kIconLabelId); label && !icon.isNull()) {
         label->setPixmap(icon.pixmap(kIconSize));
+    }
+    if (auto* label = FindControl<QLabel>(form, kVersionLabelId)) {
+        label->setText(QStringLiteral("%1 %2").arg(label->text(), QLatin1String(kProgramVersion)));
     }
 }
 

@@ -8,6 +8,7 @@
 #include "ui/widgets/ResourceBundle.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 
 namespace tonedesk {
@@ -37,6 +38,10 @@ CConnectDialog::CConnectDialog(CMainFrame& frame, const SerialPortFactory& ports
     list_ = FindControl<QComboBox>(form, kConnectProjectorList);
     okButton_ = FindControl<QPushButton>(form, 1);
     rescanButton_ = FindControl<QPushButton>(form, kConnectRescan);
+    passedOverNote_ = FindControl<QLabel>(form, kConnectPassedOverNote);
+    if (passedOverNote_) {
+        passedOverNote_->hide();
+    }
     if (!list_ || !okButton_) {
         list_ = nullptr;
         return;
@@ -70,6 +75,8 @@ void CConnectDialog::Rescan() {
     }
     list_->clear();
     listed_.fill(0);
+    passedOver_.clear();
+    ShowPassedOver();
     if (!frame_.Link().Scanning()) {
         frame_.StartScan();
     }
@@ -94,6 +101,7 @@ void CConnectDialog::Refresh() {
             continue;
         }
         const ModelLookup result = link.Model().ReadModelFile(port.projectorName);
+        NotePassedOver(link.Model(), result);
         if (result == ModelLookup::Found) {
             listed_[i] = port.baudRate;
             list_->addItem(QStringLiteral("COM%1 / %2 / %3")
@@ -115,6 +123,28 @@ void CConnectDialog::Refresh() {
     }
     UpdateControls();
     --refreshDepth_;
+}
+
+void CConnectDialog::NotePassedOver(const CModelFile& model, ModelLookup result) {
+    for (const CModelFile::SkippedFile& skipped : model.SkippedFiles()) {
+        passedOver_[skipped.name] = QString::fromLocal8Bit(skipped.reason);
+    }
+    if (result == ModelLookup::RepeatedId) {
+        passedOver_[model.FileName()] = LoadString(kStringRepeatsIdentifier);
+    }
+    ShowPassedOver();
+}
+
+void CConnectDialog::ShowPassedOver() {
+    if (!passedOverNote_) {
+        return;
+    }
+    QString text = LoadString(kStringModelFilesPassedOver);
+    for (const auto& [name, reason] : passedOver_) {
+        text += QLatin1Char('\n') + QString::fromLocal8Bit(name) + QStringLiteral(": ") + reason;
+    }
+    passedOverNote_->setText(text);
+    passedOverNote_->setVisible(!passedOver_.empty());
 }
 
 void CConnectDialog::UpdateControls() {

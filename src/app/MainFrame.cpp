@@ -24,7 +24,7 @@ CMainFrame::CMainFrame(const AppServices& services)
       link_(std::make_unique<CProjectorLink>(services.settings, services.clock, services.ports,
                                              services.notifier)),
       driver_(
-          *link_, services.clock, [this] { OnTimer(); }, this) {
+          *link_, services.clock, [this] { OnTimer(); }, [this] { return CurrentCursor(); }, this) {
     setWindowTitle(QApplication::applicationName());
     setWindowIcon(LoadIcon(kIconProgram));
 }
@@ -151,7 +151,10 @@ void CMainFrame::OnTimer() {
         return;
     }
     ++timerDepth_;
-    if (link_->Service()) {
+    const bool dropped = link_->Service();
+    // What the service left shows at once, also while a message below is open.
+    driver_.UpdateCursor();
+    if (dropped) {
         notifier_.Message(kMessageQueueDropped);
         // The save cannot complete; the interaction bits belong to the control panel and stay
         // as they are.
@@ -176,11 +179,7 @@ CursorShape CMainFrame::CurrentCursor() const {
     if (closing_) {
         return CursorShape::Wait;
     }
-    const PortEntry* port = link_->CurrentPort();
-    if (port && port->IsAwaitingAnswer()) {
-        return CursorShape::AppStarting;
-    }
-    return CursorShape::Arrow;
+    return LinkServiceDriver::LinkWorks(*link_) ? CursorShape::AppStarting : CursorShape::Arrow;
 }
 
 std::optional<std::string> CMainFrame::ChooseSettingsFile(FileDialogMode mode,
@@ -226,8 +225,8 @@ bool CMainFrame::CloseMustWait() const {
 void CMainFrame::closeEvent(QCloseEvent* event) {
     CloseControlSheet();
     if (CloseMustWait()) {
-        notifier_.SetCursorShape(CursorShape::Wait);
         closing_ = true;
+        driver_.UpdateCursor();
         event->ignore();
         return;
     }

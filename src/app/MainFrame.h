@@ -56,7 +56,8 @@ public:
     // The work of each service: one Service of the link, then the save's progress, a close
     // that waited and the cursor.
     void OnTimer();
-    // The cursor the frame shows now.
+    // The cursor the program shows now: the hourglass while a close waits, the arrow with
+    // hourglass while the link works.
     CursorShape CurrentCursor() const;
 
     CProjectorLink& Link() { return *link_; }

@@ -4,6 +4,8 @@
 #include "ui/widgets/ResourceBundle.h"
 #include "ui/widgets/UserPrompts.h"
 
+#include <QStringList>
+
 namespace tonedesk {
 
 CModelInstaller::CModelInstaller(UserPrompts& prompts, std::string programFolder)
@@ -19,28 +21,39 @@ bool CModelInstaller::Run() {
     }
     const std::string folder =
         programFolder_.empty() ? CModelFile::ProgramFolder() : programFolder_;
-    const InstallResult result = install_.Install(*chosen, folder, [&](const std::string& name) {
-        return prompts_.AskYesNo(FormatMessageText(LoadString(kStringModelAlreadyInstalled),
-                                                   QString::fromLocal8Bit(name)),
-                                 caption);
-    });
-    int message = 0;
+    const InstallResult result =
+        install_.Install(*chosen, folder, [&](ReplaceSubject subject, const std::string& name) {
+            const int question =
+                subject == ReplaceSubject::Model ? kStringModelAlreadyInstalled : kStringFileExists;
+            return prompts_.AskYesNo(
+                FormatMessageText(LoadString(question), QString::fromLocal8Bit(name)), caption);
+        });
+    QString text;
     switch (result) {
     case InstallResult::NoModelName:
     case InstallResult::Declined:
         break;
     case InstallResult::MissingGammaFiles:
-        message = kStringModelMissingGamma;
+        text = LoadString(kStringModelMissingGamma);
+        break;
+    case InstallResult::MissingBundle:
+        text = FormatMessageText(LoadString(kStringModelMissingBundle),
+                                 QString::fromLocal8Bit(install_.MissingBundle()));
         break;
     case InstallResult::Failed:
-        message = kStringModelInstallFailed;
+        text = LoadString(kStringModelInstallFailed);
         break;
-    case InstallResult::Installed:
-        message = kStringModelInstalled;
+    case InstallResult::Installed: {
+        QStringList files;
+        for (const std::string& file : install_.InstalledFiles()) {
+            files << QString::fromLocal8Bit(file);
+        }
+        text = FormatMessageText(LoadString(kStringModelInstalled), files.join(u'\n'));
         break;
     }
-    if (message != 0) {
-        prompts_.ShowText(LoadString(message), caption);
+    }
+    if (!text.isEmpty()) {
+        prompts_.ShowText(text, caption);
     }
     return result == InstallResult::Installed;
 }

@@ -14,7 +14,9 @@ inline constexpr int kStringModelInstallCaption = 2059;   // title and message-b
 inline constexpr int kStringModelMissingGamma = 4106;     // no gamma folder with both files
 inline constexpr int kStringModelAlreadyInstalled = 4107; // replace? (%s: the model's name)
 inline constexpr int kStringModelInstallFailed = 4108;
-inline constexpr int kStringModelInstalled = 4109;
+inline constexpr int kStringModelInstalled = 4109;     // %s: the files installed, a line each
+inline constexpr int kStringFileExists = 4104;         // replace? (%s: the file's name)
+inline constexpr int kStringModelMissingBundle = 4120; // %s: the bundle a tab names
 
 // Installs a model file chosen by the user, with its gamma files, into the program's folder, and
 // tells the user how it went. Every question and message carries the caption of string 2059.

@@ -15,16 +15,18 @@ int RunModel(CliArgs& args, CliContext& context) {
         throw UsageError("model takes one projector name");
     }
     CModelFile model(context.Notify());
-    switch (model.ReadModelFile(words[0])) {
+    const ModelLookup result = model.ReadModelFile(words[0]);
+    std::set<std::string> named;
+    ReportSkippedModelFiles(model, named);
+    switch (result) {
     case ModelLookup::Found:
-        std::printf("%s\n%s\n", model.FileName().c_str(), ModelToJson(model).c_str());
+        PrintOut("%s\n%s\n", model.FileName().c_str(), ModelToJson(model).c_str());
         return kExitOk;
     case ModelLookup::RepeatedId:
         std::fprintf(stderr, "tonedesk-cli: %s%s repeats an identifier\n", model.Folder().c_str(),
                      model.FileName().c_str());
         return kExitRepeatedId;
     case ModelLookup::NotFound:
-    case ModelLookup::Unreadable:
         break;
     }
     std::fprintf(stderr, "tonedesk-cli: no model file for '%s' in %s\n", words[0].c_str(),

@@ -30,7 +30,7 @@ int RunWriteGamma(CliArgs& args, CliContext& context) {
         throw UsageError("write-gamma needs one gamma file");
     }
     GammaFileTable file;
-    if (ReadGammaFile(words[0], file, context.Notify()) != GammaFileResult::Done) {
+    if (!ReadGammaFileWithWarnings(words[0], file, context.Notify())) {
         return kExitUsage;
     }
     CGammaGraph graph(context.Profile());

@@ -105,7 +105,7 @@ CProjectorLink::CProjectorLink(const Settings& settings, const Clock& clock,
     settings_.recTimeoutErr = TimeSetting(settings, "REC_TIMEOUT_ERR");
     settings_.powerOnTime = TimeSetting(settings, "POWERON_TIME");
     settings_.powerOnWait = TimeSetting(settings, "POWERON_WAIT");
-    settings_.retry = CountSetting(settings, "RETRY");
+    settings_.retry = std::min(CountSetting(settings, "RETRY"), kMaxRetry);
     settings_.retry2 = CountSetting(settings, "RETRY2");
     settings_.powerOnRetry = CountSetting(settings, "POWERON_RETRY");
     probeCycles_ = settings_.powerOnRetry;

@@ -225,14 +225,16 @@ ModelLookup CModelFile::ReadModelFile(std::string_view projectorName) {
     ScanFolder(folder_, "*.ini", kAttrDirectory, candidates);
 
     fileName_.clear();
+    skippedFiles_.clear();
     std::string text;
     for (const FolderEntry& candidate : candidates) {
         fileName_ = candidate.name;
         const std::string path = folder_ + candidate.name;
+        // One file that cannot be read must not hide the model files after it.
         if (const int error = ReadWholeFile(path, text); error != 0) {
-            notifier_.FileError(path, FileReadReason(error));
+            skippedFiles_.push_back({candidate.name, FileReadReason(error)});
             Reset();
-            return ModelLookup::Unreadable;
+            continue;
         }
         const ModelLookup result = ParseModelText(text, projectorName);
         if (result == ModelLookup::RepeatedId) {

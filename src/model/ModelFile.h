@@ -70,7 +70,6 @@ inline constexpr std::int32_t kDefaultAutoReceiveElapse = 180000;
 enum class ModelLookup {
     Found,      // a file whose PROJECTOR_NAME matches was read whole
     NotFound,   // no file (or not this text) matches
-    Unreadable, // a candidate could not be opened or read; the notifier was told why
     RepeatedId, // a candidate gives one identifier twice
 };
 
@@ -114,9 +113,17 @@ public:
 
     // Finds the first "*.ini" file of the folder, in name order without case, whose
     // PROJECTOR_NAME is a leading part of `projectorName`, and parses it. The search stops at a
-    // candidate that cannot be read (Unreadable, reported through the notifier) or that repeats
-    // an identifier (RepeatedId).
+    // candidate that repeats an identifier (RepeatedId). A candidate that cannot be read (a
+    // dangling link, a pipe, a file too large) is passed over and the search goes on:
+    // SkippedFiles() names it afterwards.
     ModelLookup ReadModelFile(std::string_view projectorName);
+
+    // A candidate the last search could not read, and why.
+    struct SkippedFile {
+        std::string name; // within Folder()
+        std::string reason;
+    };
+    const std::vector<SkippedFile>& SkippedFiles() const { return skippedFiles_; }
 
     // One candidate's text (up to its NUL, Ctrl-Z or end), parsed into a model that starts from
     // its defaults: Found when its PROJECTOR_NAME matches, NotFound when it does not (parsing
@@ -156,6 +163,7 @@ private:
     std::string folder_;
     std::string fileName_;
     std::vector<GammaReference> gammaReferences_;
+    std::vector<SkippedFile> skippedFiles_;
 };
 
 } // namespace tonedesk

@@ -7,6 +7,7 @@
 #include "ui/panel/ControlSheet.h"
 #include "ui/panel/TabPage.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QSignalSpy>
 #include <QSocketNotifier>
@@ -227,14 +228,16 @@ TEST_F(MainFrameTest, CloseWaitsForAQueuedTransfer) {
     EXPECT_FALSE(frame.close());
     EXPECT_TRUE(frame.Closing());
     EXPECT_EQ(frame.CurrentCursor(), CursorShape::Wait);
-    EXPECT_EQ(notifier.recorder.cursors.back(), CursorShape::Wait);
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
     EXPECT_EQ(closed.count(), 0);
 
-    // Once the queue is empty the frame closes.
+    // Once the queue is empty the frame closes, and its hourglass goes with it.
     port->commandQueue.clear();
     port->cursor = 0;
     EXPECT_TRUE(frame.close());
     EXPECT_EQ(closed.count(), 1);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(MainFrameTest, AWaitingCloseEndsByItselfOnceTheQueueIsDone) {

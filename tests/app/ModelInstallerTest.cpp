@@ -40,8 +40,11 @@ TEST_F(ModelInstallerTest, AsksForTheFileAndReportsUnderItsOwnCaption) {
     prompts.answers = {model};
     EXPECT_TRUE(installer.Run());
     EXPECT_EQ(test::TempDir::Read(temp.Path() / "program/DEMO/cstvideo.gam"), "video");
-    EXPECT_EQ(prompts.shown, (std::vector<QString>{LoadString(kStringModelMissingGamma),
-                                                   LoadString(kStringModelInstalled)}));
+    EXPECT_EQ(prompts.shown,
+              (std::vector<QString>{LoadString(kStringModelMissingGamma),
+                                    FormatMessageText(LoadString(kStringModelInstalled),
+                                                      "DEMO.ini\nDEMO/cstrgb.gam\n"
+                                                      "DEMO/cstvideo.gam")}));
     EXPECT_EQ(prompts.shownCaptions, (std::vector<QString>{caption, caption}));
 
     // Installed already: the question names the model, and No ends it quietly.
@@ -53,6 +56,25 @@ TEST_F(ModelInstallerTest, AsksForTheFileAndReportsUnderItsOwnCaption) {
     EXPECT_TRUE(prompts.questions[0].text.contains("DEMO"));
     EXPECT_EQ(prompts.questions[0].caption, caption);
     EXPECT_EQ(prompts.shown.size(), 2u);
+
+    // A tab's bundle that is missing is named; one that differs from the installed one is asked
+    // about by its name.
+    WriteFile("source/DEMO.ini", "[TAB]\nRESOURCEFILE=demo.rcc\n");
+    prompts.answers = {model};
+    EXPECT_FALSE(installer.Run());
+    ASSERT_EQ(prompts.shown.size(), 3u);
+    EXPECT_EQ(prompts.shown[2],
+              FormatMessageText(LoadString(kStringModelMissingBundle), "demo.rcc"));
+    EXPECT_TRUE(prompts.shown[2].contains("demo.rcc"));
+    WriteFile("source/demo.rcc", "new");
+    WriteFile("program/demo.rcc", "old");
+    prompts.answers = {model};
+    prompts.replies = {true, false};
+    EXPECT_FALSE(installer.Run());
+    ASSERT_EQ(prompts.questions.size(), 3u);
+    EXPECT_EQ(prompts.questions[2].text,
+              FormatMessageText(LoadString(kStringFileExists), "demo.rcc"));
+    EXPECT_EQ(test::TempDir::Read(temp.Path() / "program/demo.rcc"), "old");
 }
 
 } // namespace

@@ -111,7 +111,7 @@ protected:
         GammaFileTable file;
         RecordingNotifier quiet;
         EXPECT_EQ(ReadGammaFile(ProgramDir().toStdString() + "/" + gammaFile, file, quiet),
-                  GammaFileResult::Done);
+                  GammaReadResult::Read);
         MemorySettings none;
         CGammaGraph graph(none);
         graph.OpenTable(file);

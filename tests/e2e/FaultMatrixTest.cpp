@@ -466,8 +466,8 @@ TEST(LinkFault, PortTakenByAnotherProgramIsRefusedWithTheReason) {
     EXPECT_NE(reason.find("in use by another program"), std::string::npos) << reason;
     EXPECT_FALSE(link.SendValue("POWR", kNoValue, 0)) << "nothing is queued on a port not open";
     report.time = Ms(took);
-    report.sees = "the port is refused at once: \"" + reason +
-                  "\" (tonedesk-cli: \"COM1 cannot be opened: " + reason +
+    report.sees = "the port is refused at once: \"" + reason + "\" (tonedesk-cli: \"COM1 (" +
+                  device + ") cannot be opened: " + reason +
                   "\"); the program's scan leaves the port out of its list";
 
     holder.Stop(10s);
@@ -1024,7 +1024,7 @@ const ReadRow kReadRows[] = {
          WriteText(path, FormatGammaFile(GammaTable{}, true).substr(0, 100 * 37 + 15));
      },
      false},
-    {"BinaryGamma", "binary", "4 KiB of random bytes", Saved::Gamma, MakeBinary, false},
+    {"BinaryGamma", "binary", "4 KiB of random bytes", Saved::Gamma, MakeBinary, true},
     {"HugeGamma", "huge", "a sparse file of 16 MiB + 1 byte", Saved::Gamma, MakeHuge, true},
     {"EndlessGamma", "endless", "a named pipe (FIFO) nobody writes to", Saved::Gamma,
      [](const std::string& path) { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); }, true},

@@ -1,6 +1,7 @@
 #include "model/ModelFile.h"
 
 #include "common/TestKit.h"
+#include "support/FileRead.h"
 
 #include <gtest/gtest.h>
 
@@ -73,22 +74,39 @@ TEST_F(ModelSearch, RepeatedIdentifierEndsTheSearch) {
     EXPECT_EQ(model.FileName(), "a.ini");
 }
 
-TEST_F(ModelSearch, UnreadableCandidateIsReportedAndEndsTheSearch) {
+TEST_F(ModelSearch, UnreadableCandidatesArePassedOverAndNamed) {
+    // A dangling link and a file over the size limit, before the projector's own file.
     std::filesystem::create_symlink(dir.Path() / "gone.txt", dir.Path() / "a.ini");
-    dir.Write("b.ini", Property("DEMO"));
-    EXPECT_EQ(model.ReadModelFile("DEMO"), ModelLookup::Unreadable);
-    ASSERT_EQ(notifier.fileErrors.size(), 1u);
-    EXPECT_EQ(notifier.fileErrors[0].fileName, (dir.Path() / "a.ini").string());
-    EXPECT_FALSE(notifier.fileErrors[0].reason.empty());
+    dir.Write("b.ini", "");
+    std::filesystem::resize_file(dir.Path() / "b.ini", kMaxReadFileSize + 1);
+    dir.Write("c.ini", Property("DEMO", "[TAB]\nID=1\n"));
+    ASSERT_EQ(model.ReadModelFile("DEMO"), ModelLookup::Found);
+    EXPECT_EQ(model.FileName(), "c.ini");
+    EXPECT_EQ(model.tabs.size(), 1u);
+    ASSERT_EQ(model.SkippedFiles().size(), 2u);
+    EXPECT_EQ(model.SkippedFiles()[0].name, "a.ini");
+    EXPECT_EQ(model.SkippedFiles()[0].reason, FileReadReason(ENOENT));
+    EXPECT_EQ(model.SkippedFiles()[1].name, "b.ini");
+    EXPECT_EQ(model.SkippedFiles()[1].reason, FileReadReason(kErrorFileTooLarge));
+    EXPECT_TRUE(notifier.fileErrors.empty()) << "the callers name skipped files";
+
+    // Each search names its own.
+    std::filesystem::remove(dir.Path() / "a.ini");
+    std::filesystem::remove(dir.Path() / "b.ini");
+    ASSERT_EQ(model.ReadModelFile("DEMO"), ModelLookup::Found);
+    EXPECT_TRUE(model.SkippedFiles().empty());
 }
 
 TEST_F(ModelSearch, APipeAmongTheCandidatesIsRefusedNotWaitedOn) {
     const std::filesystem::path pipe = dir.Path() / "a.ini";
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
     dir.Write("b.ini", Property("DEMO"));
-    EXPECT_EQ(model.ReadModelFile("DEMO"), ModelLookup::Unreadable);
-    ASSERT_EQ(notifier.fileErrors.size(), 1u);
-    EXPECT_EQ(notifier.fileErrors[0].fileName, pipe.string());
+    EXPECT_EQ(model.ReadModelFile("DEMO"), ModelLookup::Found);
+    EXPECT_EQ(model.FileName(), "b.ini");
+    ASSERT_EQ(model.SkippedFiles().size(), 1u);
+    EXPECT_EQ(model.SkippedFiles()[0].reason, "not a regular file");
+    EXPECT_EQ(model.ReadModelFile("OTHER"), ModelLookup::NotFound);
+    EXPECT_EQ(model.SkippedFiles().size(), 1u);
 }
 
 TEST_F(ModelSearch, GammaFilesFillThePresetsAndAMissingOneIsReported) {

@@ -172,6 +172,9 @@ void CGammaDialog::ConnectControls() {
     if (auto* panel = FindControl<QAbstractButton>(form_, kGammaControlPanel)) {
         connect(panel, &QAbstractButton::clicked, this, &CGammaDialog::ControlPanelRequested);
     }
+    if (auto* about = FindControl<QAbstractButton>(form_, kCommandAbout)) {
+        connect(about, &QAbstractButton::clicked, this, &CGammaDialog::AboutRequested);
+    }
     for (Parameter& p : parameters_) {
         if (p.slider) {
             connect(p.slider, &QSlider::valueChanged, this, [this, &p] { OnSliderMoved(p); });
@@ -217,11 +220,8 @@ CursorShape CGammaDialog::CurrentCursor() const {
 }
 
 void CGammaDialog::ShowCursor(CursorShape shape) {
+    // This window's own cursor; the program's busy cursor over every window is the frame's.
     ShowWindowCursor(*this, shape);
-    if (shape == CursorShape::Arrow) {
-        // Queued commands set the program's busy cursor; the idle link ends it.
-        notifier_.SetCursorShape(CursorShape::Arrow);
-    }
 }
 
 void CGammaDialog::OnTimer() {
@@ -237,13 +237,11 @@ void CGammaDialog::OnTimer() {
     const auto leave = qScopeGuard([this] { --tickDepth_; });
 
     const bool writeEnded = sending_;
-    if (writeEnded) {
-        sending_ = false;
-        ShowCursor(CursorShape::Arrow);
-    } else if (firstTickPending) {
-        firstTickPending = false;
-        ShowCursor(CursorShape::Arrow);
-    }
+    sending_ = false;
+    firstTickPending = false;
+    // The link is idle: whatever made it busy (a write of this editor, the control panel's poll
+    // while it lay over this window) is over.
+    ShowCursor(CursorShape::Arrow);
     if (pending_) {
         graph_->ClearModified();
         graph_->RecomputeLevels();
@@ -456,8 +454,8 @@ void CGammaDialog::OpenGammaFile() {
         }
         profile_.WriteText(kEnvSection, kGammaPathKey, GetFolder(*path));
         GammaFileTable table;
-        // A file that cannot be read was reported; the user picks another.
-        if (ReadGammaFile(*path, table, notifier_) == GammaFileResult::Done) {
+        // A file that cannot be read or is no gamma file was reported; the user picks another.
+        if (ReadGammaFile(*path, table, notifier_) == GammaReadResult::Read) {
             graph_->OpenTable(table);
             SetPending();
             return;

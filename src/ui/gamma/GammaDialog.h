@@ -101,6 +101,8 @@ public:
 signals:
     // The control panel button (20001) was pressed: whoever owns the panel shows it now.
     void ControlPanelRequested();
+    // The about button (57664) was pressed: the application shows its about box.
+    void AboutRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <cstdio>
+
 namespace tonedesk {
 
 std::optional<std::string> DialogPrompts::ChooseFile(FileDialogMode mode,
@@ -28,6 +30,10 @@ std::optional<std::string> DialogPrompts::ChooseFile(FileDialogMode mode,
 }
 
 void DialogPrompts::ShowText(const QString& text, const QString& caption) {
+    if (texts_ == TextOutput::ErrorOutput) {
+        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+        return;
+    }
     QMessageBox::information(nullptr, caption.isEmpty() ? QApplication::applicationName() : caption,
                              text);
 }

@@ -17,12 +17,6 @@ QString Caption() {
 
 } // namespace
 
-MessageNotifier::~MessageNotifier() {
-    if (overriding_ && QApplication::overrideCursor()) {
-        QApplication::restoreOverrideCursor();
-    }
-}
-
 void MessageNotifier::Message(int stringId, const std::string& argument) {
     QString text = LoadString(stringId);
     if (!argument.empty()) {
@@ -57,23 +51,6 @@ void ShowWindowCursor(QWidget& window, CursorShape shape) {
     const Qt::CursorShape wanted = QtCursorShape(shape);
     if (window.cursor().shape() != wanted) {
         window.setCursor(wanted);
-    }
-}
-
-void MessageNotifier::SetCursorShape(CursorShape shape) {
-    if (shape == CursorShape::Arrow) {
-        if (overriding_) {
-            QApplication::restoreOverrideCursor();
-            overriding_ = false;
-        }
-        return;
-    }
-    const QCursor cursor(QtCursorShape(shape));
-    if (overriding_) {
-        QApplication::changeOverrideCursor(cursor);
-    } else {
-        QApplication::setOverrideCursor(cursor);
-        overriding_ = true;
     }
 }
 

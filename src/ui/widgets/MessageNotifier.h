@@ -14,17 +14,13 @@ Qt::CursorShape QtCursorShape(CursorShape shape);
 // Shows `shape` over `window`; only a change reaches the window system.
 void ShowWindowCursor(QWidget& window, CursorShape shape);
 
-// Tells the user with message boxes whose texts come from the current bundle's string table, and
-// shows the program's work with override cursors.
+// Tells the user with message boxes whose texts come from the current bundle's string table.
+// The program's cursor is not its business: the frame shows it from the link's state, so that
+// every busy cursor ends when the link is idle.
 class MessageNotifier final : public Notifier {
 public:
-    ~MessageNotifier() override;
     void Message(int stringId, const std::string& argument = {}) override;
     void FileError(const std::string& fileName, const std::string& reason) override;
-    void SetCursorShape(CursorShape shape) override;
-
-private:
-    bool overriding_ = false;
 };
 
 } // namespace tonedesk

@@ -13,6 +13,8 @@ inline constexpr int kCommandGammaDialog = 20000;
 // editor.
 inline constexpr int kCommandFileOpen = 57601;
 inline constexpr int kCommandFileSaveAs = 57604;
+// The about box.
+inline constexpr int kCommandAbout = 57664;
 
 // The program's icon in the resource bundle.
 inline constexpr int kIconProgram = 128;

@@ -1,6 +1,7 @@
 #include "ui/widgets/ResourceBundle.h"
 
 #include "support/FileRead.h"
+#include "support/ResourceBundleCheck.h"
 
 #include <QAbstractButton>
 #include <QFile>
@@ -51,7 +52,15 @@ ResourceBundle::ResourceBundle(const QString& file) : file_(file) {
     // Read here and registered as data: a pipe or a device in the bundle's place is refused
     // instead of waited on or read without end.
     std::string bytes;
-    if (ReadWholeFile(QFile::encodeName(file).toStdString(), bytes) != 0) {
+    if (const int error = ReadWholeFile(QFile::encodeName(file).toStdString(), bytes); error != 0) {
+        failure_ = QString::fromStdString(FileReadReason(error));
+        return;
+    }
+    // The resource system reads the bundle's tree as it finds it: a damaged one would make it
+    // read outside the data, so only a bundle whose structure holds is registered.
+    if (const BundleCheck check = CheckResourceBundle(bytes); check != BundleCheck::Valid) {
+        failure_ = QStringLiteral("not a valid resource bundle: ") +
+                   QString::fromUtf8(BundleCheckReason(check));
         return;
     }
     data_ = QByteArray::fromStdString(bytes);
@@ -60,6 +69,8 @@ ResourceBundle::ResourceBundle(const QString& file) : file_(file) {
         registered_ = true;
         loaded_ = true;
         root_ = QLatin1Char(':') + mapRoot;
+    } else {
+        failure_ = QStringLiteral("not a valid resource bundle");
     }
 }
 

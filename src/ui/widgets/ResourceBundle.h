@@ -18,7 +18,7 @@ namespace tonedesk {
 class ResourceBundle {
 public:
     // Reads and registers the bundle file; IsLoaded() tells whether that worked (a file that is
-    // not a regular file is refused).
+    // not a regular file, or whose structure is damaged, is refused).
     explicit ResourceBundle(const QString& file);
     // Resources already present under `root` (for example ":/program"); nothing is registered.
     static std::unique_ptr<ResourceBundle> Embedded(const QString& root);
@@ -28,6 +28,9 @@ public:
     ResourceBundle& operator=(const ResourceBundle&) = delete;
 
     bool IsLoaded() const { return loaded_; }
+    // Why the bundle file could not be used ("No such file or directory", "not a valid resource
+    // bundle: ..."); empty when it is loaded.
+    const QString& Failure() const { return failure_; }
     // The bundle's root in the resource system, such as ":/bundles/1".
     const QString& Root() const { return root_; }
     const QString& FileName() const { return file_; }
@@ -49,6 +52,7 @@ private:
     const uchar* Data() const { return reinterpret_cast<const uchar*>(data_.constData()); }
 
     QString file_;
+    QString failure_;
     QByteArray data_; // the bundle file's bytes, registered while the bundle lives
     QString root_;
     bool loaded_ = false;

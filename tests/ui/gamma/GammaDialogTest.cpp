@@ -234,6 +234,8 @@ TEST_F(GammaDialogTest, UndoIsOfferedOnlyInPointModeAndForgottenOnEveryBigChange
     const std::string file = WriteFile("ramp.gam", FormatGammaFile(Graph().Active(), true));
     const std::vector<std::pair<const char*, std::function<void()>>> changes{
         {"channel", [this] { Control<QComboBox>(kGammaChannel)->setCurrentIndex(3); }},
+        {"reload channel", [this] { Click(kGammaReloadChannel); }},
+        {"reload all", [this] { Click(kGammaReloadAll); }},
         {"bank", [this] { Control<QComboBox>(kGammaBank)->setCurrentIndex(1); }},
         {"formula", [this] { Click(kGammaFormula); }},
         {"file",
@@ -299,7 +301,8 @@ TEST_F(GammaDialogTest, AWriteDisablesEverythingWithTheBusyCursorUntilTheLinkIsI
     EXPECT_TRUE(dialog->isEnabled());
     EXPECT_TRUE(Control(kGammaClose)->isEnabled());
     EXPECT_EQ(dialog->cursor().shape(), Qt::ArrowCursor);
-    EXPECT_EQ(notifier.cursors, std::vector<CursorShape>{CursorShape::Arrow});
+    // The program's cursor over every window is the frame's, not the editor's.
+    EXPECT_TRUE(notifier.cursors.empty());
     EXPECT_TRUE(prompts.shown.empty()) << prompts.shown.front().toStdString();
 }
 

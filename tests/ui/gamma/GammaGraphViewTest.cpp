@@ -3,8 +3,8 @@
 
 #include "gamma/CurveMath.h"
 #include "gamma/GammaGraph.h"
-#include "ui/gamma/GammaGraphView.h"
 #include "support/Settings.h"
+#include "ui/gamma/GammaGraphView.h"
 
 #include <QApplication>
 #include <QImage>

@@ -20,6 +20,7 @@
 #include <QTabWidget>
 #include <QTest>
 
+#include <climits>
 #include <map>
 
 namespace tonedesk::test {
@@ -295,6 +296,10 @@ TEST_F(ControlPanelTest, ComboBoxShowsTheMatchingPositionAndSendsEveryListsItemO
     combo->setCurrentIndex(1);
     emit combo->activated(1);
     EXPECT_EQ(Waiting(), (std::vector{Set("INPT   1"), Ask("INPT"), Set("SRCE  11"), Ask("SRCE")}));
+    Answer();
+    combo->setCurrentIndex(0); // the first entry sends like any other
+    emit combo->activated(0);
+    EXPECT_EQ(Waiting(), (std::vector{Set("INPT   0"), Ask("INPT"), Set("SRCE  10"), Ask("SRCE")}));
 }
 
 TEST_F(ControlPanelTest, SliderAndSpinScaleByTheirIncrement) {
@@ -319,6 +324,19 @@ TEST_F(ControlPanelTest, SliderAndSpinScaleByTheirIncrement) {
     spin->stepDown(); // -4
     EXPECT_EQ(Waiting(), (std::vector{Ask("KEYS"), Set("KEYS   4"), Ask("KEYS")}));
     EXPECT_EQ(host.bits, 0);
+}
+
+TEST_F(ControlPanelTest, SliderAtTheLowestPositionOfARangeDownToIntMinDoesNotOverflow) {
+    ModelControl& brit = link.Model().tabs[0].controls[2];
+    ASSERT_EQ(brit.id, 1003);
+    brit.min = INT_MIN;
+    brit.increment = -1;
+    Open();
+    auto* slider = Item<QSlider>(1003);
+    ASSERT_EQ(slider->minimum(), INT_MIN);
+    slider->triggerAction(QAbstractSlider::SliderToMinimum);
+    // Its value, 2^31, has no four-column form: only the read-back queries go out.
+    EXPECT_EQ(Waiting(), (std::vector{Ask("BRIT"), Ask("BRIT")}));
 }
 
 TEST_F(ControlPanelTest, EditCommitsAClampedNumberOnLeavingOnlyWhenItDiffers) {

@@ -61,8 +61,8 @@ class BundleTest : public GuiTest {};
 
 TEST_F(BundleTest, HoldsEveryStringTheProgramShows) {
     const ResourceBundle& bundle = ProgramBundle();
-    for (int id : {128,  57344, 2048, 2049, 2052, 2053, 2058, 2059, 4096, 4098,
-                   4099, 4100,  4102, 4104, 4105, 4106, 4107, 4108, 4109, 4110}) {
+    for (int id : {128,  57344, 2048, 2049, 2052, 2053, 2058, 2059, 2070, 2071, 4096, 4098,
+                   4099, 4100,  4102, 4104, 4105, 4106, 4107, 4108, 4109, 4110, 4120}) {
         SCOPED_TRACE(id);
         EXPECT_FALSE(bundle.String(id).trimmed().isEmpty());
     }
@@ -71,7 +71,7 @@ TEST_F(BundleTest, HoldsEveryStringTheProgramShows) {
     EXPECT_TRUE(bundle.String(31999).isEmpty());
     EXPECT_FALSE(bundle.HasString(31999));
     // Texts formatted with a name or count hold exactly one placeholder.
-    for (int id : {4104, 4107, 4110}) {
+    for (int id : {4104, 4107, 4109, 4110, 4120}) {
         EXPECT_EQ(bundle.String(id).count(QStringLiteral("%s")), 1) << id;
     }
 }
@@ -121,7 +121,8 @@ TEST_F(BundleTest, FormsHoldTheControlsTheCodeUses) {
           {3, "QPushButton"},
           {1, "QPushButton"},
           {2, "QPushButton"},
-          {2001, "QPushButton"}}},
+          {2001, "QPushButton"},
+          {1001, "QLabel"}}},
         {131, {{1010, "QPlainTextEdit"}, {1, "QPushButton"}}},
         {155, {}},
     };
@@ -194,8 +195,41 @@ TEST_F(BundleTest, UnloadingABundleTakesItsResourcesAway) {
 
     ResourceBundle missing(temp.Path().string().c_str() + QStringLiteral("/none.rcc"));
     EXPECT_FALSE(missing.IsLoaded());
+    EXPECT_FALSE(missing.Failure().isEmpty());
     EXPECT_TRUE(missing.String(128).isEmpty());
     EXPECT_EQ(missing.LoadForm(100), nullptr);
+}
+
+// Every single byte of the sample tab bundle's names and tree changed in turn: a bundle whose
+// structure no longer holds is refused before the resource system sees it, and what loads can be
+// read whole.
+TEST_F(BundleTest, ADamagedBundleIsRefusedBeforeItIsRegistered) {
+    const std::string bundle = TempDir::Read(ProgramDir().toStdString() + "/demo100.rcc");
+    ASSERT_GT(bundle.size(), 20u);
+    std::size_t names = 0;
+    for (std::size_t i = 16; i < 20; ++i) {
+        names = names << 8 | static_cast<unsigned char>(bundle[i]);
+    }
+    const QString file = QString::fromStdString((temp.Path() / "damaged.rcc").string());
+    int refused = 0;
+    for (std::size_t at = names; at < bundle.size(); ++at) {
+        std::string damaged = bundle;
+        damaged[at] = static_cast<char>(damaged[at] ^ 0xA5);
+        temp.Write("damaged.rcc", damaged);
+        ResourceBundle loaded(file);
+        if (!loaded.IsLoaded()) {
+            ++refused;
+            EXPECT_TRUE(loaded.Failure().startsWith(QStringLiteral("not a valid resource bundle")))
+                << at;
+            continue;
+        }
+        for (int form : {300, 301, 302}) {
+            delete loaded.LoadForm(form);
+        }
+        loaded.String(2048);
+        loaded.Bitmap(1);
+    }
+    EXPECT_GT(refused, 0);
 }
 
 } // namespace
