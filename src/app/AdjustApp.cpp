@@ -2,12 +2,12 @@
 
 #include "app/AboutDialog.h"
 #include "app/MainFrame.h"
-#include "gamma/ui/GammaDialog.h"
-#include "model/ui/ControlSheet.h"
 #include "support/Notifier.h"
 #include "support/Settings.h"
-#include "support/ui/BitmapWindow.h"
-#include "support/ui/ResourceBundle.h"
+#include "ui/gamma/GammaDialog.h"
+#include "ui/panel/ControlSheet.h"
+#include "ui/widgets/BitmapWindow.h"
+#include "ui/widgets/ResourceBundle.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/AppServices.h"
-#include "gamma/ui/GammaSaveDialog.h"
 #include "support/Clock.h"
+#include "ui/gamma/GammaSaveDialog.h"
 
 #include <QLoggingCategory>
 #include <QObject>

@@ -16,6 +16,7 @@ namespace tonedesk {
 
 class CMainFrame;
 class CModelFile;
+enum class ModelLookup;
 class SerialPortFactory;
 struct PortEntry;
 
@@ -50,7 +51,7 @@ public:
     // Position of the chosen entry in the link's port table after OK; -1 before.
     std::int32_t ChosenEntry() const { return chosenEntry_; }
     // The chosen entry, or null before OK.
-    PortEntry* ChosenPort() const;
+    const PortEntry* ChosenPort() const;
 
     // Command 3: empties the list and, unless a scan runs, starts a new one.
     void Rescan();
@@ -73,7 +74,7 @@ private:
     void UpdateControls();
     void UpdateCursor();
     // Remembers the files the model search just passed over, and shows them in the note.
-    void NotePassedOver(const CModelFile& model, int result);
+    void NotePassedOver(const CModelFile& model, ModelLookup result);
     void ShowPassedOver();
 
     CMainFrame& frame_;

@@ -3,13 +3,13 @@
 #include "ProgramVersion.h"
 #include "app/MainFrame.h"
 #include "app/StartSequence.h"
-#include "gamma/ui/GammaSaveDialog.h"
 #include "link/PosixSerialPort.h"
 #include "support/Clock.h"
 #include "support/Settings.h"
 #include "support/qt/QtSettingsStore.h"
-#include "support/ui/DialogPrompts.h"
-#include "support/ui/MessageNotifier.h"
+#include "ui/gamma/GammaSaveDialog.h"
+#include "ui/widgets/DialogPrompts.h"
+#include "ui/widgets/MessageNotifier.h"
 
 #include <QApplication>
 

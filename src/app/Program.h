@@ -30,7 +30,6 @@ public:
     std::optional<int> Start();
 
     CAdjustApp& App() { return adjust_; }
-    // The sequence, once started.
 
 private:
     AppServices services_;

@@ -1,6 +1,6 @@
 #include "app/ProgramCursor.h"
 
-#include "support/ui/MessageNotifier.h"
+#include "ui/widgets/MessageNotifier.h"
 
 #include <QApplication>
 #include <QCursor>

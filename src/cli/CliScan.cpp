@@ -26,13 +26,13 @@ int RunScan(CliArgs& args, CliContext& context) {
         }
         ++answered;
         CModelFile& model = link.Model();
-        const int result = model.ReadModelFile(port.projectorName);
+        const ModelLookup result = model.ReadModelFile(port.projectorName);
         ReportSkippedModelFiles(model, skipped);
-        if (result == 0) {
+        if (result == ModelLookup::Found) {
             PrintOut("COM%d / %s / %d\n", port.ComNumber(), port.projectorName.c_str(),
                      port.baudRate);
             ++found;
-        } else if (result == -2) {
+        } else if (result == ModelLookup::RepeatedId) {
             std::fprintf(stderr, "COM%d / %s / %d: no model file (%s repeats an identifier)\n",
                          port.ComNumber(), port.projectorName.c_str(), port.baudRate,
                          model.FileName().c_str());

@@ -85,7 +85,7 @@ int RunSend(CliArgs& args, CliContext& context) {
         const AnswerKind kind =
             kindName ? forcedKind : (isQuery ? AnswerKind::Value : AnswerKind::Plain);
         ids.push_back(link.QueueCommand(command.data(), static_cast<std::int32_t>(command.size()),
-                                        kind, kind == AnswerKind::Transfer ? 1 : 0, port));
+                                        kind, kind == AnswerKind::Transfer, port));
     }
     const bool dropped = context.ServiceUntilIdle(port);
     link.SetTraceSink({});

@@ -174,9 +174,11 @@ std::string FormatGammaFile(const GammaTable& table, bool fourColumns) {
     return text;
 }
 
-int WriteGammaFile(const std::string& path, const GammaTable& table, bool fourColumns,
-                   Notifier& notifier) {
-    return WriteTextFile(path, FormatGammaFile(table, fourColumns), notifier);
+GammaFileResult WriteGammaFile(const std::string& path, const GammaTable& table, bool fourColumns,
+                               Notifier& notifier) {
+    return WriteTextFile(path, FormatGammaFile(table, fourColumns), notifier) == 0
+               ? GammaFileResult::Done
+               : GammaFileResult::Failed;
 }
 
 } // namespace tonedesk

@@ -30,6 +30,12 @@ enum class GammaReadBase {
     Current, // the table's value before the read (a preset keeps its ramp where a line is short)
 };
 
+// How writing a gamma file came out.
+enum class GammaFileResult {
+    Done,
+    Failed, // the user was told why through the notifier
+};
+
 // What reading a gamma file came to.
 enum class GammaReadResult {
     Read,          // the table holds the file's values
@@ -82,8 +88,8 @@ std::string FormatGammaFile(const GammaTable& table, bool fourColumns);
 
 // Writes the three channels of `table` as a gamma file. The text goes to a temporary file in
 // the same folder that replaces `path` only once it is complete, so a failed write leaves an
-// existing file as it was. Returns 0, or -1 after telling the user why.
-int WriteGammaFile(const std::string& path, const GammaTable& table, bool fourColumns,
-                   Notifier& notifier);
+// existing file as it was. A failure is told to the user.
+GammaFileResult WriteGammaFile(const std::string& path, const GammaTable& table, bool fourColumns,
+                               Notifier& notifier);
 
 } // namespace tonedesk

@@ -5,11 +5,11 @@
 #include "app/ConnectDialog.h"
 #include "app/MainFrame.h"
 #include "common/FakeSerialPort.h"
-#include "gamma/ui/GammaDialog.h"
-#include "model/ui/ControlSheet.h"
-#include "model/ui/TabPage.h"
 #include "support/Settings.h"
 #include "support/qt/QtSettingsStore.h"
+#include "ui/gamma/GammaDialog.h"
+#include "ui/panel/ControlSheet.h"
+#include "ui/panel/TabPage.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -100,7 +100,7 @@ TEST_F(AdjustAppTest, ControlPanelOpensFromTheGammaEditorAndLeadsBackToIt) {
     CAdjustApp app({settings, clock, ports, notifier, prompts});
     ASSERT_TRUE(app.InitInstance());
     CMainFrame& frame = *app.Frame();
-    ASSERT_EQ(frame.LoadModel("DEMO-100"), 0);
+    ASSERT_EQ(frame.LoadModel("DEMO-100"), ModelLookup::Found);
     frame.Link().Status().FindOrAdd(CodeKey("POWR")).value = 1;
     CControlSheet* sheet = frame.ControlSheet();
 
@@ -244,7 +244,7 @@ TEST_F(AdjustAppTest, AboutBoxComesWithF1InEveryWindowAndFromTheEditorsButton) {
     CAdjustApp app({settings, clock, ports, notifier, prompts});
     ASSERT_TRUE(app.InitInstance());
     CMainFrame& frame = *app.Frame();
-    ASSERT_EQ(frame.LoadModel("DEMO-100"), 0);
+    ASSERT_EQ(frame.LoadModel("DEMO-100"), ModelLookup::Found);
     frame.Link().Status().FindOrAdd(CodeKey("POWR")).value = 1;
     std::map<std::string, QString> versions;
     const auto f1 = [](QWidget* target) {
@@ -269,7 +269,7 @@ TEST_F(AdjustAppTest, AboutBoxComesWithF1InEveryWindowAndFromTheEditorsButton) {
         }
         user.stop();
         versions["gamma editor"] = AboutVersion(*editor, f1(editor->Control(kGammaBank)));
-        auto* button = qobject_cast<QAbstractButton*>(editor->Control(kGammaAbout));
+        auto* button = qobject_cast<QAbstractButton*>(editor->Control(kCommandAbout));
         ASSERT_NE(button, nullptr);
         EXPECT_TRUE(button->isVisibleTo(editor));
         versions["gamma editor's button"] = AboutVersion(*editor, [button] { button->click(); });

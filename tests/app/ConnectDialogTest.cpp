@@ -1,6 +1,6 @@
 #include "app/ConnectDialog.h"
 #include "app/ConnectTestKit.h"
-#include "model/ui/ModelInstaller.h"
+#include "app/ModelInstaller.h"
 #include "support/FileRead.h"
 
 #include <QComboBox>

@@ -4,11 +4,11 @@
 #include "app/MainFrame.h"
 #include "app/ProgramCursor.h"
 #include "common/FakeSerialPort.h"
-#include "gamma/ui/GammaDialog.h"
-#include "model/ui/ControlSheet.h"
-#include "model/ui/TabPage.h"
 #include "support/Settings.h"
-#include "support/ui/MessageNotifier.h"
+#include "ui/gamma/GammaDialog.h"
+#include "ui/panel/ControlSheet.h"
+#include "ui/panel/TabPage.h"
+#include "ui/widgets/MessageNotifier.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -97,11 +97,8 @@ protected:
     void Connect() {
         frame.StartScan();
         ASSERT_TRUE(Until([&] { return !frame.Link().Scanning(); }));
-        ASSERT_EQ(frame.LoadModel("DEMO-100"), 0);
-        PortEntry& port = frame.Link().Ports().at(0);
-        frame.Link().CloseOtherPorts(port.portIndex);
-        port.probing = 0;
-        ASSERT_TRUE(frame.Link().OpenPort(port));
+        ASSERT_EQ(frame.LoadModel("DEMO-100"), ModelLookup::Found);
+        ASSERT_TRUE(frame.Link().UseScannedPort(frame.Link().Ports().at(0).portIndex));
     }
 
     MemorySettings settings;

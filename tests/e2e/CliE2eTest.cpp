@@ -139,7 +139,7 @@ TEST_F(WholeProgram, SendPrintsEveryAnswerAtAGivenOrAProbedRate) {
 TEST_F(WholeProgram, SimulatorAnswersEveryCodeOfTheSampleModelUnlessToldNotTo) {
     RecordingNotifier notifier;
     CModelFile model(notifier, bin_.string());
-    ASSERT_EQ(model.ReadModelFile("DEMO-100"), 0);
+    ASSERT_EQ(model.ReadModelFile("DEMO-100"), ModelLookup::Found);
     std::vector<std::string> args{"send", "--port", "3", "--baud", "38400", "--kind", "value"};
     for (const KeyValueEntry& entry : model.statusTable.Entries()) {
         std::string code;

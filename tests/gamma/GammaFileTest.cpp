@@ -258,7 +258,7 @@ TEST(WriteGammaFile, FourColumnLayoutByteForByte) {
     TempDir dir;
     RecordingNotifier notifier;
     const std::string path = (dir.Path() / "out.gam").string();
-    ASSERT_EQ(WriteGammaFile(path, TableWithMarks(), true, notifier), 0);
+    ASSERT_EQ(WriteGammaFile(path, TableWithMarks(), true, notifier), GammaFileResult::Done);
     const std::string text = TempDir::Read(path);
     ASSERT_EQ(text.size(), 9472u);
     EXPECT_EQ(text.substr(0, 37), "10000000,00000000,00000000,00000000\r\n");
@@ -280,7 +280,7 @@ TEST(WriteGammaFile, ThreeColumnLayoutByteForByte) {
     TempDir dir;
     RecordingNotifier notifier;
     const std::string path = (dir.Path() / "out.gam").string();
-    ASSERT_EQ(WriteGammaFile(path, TableWithMarks(), false, notifier), 0);
+    ASSERT_EQ(WriteGammaFile(path, TableWithMarks(), false, notifier), GammaFileResult::Done);
     const std::string text = TempDir::Read(path);
     ASSERT_EQ(text.size(), 7168u);
     EXPECT_EQ(text.substr(0, 28), "10000000,00000000,00000000\r\n");
@@ -293,7 +293,7 @@ TEST(WriteGammaFile, MarksReadBackAsWritten) {
     TempDir dir;
     RecordingNotifier notifier;
     const std::string path = (dir.Path() / "round.gam").string();
-    ASSERT_EQ(WriteGammaFile(path, TableWithMarks(), true, notifier), 0);
+    ASSERT_EQ(WriteGammaFile(path, TableWithMarks(), true, notifier), GammaFileResult::Done);
     GammaFileTable read;
     ASSERT_EQ(ReadGammaFile(path, read, notifier), GammaReadResult::Read);
     EXPECT_EQ(read.At(0, 0), kControlPointMark);
@@ -315,7 +315,8 @@ TEST(WriteGammaFile, FailedWriteKeepsTheOldFile) {
     std::filesystem::create_directory(blocked);
     dir.Write("blocked.gam/inner", "x");
     RecordingNotifier notifier;
-    EXPECT_EQ(WriteGammaFile(blocked.string(), GammaTable{}, true, notifier), -1);
+    EXPECT_EQ(WriteGammaFile(blocked.string(), GammaTable{}, true, notifier),
+              GammaFileResult::Failed);
     ASSERT_EQ(notifier.fileErrors.size(), 1u);
     EXPECT_EQ(notifier.fileErrors[0].fileName, blocked.string());
     EXPECT_FALSE(notifier.fileErrors[0].reason.empty());
@@ -328,7 +329,8 @@ TEST(WriteGammaFile, FailedWriteKeepsTheOldFile) {
 
     // A missing folder.
     RecordingNotifier n2;
-    EXPECT_EQ(WriteGammaFile((dir.Path() / "no/such.gam").string(), GammaTable{}, true, n2), -1);
+    EXPECT_EQ(WriteGammaFile((dir.Path() / "no/such.gam").string(), GammaTable{}, true, n2),
+              GammaFileResult::Failed);
     ASSERT_EQ(n2.fileErrors.size(), 1u);
     EXPECT_EQ(n2.fileErrors[0].reason, "No such file or directory");
 }
@@ -338,7 +340,8 @@ TEST(WriteGammaFile, ReplacesAnExistingFileKeepingItsPermissions) {
     const auto target = dir.Write("old.gam", "old content");
     ::chmod(target.c_str(), 0640);
     RecordingNotifier notifier;
-    ASSERT_EQ(WriteGammaFile(target.string(), GammaTable{}, false, notifier), 0);
+    ASSERT_EQ(WriteGammaFile(target.string(), GammaTable{}, false, notifier),
+              GammaFileResult::Done);
     EXPECT_EQ(TempDir::Read(target).size(), 7168u);
     struct stat st {};
     ASSERT_EQ(::stat(target.c_str(), &st), 0);
@@ -350,9 +353,9 @@ TEST(WriteGammaFile, ANewFileGetsTheUsualPermissions) {
     const mode_t old = ::umask(027);
     RecordingNotifier notifier;
     const auto target = dir.Path() / "new.gam";
-    const int result = WriteGammaFile(target.string(), GammaTable{}, true, notifier);
+    const GammaFileResult result = WriteGammaFile(target.string(), GammaTable{}, true, notifier);
     ::umask(old);
-    ASSERT_EQ(result, 0);
+    ASSERT_EQ(result, GammaFileResult::Done);
     struct stat st {};
     ASSERT_EQ(::stat(target.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
@@ -368,7 +371,9 @@ TEST(WriteGammaFile, SavesThroughSymbolicLinksIntoTheirTargets) {
     for (const auto& [path, target] :
          {std::pair{link, real}, std::pair{dangling, dir.Path() / "shared/later.gam"}}) {
         RecordingNotifier notifier;
-        ASSERT_EQ(WriteGammaFile(path.string(), GammaTable{}, true, notifier), 0) << path;
+        ASSERT_EQ(WriteGammaFile(path.string(), GammaTable{}, true, notifier),
+                  GammaFileResult::Done)
+            << path;
         EXPECT_TRUE(std::filesystem::is_symlink(path)) << path;
         EXPECT_EQ(TempDir::Read(target).size(), 9472u) << path;
     }
@@ -387,7 +392,7 @@ TEST(WriteGammaFile, HardLinkedFileIsRewrittenForEveryName) {
     const auto second = dir.Path() / "second.gam";
     std::filesystem::create_hard_link(first, second);
     RecordingNotifier notifier;
-    ASSERT_EQ(WriteGammaFile(first.string(), GammaTable{}, false, notifier), 0);
+    ASSERT_EQ(WriteGammaFile(first.string(), GammaTable{}, false, notifier), GammaFileResult::Done);
     EXPECT_EQ(TempDir::Read(second).size(), 7168u);
     EXPECT_EQ(TempDir::Read(first), TempDir::Read(second));
     EXPECT_EQ(std::filesystem::hard_link_count(first), 2u);
@@ -397,9 +402,10 @@ TEST(WriteGammaFile, NameNearTheLengthLimitStillSaves) {
     TempDir dir;
     const auto target = dir.Path() / (std::string(251, 'g') + ".gam"); // 255 characters
     RecordingNotifier notifier;
-    ASSERT_EQ(WriteGammaFile(target.string(), GammaTable{}, true, notifier), 0);
+    ASSERT_EQ(WriteGammaFile(target.string(), GammaTable{}, true, notifier), GammaFileResult::Done);
     EXPECT_EQ(TempDir::Read(target).size(), 9472u);
-    ASSERT_EQ(WriteGammaFile(target.string(), GammaTable{}, false, notifier), 0);
+    ASSERT_EQ(WriteGammaFile(target.string(), GammaTable{}, false, notifier),
+              GammaFileResult::Done);
     EXPECT_EQ(TempDir::Read(target).size(), 7168u);
     EXPECT_TRUE(notifier.fileErrors.empty());
 }
@@ -433,7 +439,8 @@ TEST(WriteGammaFile, RefusesToReplaceAReadOnlyFile) {
     }
     EXPECT_TRUE(AsUnprivilegedUser(dir.Path(), [&] {
         RecordingNotifier notifier;
-        return WriteGammaFile(target.string(), GammaTable{}, true, notifier) == -1 &&
+        return WriteGammaFile(target.string(), GammaTable{}, true, notifier) ==
+                   GammaFileResult::Failed &&
                notifier.fileErrors.size() == 1 &&
                notifier.fileErrors[0].reason == std::strerror(EACCES);
     }));
@@ -455,7 +462,8 @@ TEST(WriteGammaFile, RefusesToSaveOntoAPipeOrADeviceAndLeavesItInPlace) {
     }
     for (const auto& [path, type] : nodes) {
         RecordingNotifier notifier;
-        EXPECT_EQ(WriteGammaFile(path, GammaTable{}, true, notifier), -1) << path;
+        EXPECT_EQ(WriteGammaFile(path, GammaTable{}, true, notifier), GammaFileResult::Failed)
+            << path;
         ASSERT_EQ(notifier.fileErrors.size(), 1u) << path;
         EXPECT_EQ(notifier.fileErrors[0].reason, "not a regular file") << path;
         struct stat st {};
@@ -476,7 +484,7 @@ TEST(WriteGammaFile, ReplacementKeepsOwnerAndGroup) {
     const auto target = dir.Write("owned.gam", "old content");
     ASSERT_EQ(::chown(target.c_str(), 65534, 65534), 0);
     RecordingNotifier notifier;
-    ASSERT_EQ(WriteGammaFile(target.string(), GammaTable{}, true, notifier), 0);
+    ASSERT_EQ(WriteGammaFile(target.string(), GammaTable{}, true, notifier), GammaFileResult::Done);
     struct stat st {};
     ASSERT_EQ(::stat(target.c_str(), &st), 0);
     EXPECT_EQ(st.st_uid, 65534u);

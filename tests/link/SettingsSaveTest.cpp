@@ -21,7 +21,7 @@ protected:
                                                "COMMAND=BRIT,50,CONT,????,HPOS\r\n"
                                                "COMMAND2=VPOS BRIT GAMA\r\n",
                                                "DEMO-100"),
-                  1);
+                  ModelLookup::Found);
         path = (temp.Path() / "lobby.txt").string();
     }
 
