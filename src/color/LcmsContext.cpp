@@ -13,13 +13,14 @@ CLcmsContext::~CLcmsContext() {
 }
 
 std::string CLcmsContext::Explain(const std::string& what) const {
-    return lastError_.empty() ? what : what + ": " + lastError_;
+    return firstError_.empty() ? what : what + ": " + firstError_;
 }
 
 void CLcmsContext::OnError(cmsContext context, cmsUInt32Number, const char* text) {
     auto* self = static_cast<CLcmsContext*>(cmsGetContextUserData(context));
-    if (self && text) {
-        self->lastError_ = text;
+    // The first message names the cause; those after it its consequences.
+    if (self && text && self->firstError_.empty()) {
+        self->firstError_ = text;
     }
 }
 
