@@ -1,7 +1,6 @@
 #include "color/CalFile.h"
 
 #include "color/LcmsContext.h"
-#include "support/FileRead.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -105,11 +104,7 @@ CurveReadResult CalFile::Parse(const std::string& text) {
 }
 
 CurveReadResult CalFile::Read(const std::string& path) {
-    std::string text;
-    if (const int error = ReadWholeFile(path, text); error != 0) {
-        return CurveReadResult::Failure(CurveReadStatus::Unreadable, FileReadReason(error));
-    }
-    return Parse(text);
+    return ReadCurveFile(path, &CalFile::Parse);
 }
 
 std::optional<std::string> CalFile::Format(const ChannelLevels& levels, const std::string& created,

@@ -1,5 +1,7 @@
 #include "color/CalibrationCurve.h"
 
+#include "support/FileRead.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -49,6 +51,15 @@ CurveReadResult CurveReadResult::Failure(CurveReadStatus status, std::string err
     result.status = status;
     result.error = std::move(error);
     return result;
+}
+
+CurveReadResult ReadCurveFile(const std::string& path,
+                              CurveReadResult (*parse)(const std::string& data)) {
+    std::string data;
+    if (const int error = ReadWholeFile(path, data); error != 0) {
+        return CurveReadResult::Failure(CurveReadStatus::Unreadable, FileReadReason(error));
+    }
+    return parse(data);
 }
 
 } // namespace tonedesk

@@ -44,4 +44,9 @@ struct CurveReadResult {
     static CurveReadResult Failure(CurveReadStatus status, std::string error);
 };
 
+// Reads the whole file at `path` and hands its bytes to `parse`; Unreadable, saying why, when
+// the file cannot be read.
+CurveReadResult ReadCurveFile(const std::string& path,
+                              CurveReadResult (*parse)(const std::string& data));
+
 } // namespace tonedesk

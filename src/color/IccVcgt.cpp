@@ -1,7 +1,6 @@
 #include "color/IccVcgt.h"
 
 #include "color/LcmsContext.h"
-#include "support/FileRead.h"
 
 #include <cmath>
 #include <memory>
@@ -69,11 +68,7 @@ CurveReadResult IccVcgt::Parse(const std::string& data) {
 }
 
 CurveReadResult IccVcgt::Read(const std::string& path) {
-    std::string data;
-    if (const int error = ReadWholeFile(path, data); error != 0) {
-        return CurveReadResult::Failure(CurveReadStatus::Unreadable, FileReadReason(error));
-    }
-    return Parse(data);
+    return ReadCurveFile(path, &IccVcgt::Parse);
 }
 
 std::optional<std::string> IccVcgt::Format(const ChannelLevels& levels, std::string* error) {

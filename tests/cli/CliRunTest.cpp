@@ -4,6 +4,7 @@
 #include "common/TestKit.h"
 
 #include <gtest/gtest.h>
+#include <lcms2.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -188,6 +189,13 @@ TEST_F(CliRun, BadCalibrationInputIsRefusedInOneLine) {
     const std::string fields = "RGB_I RGB_R RGB_G RGB_B";
     const std::string good = cal("", fields, "0 0 0 0\n1 1 1 1\n", 2);
     dir_.Write("good.cal", good);
+    // A display profile without calibration curves.
+    cmsHPROFILE plain = cmsCreate_sRGBProfile();
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(plain, nullptr, &size);
+    std::string plainProfile(size, '\0');
+    cmsSaveProfileToMem(plain, plainProfile.data(), &size);
+    cmsCloseProfile(plain);
     const struct {
         const char* name; // of the file written from `text`; empty when none is
         std::string text;
