@@ -3,7 +3,7 @@
 
     scripts/check-layout.py [ROOT]
 
-The core folders src/support, src/gamma, src/model and src/link are plain C++: no Qt, and each
+The core folders src/support, src/gamma, src/color, src/model and src/link are plain C++: no Qt, and each
 includes only itself and the core folders before it in that order. src/support/qt may use Qt
 Core and the core. The widgets stand on those in three floors: src/ui/widgets, then src/ui/gamma
 and src/ui/panel (which do not include each other), then src/app; a widget folder includes the
@@ -18,7 +18,7 @@ import re
 import sys
 from pathlib import Path
 
-CORE_ORDER = ["support", "gamma", "model", "link"]
+CORE_ORDER = ["support", "gamma", "color", "model", "link"]
 # The widget folders and the folders each may include besides the core, src/support/qt and itself.
 UI_BELOW = {
     "ui/widgets": set(),

@@ -6,7 +6,11 @@ set -euo pipefail
 packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools libqt6opengl6-dev libgl-dev
+    liblcms2-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
+    # Test tools only, never linked: .cal files and profiles made by other programs, and their
+    # checks of ours.
+    argyll colord
     socat python3 xauth
 )
 

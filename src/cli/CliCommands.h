@@ -20,6 +20,7 @@ int RunModel(CliArgs& args, CliContext& context);      // CliModel.cpp
 int RunLint(CliArgs& args, CliContext& context);       // CliLint.cpp
 int RunLevels(CliArgs& args, CliContext& context);     // CliLevels.cpp
 int RunWriteGamma(CliArgs& args, CliContext& context); // CliWriteGamma.cpp
+int RunExport(CliArgs& args, CliContext& context);     // CliExport.cpp
 
 // Exit status of `model` when the model file repeats an identifier.
 inline constexpr int kExitRepeatedId = 3;

@@ -1,6 +1,7 @@
 #include "cli/CliCommands.h"
+#include "cli/CliCurveFile.h"
+#include "color/Target.h"
 #include "gamma/CurveMath.h"
-#include "gamma/GammaFile.h"
 #include "gamma/GammaGraph.h"
 
 #include <cstdio>
@@ -27,16 +28,29 @@ void PrintTables(const std::array<LevelTable, kChannelCount>& levels) {
 
 } // namespace
 
-// tonedesk-cli levels FILE.gam | --formula A,B,C: prints the three level tables the gamma
-// editor holds after opening FILE and its first timer tick (or the formula tables for
-// parameters A, B, C on every channel), 256 lines "r,g,b", entry 0 first.
+// tonedesk-cli levels FILE | --formula A,B,C | --target NAME[:PARAM]: prints the three level
+// tables the gamma editor holds after opening the gamma file FILE and its first timer tick, the
+// exact levels of a .cal file's or a profile's calibration curves (or the formula tables for
+// parameters A, B, C, or a target's levels, on every channel), 256 lines "r,g,b", entry 0
+// first.
 int RunLevels(CliArgs& args, CliContext& context) {
     const auto formula = args.TakeOption("--formula");
+    const auto target = args.TakeOption("--target");
     const auto words = args.Positionals();
-    if (formula) {
-        if (!words.empty()) {
-            throw UsageError("levels takes a file or --formula, not both");
+    if ((formula ? 1 : 0) + (target ? 1 : 0) + (words.empty() ? 0 : 1) > 1) {
+        throw UsageError("levels takes one of a file, --formula and --target");
+    }
+    if (target) {
+        std::string error;
+        const auto parsed = Target::Parse(*target, &error);
+        if (!parsed) {
+            throw UsageError(error);
         }
+        const LevelTable table = parsed->Levels();
+        PrintTables({table, table, table});
+        return kExitOk;
+    }
+    if (formula) {
         int parameters[3];
         std::size_t start = 0;
         for (int k = 0; k < 3; ++k) {
@@ -53,15 +67,12 @@ int RunLevels(CliArgs& args, CliContext& context) {
         return kExitOk;
     }
     if (words.size() != 1) {
-        throw UsageError("levels needs one gamma file");
-    }
-    GammaFileTable file;
-    if (!ReadGammaFileWithWarnings(words[0], file, context.Notify())) {
-        return kExitUsage;
+        throw UsageError("levels needs one file (.gam, .cal, .icc, .icm)");
     }
     CGammaGraph graph(context.Profile());
-    graph.OpenTable(file);
-    graph.RecomputeLevels();
+    if (!LoadBankFromFile(words[0], 0, graph, context)) {
+        return kExitUsage;
+    }
     PrintTables(graph.Active().levels);
     return kExitOk;
 }

@@ -1,4 +1,5 @@
 #include "cli/CliCommands.h"
+#include "cli/CliCurveFile.h"
 #include "gamma/GammaFile.h"
 #include "gamma/GammaGraph.h"
 #include "gamma/GammaTransfer.h"
@@ -9,8 +10,9 @@
 
 namespace tonedesk::cli {
 
-// tonedesk-cli write-gamma --port N [--baud B] [--bank 0|1] [--channel -1|0|1|2] FILE.gam:
-// loads FILE into the bank as the gamma editor's open command does, queues the editor's power
+// tonedesk-cli write-gamma --port N [--baud B] [--bank 0|1] [--channel -1|0|1|2] FILE:
+// loads FILE into the bank: a gamma file as the gamma editor's open command does, a .cal file or
+// a profile's calibration curves as their exact levels. Then it queues the editor's power
 // query and then the gamma blocks of the channel (all by default), and services the link until
 // it is idle. Succeeds only when the projector answered "OK" to every gamma entry; otherwise
 // names the blocks whose answers were not "OK".
@@ -27,17 +29,12 @@ int RunWriteGamma(CliArgs& args, CliContext& context) {
         throw UsageError("--baud is 9600, 38400 or 115200");
     }
     if (words.size() != 1) {
-        throw UsageError("write-gamma needs one gamma file");
-    }
-    GammaFileTable file;
-    if (!ReadGammaFileWithWarnings(words[0], file, context.Notify())) {
-        return kExitUsage;
+        throw UsageError("write-gamma needs one file (.gam, .cal, .icc, .icm)");
     }
     CGammaGraph graph(context.Profile());
-    graph.SwitchBank(bank);
-    graph.OpenTable(file);
-    // The editor's first timer tick recomputes the tables before anything can be written.
-    graph.RecomputeLevels();
+    if (!LoadBankFromFile(words[0], bank, graph, context)) {
+        return kExitUsage;
+    }
 
     PortEntry* port = context.OpenPort(*comNumber, baud.value_or(0));
     if (!port) {

@@ -25,10 +25,18 @@ constexpr CliCommand kCommands[] = {
     {"lint", "lint FILE...",
      "check model files, and the forms of their tabs, for what the program ignores or misreads",
      RunLint},
-    {"levels", "levels FILE.gam | levels --formula A,B,C",
-     "print the gamma editor's level tables of a file or formula", RunLevels},
-    {"write-gamma", "write-gamma --port N [--baud B] [--bank 0|1] [--channel -1|0|1|2] FILE.gam",
-     "write a gamma file's tables into the projector", RunWriteGamma},
+    {"levels", "levels FILE | levels --formula A,B,C | levels --target NAME[:PARAM]",
+     "print the level tables of a file (.gam, .cal, .icc, .icm), a formula or a target\n"
+     "      (gamma:G with G in 1..3, srgb, bt1886:B with black level B in 0..0.1, lstar,\n"
+     "      pq[:P] with peak P in 100..10000 cd/m2 (default 1000), hlg)",
+     RunLevels},
+    {"write-gamma", "write-gamma --port N [--baud B] [--bank 0|1] [--channel -1|0|1|2] FILE",
+     "write a file's tables (.gam, .cal, .icc, .icm) into a bank of the projector; a .cal file\n"
+     "      or a profile's calibration curves (vcgt) go in as their exact levels",
+     RunWriteGamma},
+    {"export", "export [--bank 0|1] IN OUT",
+     "write the tables of IN (.gam, .cal, .icc, .icm) to OUT as .cal, .icc, .icm or .gam",
+     RunExport},
 };
 
 void PrintUsage(std::FILE* out) {

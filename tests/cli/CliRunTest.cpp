@@ -4,6 +4,7 @@
 #include "common/TestKit.h"
 
 #include <gtest/gtest.h>
+#include <lcms2.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -173,6 +174,96 @@ TEST_F(CliRun, GammaFilesAreRefusedOrTheirIncompleteLinesNamed) {
         EXPECT_EQ(r.err, err);
         EXPECT_EQ(r.out.empty(), c.exit != 0) << r.out;
     }
+}
+
+// Calibration files, targets and exports that cannot be used are refused in one line with exit
+// status 2, before any port is opened.
+TEST_F(CliRun, BadCalibrationInputIsRefusedInOneLine) {
+    dir_.Write(profileName_, "[PORTS]\nSYSTEM=0\n");
+    const auto cal = [](const std::string& keywords, const std::string& fields,
+                        const std::string& rows, int count) {
+        return "CAL\n\n" + keywords + "\nNUMBER_OF_FIELDS 4\nBEGIN_DATA_FORMAT\n" + fields +
+               "\nEND_DATA_FORMAT\nNUMBER_OF_SETS " + std::to_string(count) + "\nBEGIN_DATA\n" +
+               rows + "END_DATA\n";
+    };
+    const std::string fields = "RGB_I RGB_R RGB_G RGB_B";
+    const std::string good = cal("", fields, "0 0 0 0\n1 1 1 1\n", 2);
+    dir_.Write("good.cal", good);
+    // A display profile without calibration curves.
+    cmsHPROFILE plain = cmsCreate_sRGBProfile();
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(plain, nullptr, &size);
+    std::string plainProfile(size, '\0');
+    cmsSaveProfileToMem(plain, plainProfile.data(), &size);
+    cmsCloseProfile(plain);
+    const struct {
+        const char* name; // of the file written from `text`; empty when none is
+        std::string text;
+        std::vector<std::string> args; // "FILE" stands for the file's path
+        std::string err;               // the first line of stderr
+    } cases[] = {
+        {"fields.cal",
+         cal("", "A B C D", "0 0 0 0\n1 1 1 1\n", 2),
+         {"levels", "FILE"},
+         "tonedesk-cli: FILE: the .cal file has no field RGB_I"},
+        {"number.cal",
+         cal("", fields, "0 0 0 0\n1 1 x 1\n", 2),
+         {"write-gamma", "--port", "1", "FILE"},
+         "tonedesk-cli: FILE: the .cal file's RGB_G in row 2 is not a number ('x')"},
+        {"order.cal",
+         cal("", fields, "0.5 0 0 0\n0.2 1 1 1\n", 2),
+         {"export", "FILE", "o.icc"},
+         "tonedesk-cli: FILE: the .cal file's RGB_I must ascend within [0, 1] (row 2)"},
+        {"row.cal",
+         cal("", fields, "0 0 0 0\n", 1),
+         {"levels", "FILE"},
+         "tonedesk-cli: FILE: the .cal file needs at least 2 rows"},
+        {"video.cal",
+         cal("TV_OUTPUT_ENCODING \"YES\"", fields, "0 0 0 0\n1 1 1 1\n", 2),
+         {"write-gamma", "--port", "1", "FILE"},
+         "tonedesk-cli: FILE: the .cal file is for video-level encoding (TV_OUTPUT_ENCODING), "
+         "which is not supported"},
+        {"text.icc",
+         "no profile",
+         {"levels", "FILE"},
+         "tonedesk-cli: FILE: not an ICC profile that can be read: Read from memory error. Got 10 "
+         "bytes, block should be of 128 bytes"},
+        {"",
+         "",
+         {"levels", "--target", "gamma:4"},
+         "tonedesk-cli levels: the target gamma takes the exponent G in 1..3, not '4'"},
+        {"",
+         "",
+         {"levels", "--target", "rec709"},
+         "tonedesk-cli levels: unknown target 'rec709' (gamma:G, srgb, bt1886:B, lstar, pq[:P], "
+         "hlg)"},
+        {"",
+         "",
+         {"export", (dir_.Path() / "good.cal").string(), "out.txt"},
+         "tonedesk-cli export: export writes .cal, .icc, .icm or .gam files, not 'out.txt'"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.name + " " + c.args.back());
+        const std::string file =
+            *c.name ? dir_.Write(c.name, c.text).string() : std::string("FILE");
+        std::vector<std::string> args = c.args;
+        for (std::string& arg : args) {
+            if (arg == "FILE") {
+                arg = file;
+            } else if (arg == "o.icc") {
+                arg = (dir_.Path() / arg).string();
+            }
+        }
+        const ProgramResult r = Run(args);
+        EXPECT_EQ(r.exit, 2);
+        std::string err = c.err;
+        if (const auto at = err.find("FILE"); at != std::string::npos) {
+            err.replace(at, 4, file);
+        }
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n')), err) << r.err;
+        EXPECT_TRUE(r.out.empty()) << r.out;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir_.Path() / "o.icc"));
 }
 
 } // namespace

@@ -91,8 +91,13 @@ protected:
         graph.SwitchBank(bank);
         graph.OpenTable(table);
         graph.RecomputeLevels();
+        return Blocks(bank, channel, graph.Active());
+    }
+
+    // The blocks that carry `table`'s levels, by block number, as hex text.
+    static std::map<int, std::string> Blocks(int bank, int channel, const GammaTable& table) {
         std::map<int, std::string> blocks;
-        const auto entries = GammaTransferEntries(bank, graph.Active(), channel);
+        const auto entries = GammaTransferEntries(bank, table, channel);
         for (std::size_t k = 0; k + 1 < entries.size(); k += 2) {
             const int number = std::atoi(reinterpret_cast<const char*>(entries[k].data()) + 4);
             std::string hex;
@@ -218,6 +223,66 @@ TEST_F(GammaCli, ThreeRejectionsDropTheWrite) {
     EXPECT_FALSE(r.err.empty());
     EXPECT_TRUE(Received().empty()); // the first announce was rejected: nothing arrived
     EXPECT_NE(r.err.find("tonedesk-cli:"), std::string::npos) << r.err;
+}
+
+// Levels every channel differs in, and that no spline through a few points would give.
+GammaTable ExactLevels() {
+    GammaTable table;
+    for (int i = 0; i < kLevelCount; ++i) {
+        table.levels[0][i] = static_cast<std::uint16_t>(1023 - 4 * i);
+        table.levels[1][i] = static_cast<std::uint16_t>((i * 7) % 1024);
+        table.levels[2][i] = static_cast<std::uint16_t>(i % 2 == 0 ? 4 * i : 1023);
+    }
+    return table;
+}
+
+std::string CalOf(const GammaTable& table) {
+    std::string text = "CAL\n\nDESCRIPTOR \"test\"\nNUMBER_OF_FIELDS 4\nBEGIN_DATA_FORMAT\n"
+                       "RGB_I RGB_R RGB_G RGB_B\nEND_DATA_FORMAT\nNUMBER_OF_SETS 256\nBEGIN_DATA\n";
+    for (int i = 0; i < kLevelCount; ++i) {
+        char line[128];
+        std::snprintf(line, sizeof line, "%.7f %.7f %.7f %.7f\n", i / 255.0,
+                      table.levels[0][i] / 1023.0, table.levels[1][i] / 1023.0,
+                      table.levels[2][i] / 1023.0);
+        text += line;
+    }
+    return text + "END_DATA\n";
+}
+
+// A .cal file and the profile exported from it go into the projector as their exact levels, in
+// the bank named; exporting through every kind gives the same levels back.
+TEST_F(GammaCli, CalibrationFilesAreWrittenAsTheirExactLevels) {
+    const GammaTable table = ExactLevels();
+    const std::string cal = dir_.Write("measured.cal", CalOf(table)).string();
+    const std::string icc = (dir_.Path() / "measured.icc").string();
+    const std::string calAgain = (dir_.Path() / "again.CAL").string();
+    ASSERT_EQ(Cli({"export", cal, icc}).exit, 0);
+    ASSERT_EQ(Cli({"export", "--bank", "1", icc, calAgain}).exit, 0);
+    const CliRun printed = Cli({"levels", cal});
+    ASSERT_EQ(printed.exit, 0) << printed.err;
+    EXPECT_EQ(Cli({"levels", icc}).out, printed.out);
+    EXPECT_EQ(Cli({"levels", calAgain}).out, printed.out);
+    EXPECT_EQ(printed.out.substr(0, 21), "1023,0,0\n1019,7,1023\n");
+
+    StartSimulator();
+    const CliRun r = Cli({"write-gamma", "--port", "3", "--baud", "38400", "--bank", "1", cal});
+    ASSERT_EQ(r.exit, 0) << r.err;
+    const auto expected = Lower(Blocks(1, -1, table));
+    ASSERT_EQ(expected.size(), 6u);
+    EXPECT_EQ(Lower(Received()), expected);
+    const CliRun p = Cli({"write-gamma", "--port", "3", "--baud", "38400", icc});
+    ASSERT_EQ(p.exit, 0) << p.err;
+    auto both = Lower(Blocks(0, -1, table));
+    both.merge(Lower(Blocks(1, -1, table)));
+    EXPECT_EQ(Lower(Received()), both);
+}
+
+TEST_F(GammaCli, LevelsOfATarget) {
+    const CliRun r = Cli({"levels", "--target", "srgb"});
+    ASSERT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 256);
+    EXPECT_EQ(r.out.substr(0, 18), "0,0,0\n0,0,0\n1,1,1\n");
+    EXPECT_NE(r.out.find("\n221,221,221\n"), std::string::npos); // entry 128
 }
 
 } // namespace
