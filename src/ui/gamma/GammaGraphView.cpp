@@ -1,5 +1,6 @@
 #include "ui/gamma/GammaGraphView.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -169,6 +170,7 @@ CGammaGraphView::CGammaGraphView(CGammaGraph& graph, QWidget* parent)
     : QWidget(parent), graph_(graph) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     setMinimumSize(kPlotSize, kPlotSize);
+    setFocusPolicy(Qt::StrongFocus);
     graph_.CreateSurface(GraphRect{0, 0, kPlotSize, kPlotSize});
     graph_.SetHost(this);
     UpdateFalling();
@@ -261,6 +263,47 @@ void CGammaGraphView::paintEvent(QPaintEvent*) {
     QtGraphPainter owner(painter, palette());
     owner.SetSurface(&background_, &falling_, graph_.Origin());
     graph_.Paint(owner);
+}
+
+bool CGammaGraphView::event(QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool back = key->key() == Qt::Key_Backtab ||
+                          (key->key() == Qt::Key_Tab && key->modifiers() & Qt::ShiftModifier);
+        if ((key->key() == Qt::Key_Tab || back) && graph_.SelectNextPoint(back ? -1 : 1)) {
+            return true;
+        }
+    }
+    return QWidget::event(event);
+}
+
+void CGammaGraphView::keyPressEvent(QKeyEvent* event) {
+    const int step = event->modifiers() & Qt::ShiftModifier ? 10 : 1;
+    bool changed = false;
+    switch (event->key()) {
+    case Qt::Key_Up:
+        changed = graph_.NudgeSelected(0, step);
+        break;
+    case Qt::Key_Down:
+        changed = graph_.NudgeSelected(0, -step);
+        break;
+    case Qt::Key_Right:
+        changed = graph_.NudgeSelected(step, 0);
+        break;
+    case Qt::Key_Left:
+        changed = graph_.NudgeSelected(-step, 0);
+        break;
+    case Qt::Key_Delete:
+        changed = graph_.RemoveSelected();
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    if (changed) {
+        emit PointEdited();
+    }
 }
 
 void CGammaGraphView::mousePressEvent(QMouseEvent* event) {

@@ -45,9 +45,14 @@ public:
 signals:
     void ReadoutsChanged();            // the graph's ReadoutX()/ReadoutY() texts changed
     void DragFinished(bool modified);  // the button was released after a press in the square
+    void PointEdited();                // a key moved or removed the selected point
     void FallingChanged(bool falling); // the displayed curve started or stopped falling somewhere
 
 protected:
+    // Tab and Shift+Tab select the next and previous point; past either end the focus moves on.
+    bool event(QEvent* event) override;
+    // Arrows move the selected point by 1 level (10 with Shift); Delete removes it.
+    void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
