@@ -70,11 +70,14 @@ void CCurveGraph::DrawCurve(GraphPainter& painter, int originX, int originY,
         }
     }
     std::array<GraphPoint, kLevelCount + 1> line;
+    std::array<double, kLevelCount + 1> exactY;
     line[0] = {originX, originY + 256 - table[0] / 4};
+    exactY[0] = originY + 256 - table[0] / 4.0;
     for (int i = 0; i < kLevelCount; ++i) {
         line[i + 1] = {originX + i, originY + 256 - table[i] / 4};
+        exactY[i + 1] = originY + 256 - table[i] / 4.0;
     }
-    painter.Polyline(line, color, PenStyle::Solid);
+    painter.Curve(line, exactY, color);
 }
 
 void CCurveGraph::Paint(GraphPainter& owner) const {

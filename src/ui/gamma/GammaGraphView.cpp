@@ -45,10 +45,28 @@ public:
             ToQColor(color));
     }
 
+    void Curve(std::span<const GraphPoint> points, std::span<const double> exactY,
+               GraphColor color) override {
+        if (!smooth_) {
+            Polyline(points, color, PenStyle::Solid);
+            return;
+        }
+        // At each entry's exact height: four levels to a logical pixel.
+        line_.resize(static_cast<qsizetype>(points.size()));
+        for (std::size_t k = 0; k < points.size(); ++k) {
+            line_[static_cast<qsizetype>(k)] = QPointF(points[k].x + 0.5, exactY[k] + 0.5);
+        }
+        SmoothPolyline(ToQColor(color));
+    }
+
     void Polyline(std::span<const GraphPoint> points, GraphColor color, PenStyle style) override {
         const QColor c = ToQColor(color);
         if (smooth_ && style == PenStyle::Solid && HasSlant(points)) {
-            SmoothPolyline(points, c);
+            line_.resize(static_cast<qsizetype>(points.size()));
+            for (std::size_t k = 0; k < points.size(); ++k) {
+                line_[static_cast<qsizetype>(k)] = QPointF(points[k].x + 0.5, points[k].y + 0.5);
+            }
+            SmoothPolyline(c);
             return;
         }
         bool dotOn = true;
@@ -124,11 +142,8 @@ private:
         return false;
     }
 
-    void SmoothPolyline(std::span<const GraphPoint> points, const QColor& color) {
-        line_.resize(static_cast<qsizetype>(points.size()));
-        for (std::size_t k = 0; k < points.size(); ++k) {
-            line_[static_cast<qsizetype>(k)] = QPointF(points[k].x + 0.5, points[k].y + 0.5);
-        }
+    // The anti-aliased polyline through line_, one logical pixel wide.
+    void SmoothPolyline(const QColor& color) {
         QPen pen(color, 1.0);
         pen.setCapStyle(Qt::SquareCap);
         pen.setJoinStyle(Qt::RoundJoin);
