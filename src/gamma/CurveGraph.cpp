@@ -2,6 +2,7 @@
 
 #include "gamma/CurveMath.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -51,38 +52,130 @@ void CCurveGraph::DrawBackground(GraphPainter& surface) const {
 
 void CCurveGraph::DrawCurve(GraphPainter& painter, int originX, int originY,
                             const ControlPointList* points, const LevelTable& table, bool noMarkers,
-                            GraphColor color) {
+                            GraphColor color, int selected) {
     if (points != nullptr && !noMarkers) {
         for (int k = 0; k < points->count; ++k) {
             const ControlPoint& p = points->points[k];
             const int left = originX + p.x / 4 - 2;
             const int top = originY + 253 - p.y / 4;
             painter.FillRect({left, top, left + 5, top + 5}, color);
+            if (k == selected) {
+                // A frame two pixels clear of the marker.
+                const int l = left - 3;
+                const int t = top - 3;
+                const std::array<GraphPoint, 5> frame{
+                    {{l, t}, {l + 10, t}, {l + 10, t + 10}, {l, t + 10}, {l, t}}};
+                painter.Polyline(frame, color, PenStyle::Solid);
+            }
         }
     }
     std::array<GraphPoint, kLevelCount + 1> line;
+    std::array<double, kLevelCount + 1> exactY;
     line[0] = {originX, originY + 256 - table[0] / 4};
+    exactY[0] = originY + 256 - table[0] / 4.0;
     for (int i = 0; i < kLevelCount; ++i) {
         line[i + 1] = {originX + i, originY + 256 - table[i] / 4};
+        exactY[i + 1] = originY + 256 - table[i] / 4.0;
     }
-    painter.Polyline(line, color, PenStyle::Solid);
+    painter.Curve(line, exactY, color);
 }
 
 void CCurveGraph::Paint(GraphPainter& owner) const {
     owner.CopySurface(square_);
     if (displayedLevels_ != nullptr) {
         DrawCurve(owner, origin_.x, origin_.y, displayedPoints_, *displayedLevels_, false,
-                  curveColor_);
+                  curveColor_, SelectedPoint());
+    }
+}
+
+void CCurveGraph::ComputeDisplayedLevels() {
+    if (displayedPoints_ != nullptr && displayedLevels_ != nullptr) {
+        LevelsFromPoints(displayedPoints_, *displayedLevels_);
     }
 }
 
 void CCurveGraph::Redraw() {
-    if (displayedPoints_ != nullptr && displayedLevels_ != nullptr) {
-        LevelsFromPoints(displayedPoints_, *displayedLevels_);
-    }
+    ComputeDisplayedLevels();
     if (host_ != nullptr) {
         host_->CurveChanged();
     }
+}
+
+int CCurveGraph::SelectedPoint() const {
+    if (displayedPoints_ == nullptr || selected_ >= displayedPoints_->count) {
+        return -1;
+    }
+    return selected_;
+}
+
+bool CCurveGraph::SelectNextPoint(int step) {
+    const int n = displayedPoints_ == nullptr ? 0 : displayedPoints_->count;
+    const int current = SelectedPoint();
+    const int next = current < 0 ? (step > 0 ? 0 : n - 1) : current + step;
+    if (n <= 0 || next < 0 || next >= n) {
+        selected_ = -1;
+        return false;
+    }
+    selected_ = next;
+    SetReadouts(displayedPoints_->points[next]);
+    if (host_ != nullptr) {
+        host_->CurveChanged();
+    }
+    return true;
+}
+
+bool CCurveGraph::MoveSelectedTo(int x, int y) {
+    const int i = SelectedPoint();
+    if (i < 0) {
+        return false;
+    }
+    auto& P = displayedPoints_->points;
+    const int n = displayedPoints_->count;
+    const int lo = i == 0 ? 0 : P[i - 1].x + kPointSpacing;
+    const int hi = i < n - 1 ? P[i + 1].x - kPointSpacing : 1023;
+    // Neighbours closer than the spacing leave the point no room: its x stays.
+    const int nx = lo > hi ? P[i].x : std::clamp(x, lo, hi);
+    const int ny = std::clamp(y, 0, kMaxLevel);
+    const ControlPoint moved{nx, ny};
+    if (P[i] == moved) {
+        return false;
+    }
+    BeforePointEdit();
+    P[i] = moved;
+    PointChanged(moved);
+    return true;
+}
+
+bool CCurveGraph::NudgeSelected(int dx, int dy) {
+    const int i = SelectedPoint();
+    if (i < 0) {
+        return false;
+    }
+    const ControlPoint& p = displayedPoints_->points[i];
+    // A point read from a file may lie outside 0..1023: the move starts from the clamped value.
+    const auto start = [](std::int32_t v, int limit) {
+        return std::clamp<std::int32_t>(v, 0, limit);
+    };
+    return MoveSelectedTo(start(p.x, 1023) + dx, start(p.y, kMaxLevel) + dy);
+}
+
+bool CCurveGraph::RemoveSelected() {
+    const int i = SelectedPoint();
+    if (i <= 0 || i >= displayedPoints_->count - 1) {
+        return false;
+    }
+    BeforePointEdit();
+    displayedPoints_->Remove(i);
+    selected_ = i - 1;
+    PointChanged(displayedPoints_->points[i - 1]);
+    return true;
+}
+
+void CCurveGraph::PointChanged(ControlPoint shown) {
+    PointsEdited();
+    SetReadouts(shown);
+    Redraw();
+    SetModified();
 }
 
 int CCurveGraph::CurveX(int mouseX) const {
@@ -172,6 +265,7 @@ void CCurveGraph::DragTo(int mouseX, int mouseY) {
             }
         }
         dragIndex_ = index;
+        selected_ = index;
         if (grab) {
             grabbed_ = P[index];
             Move(mouseX, mouseY);
@@ -180,6 +274,7 @@ void CCurveGraph::DragTo(int mouseX, int mouseY) {
         removed_ = false;
         grabbed_ = {px, py};
         list->Insert(index, grabbed_);
+        PointsEdited();
         SetReadouts(grabbed_);
         Redraw();
         SetModified();
@@ -193,8 +288,10 @@ void CCurveGraph::DragTo(int mouseX, int mouseY) {
         }
         removed_ = false;
         list->Insert(dragIndex_, removedPoint_);
+        selected_ = dragIndex_;
         grabbed_ = removedPoint_;
         grabMouse_ = {mouseX, mouseY};
+        PointsEdited();
         SetReadouts(grabbed_);
         Redraw();
         SetModified();
@@ -210,6 +307,8 @@ void CCurveGraph::DragTo(int mouseX, int mouseY) {
     removedPoint_ = P[dragIndex_];
     removed_ = true;
     list->Remove(dragIndex_);
+    selected_ = -1;
+    PointsEdited();
     Redraw();
     SetModified();
 }
@@ -246,6 +345,7 @@ void CCurveGraph::Move(int mouseX, int mouseY) {
         return;
     }
     P[i] = moved;
+    PointsEdited();
     SetReadouts(P[i]);
     Redraw();
     SetModified();

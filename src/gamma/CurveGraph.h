@@ -33,12 +33,28 @@ public:
 
     // The background copied onto the plot square, then the current curve with its markers.
     void Paint(GraphPainter& owner) const;
+    // `selected` (an index into `points`, or -1) gets a frame around its marker.
     static void DrawCurve(GraphPainter& painter, int originX, int originY,
                           const ControlPointList* points, const LevelTable& table, bool noMarkers,
-                          GraphColor color);
+                          GraphColor color, int selected = -1);
 
     void BeginDrag(int mouseX, int mouseY);
     void DragTo(int mouseX, int mouseY);
+
+    // The selected point of the displayed list (-1: none). A drag selects the point it moves.
+    int SelectedPoint() const;
+    // Selects the next (step 1) or previous (step -1) point; with none selected, the first or
+    // the last. False, leaving nothing selected, when the step runs past either end.
+    bool SelectNextPoint(int step);
+    void ClearSelection() { selected_ = -1; }
+    // Moves the selected point to (x, y), kept within its neighbours and 0..1023 as a drag
+    // keeps it. False when there is no selected point or it stays where it is.
+    bool MoveSelectedTo(int x, int y);
+    // Moves the selected point by (dx, dy) levels.
+    bool NudgeSelected(int dx, int dy);
+    // Removes the selected point unless it is the first or the last; the previous one is
+    // selected then.
+    bool RemoveSelected();
 
     // Mapping between curve space and the owner's client coordinates.
     int ScreenX(int x) const { return origin_.x + x / 4; }
@@ -70,9 +86,20 @@ protected:
         displayedPoints_ = points;
         displayedLevels_ = levels;
     }
-    void ClearDisplayedPoints() { displayedPoints_ = nullptr; }
+    void ClearDisplayedPoints() {
+        displayedPoints_ = nullptr;
+        selected_ = -1;
+    }
+    // Fills the displayed level table for Redraw: by default the spline through the points.
+    virtual void ComputeDisplayedLevels();
+    // Called before a point is changed from the keyboard (a drag's press is the owner's).
+    virtual void BeforePointEdit() {}
+    // Called after the displayed points changed, by a drag or from the keyboard.
+    virtual void PointsEdited() {}
 
 private:
+    // Shows the point, redraws and marks the curve modified after a change of the points.
+    void PointChanged(ControlPoint shown);
     void SetReadouts(ControlPoint p);
     void Move(int mouseX, int mouseY);
 
@@ -86,6 +113,7 @@ private:
     ControlPointList* displayedPoints_ = nullptr;
     LevelTable* displayedLevels_ = nullptr;
     int dragIndex_ = -1;
+    int selected_ = -1;
     GraphPoint grabMouse_{};
     ControlPoint removedPoint_{};
     ControlPoint grabbed_{};

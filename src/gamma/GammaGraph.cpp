@@ -3,6 +3,7 @@
 #include "gamma/CurveMath.h"
 #include "support/Settings.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace tonedesk {
@@ -53,7 +54,57 @@ void CGammaGraph::SelectChannel(int channel) {
 }
 
 void CGammaGraph::SetFormulaMode(bool on) {
+    // Either way the curves are replaced: by the formula's, or by points fitted to it.
+    if (on != active_.formulaMode) {
+        active_.exact = {};
+    }
     active_.formulaMode = on;
+}
+
+bool CGammaGraph::HasExactLevels(int channel) const {
+    return active_.exact[channel < 0 ? active_.displayChannel : channel];
+}
+
+void CGammaGraph::SetExactLevels(const LevelTable& levels) {
+    if (active_.formulaMode) {
+        RecomputeLevels();
+        SetFormulaMode(false);
+        for (int c = 0; c < kChannelCount; ++c) {
+            FitPointsToLevels(c);
+        }
+        ClearUndo();
+    } else {
+        TakeUndoSnapshot();
+    }
+    for (int c = 0; c < kChannelCount; ++c) {
+        if (active_.selectedChannel != kAllChannels && c != active_.selectedChannel) {
+            continue;
+        }
+        for (int i = 0; i < kLevelCount; ++i) {
+            active_.levels[c][i] = std::min<std::uint16_t>(levels[i], kMaxLevel);
+        }
+        active_.exact[c] = true;
+        FitPointsToLevels(c);
+    }
+    RecomputeLevels();
+    ClearSelection();
+    SetModified();
+}
+
+void CGammaGraph::ComputeDisplayedLevels() {
+    if (!active_.formulaMode && active_.exact[active_.displayChannel]) {
+        return;
+    }
+    CCurveGraph::ComputeDisplayedLevels();
+}
+
+void CGammaGraph::PointsEdited() {
+    // Linked channels share the edited points.
+    if (active_.selectedChannel == kAllChannels) {
+        active_.exact = {};
+    } else {
+        active_.exact[active_.displayChannel] = false;
+    }
 }
 
 void CGammaGraph::SetParameter(std::array<std::int32_t, kChannelCount>& values, int value) {
@@ -72,8 +123,13 @@ void CGammaGraph::TakeUndoSnapshot(int mouseX, int mouseY) {
     if (!PlotSquare().Contains(mouseX, mouseY)) {
         return;
     }
+    TakeUndoSnapshot();
+}
+
+void CGammaGraph::TakeUndoSnapshot() {
     active_.undo.points = active_.points;
     active_.undo.levels = active_.levels;
+    active_.undo.exact = active_.exact;
     active_.undoState = 1;
 }
 
@@ -83,6 +139,7 @@ void CGammaGraph::SwapUndo() {
     }
     std::swap(active_.points, active_.undo.points);
     std::swap(active_.levels, active_.undo.levels);
+    std::swap(active_.exact, active_.undo.exact);
     active_.undoState = -active_.undoState;
 }
 
@@ -105,6 +162,7 @@ void CGammaGraph::LoadChannels(const GammaFileTable& file, int channel) {
         }
         ControlPointList& list = active_.points[c];
         LevelTable& levels = active_.levels[c];
+        active_.exact[c] = false;
         list.count = 0;
         for (int i = 0; i < kLevelCount; ++i) {
             const std::uint32_t v = file.At(c, i);
@@ -134,7 +192,9 @@ void CGammaGraph::RecomputeLevels() {
         return;
     }
     for (int c = 0; c < kChannelCount; ++c) {
-        LevelsFromPoints(&t.points[c], t.levels[c]);
+        if (!t.exact[c]) {
+            LevelsFromPoints(&t.points[c], t.levels[c]);
+        }
     }
     SetDisplayed(&t.points[t.displayChannel], &t.levels[t.displayChannel]);
 }
@@ -154,6 +214,10 @@ void CGammaGraph::PropagateLinked() {
                 t.levels[c] = t.levels[from];
             } else {
                 t.points[c] = t.points[from];
+                t.exact[c] = t.exact[from];
+                if (t.exact[from]) {
+                    t.levels[c] = t.levels[from];
+                }
             }
         }
     }

@@ -45,6 +45,8 @@ public:
     // Called before BeginDrag: a press inside the plot square makes the current curves the
     // undo copy.
     void TakeUndoSnapshot(int mouseX, int mouseY);
+    // Makes the current curves the undo copy.
+    void TakeUndoSnapshot();
     void SwapUndo();
     void ClearUndo() { active_.undoState = 0; }
     int UndoState() const { return active_.undoState; }
@@ -56,6 +58,14 @@ public:
     void PropagateLinked();
     void FitPointsToLevels(int channel);
     bool ChannelsIdentical() const;
+    // Sets the selected channel, or all three when they are linked, to exactly `levels` (each
+    // clamped to 0..1023): points are fitted to them so the curve stays editable, but the
+    // levels stay exactly these until the channel's points are edited. Leaves formula mode
+    // (fitting every channel to its formula curve first); in point mode the previous curves
+    // become the undo copy.
+    void SetExactLevels(const LevelTable& levels);
+    // Whether the channel (-1: the display channel) keeps exactly set levels.
+    bool HasExactLevels(int channel = -1) const;
     // The open command's steps after a file was read: point mode, all channels loaded, all
     // channels linked when they are identical (else red), no undo.
     void OpenTable(const GammaFileTable& file);
@@ -64,6 +74,11 @@ public:
     int MinDiff() const { return minDiff_; }
     int MinPoints() const { return minPoints_; }
     int RetryCount() const { return retryCount_; }
+
+protected:
+    void ComputeDisplayedLevels() override;
+    void BeforePointEdit() override { TakeUndoSnapshot(); }
+    void PointsEdited() override;
 
 private:
     void SetParameter(std::array<std::int32_t, kChannelCount>& values, int value);

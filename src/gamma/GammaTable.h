@@ -53,11 +53,15 @@ struct GammaTable {
     std::array<ControlPointList, kChannelCount> points{};
     std::array<LevelTable, kChannelCount> levels{IdentityLevels(), IdentityLevels(),
                                                  IdentityLevels()};
+    // A channel whose levels were set exactly keeps them as they are, in place of the spline
+    // through its (fitted) points, until its points are edited.
+    std::array<bool, kChannelCount> exact{};
 
     // The curves as they were before the last press in the plot, or after the last undo.
     struct Curves {
         std::array<ControlPointList, kChannelCount> points{};
         std::array<LevelTable, kChannelCount> levels{};
+        std::array<bool, kChannelCount> exact{};
     };
     Curves undo{};
 };

@@ -47,6 +47,14 @@ public:
     virtual void FillRect(const GraphRect& rect, GraphColor color) = 0;
     // Connected 1-pixel lines through the points, each line drawn without its end pixel.
     virtual void Polyline(std::span<const GraphPoint> points, GraphColor color, PenStyle style) = 0;
+    // A level curve: the solid polyline through `points`, whose heights before truncation to
+    // whole pixels are `exactY` (one per point). By default the 1-pixel polyline; a painter with
+    // finer pixels than the graph's may draw it at the exact heights.
+    virtual void Curve(std::span<const GraphPoint> points, std::span<const double> exactY,
+                       GraphColor color) {
+        (void)exactY;
+        Polyline(points, color, PenStyle::Solid);
+    }
     // Copies the off-screen background, unchanged, onto `target` of the owner.
     virtual void CopySurface(const GraphRect& target) = 0;
 };

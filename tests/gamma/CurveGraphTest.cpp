@@ -1,4 +1,5 @@
 #include "common/GammaGraphKit.h"
+#include "gamma/CurveMath.h"
 #include "gamma/GammaGraph.h"
 #include "support/Settings.h"
 
@@ -135,6 +136,71 @@ TEST_F(DragFixture, PressesBeyondTheEndsTakeTheEndPoints) {
     graph.BeginDrag(5, 5);
     EXPECT_FALSE(graph.IsDragging());
     EXPECT_EQ(graph.DragIndex(), -1);
+}
+
+TEST_F(DragFixture, KeyboardMovesTheSelectedPointWithinItsNeighbours) {
+    // Point 1 (512, 512) between (0, 0) and (1020, 1020); moves keep 20 units from them.
+    const struct {
+        int point;
+        int dx;
+        int dy;
+        bool moves;
+        ControlPoint expected;
+    } kCases[] = {
+        {1, 0, 1, true, {512, 513}},    {1, 0, -10, true, {512, 502}},
+        {1, 10, 0, true, {522, 512}},   {1, -1, 0, true, {511, 512}},
+        {1, 600, 0, true, {1000, 512}}, {1, -600, 0, true, {20, 512}},
+        {1, 0, 900, true, {512, 1023}}, {1, 0, -900, true, {512, 0}},
+        {0, -1, 0, false, {0, 0}},      {0, 0, -10, false, {0, 0}},
+        {2, 10, 0, true, {1023, 1020}}, {2, -600, 0, true, {532, 1020}},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(testing::Message() << c.point << " by " << c.dx << "," << c.dy);
+        LoadThreePoints();
+        graph.ClearModified();
+        graph.ClearUndo();
+        for (int k = 0; k <= c.point; ++k) {
+            ASSERT_TRUE(graph.SelectNextPoint(1));
+        }
+        EXPECT_EQ(graph.NudgeSelected(c.dx, c.dy), c.moves);
+        EXPECT_EQ(Points().points[c.point], c.expected);
+        EXPECT_EQ(graph.IsModified(), c.moves);
+        EXPECT_EQ(graph.UndoState(), c.moves ? 1 : 0);
+        LevelTable spline{};
+        LevelsFromPoints(&Points(), spline);
+        EXPECT_EQ(graph.Levels(0), spline);
+    }
+}
+
+TEST_F(DragFixture, TabSelectionRunsOffBothEndsAndTheSelectedPointIsFramed) {
+    EXPECT_EQ(graph.SelectedPoint(), -1);
+    EXPECT_FALSE(graph.RemoveSelected());
+    EXPECT_FALSE(graph.NudgeSelected(0, 1));
+    for (int expected : {0, 1, 2}) {
+        ASSERT_TRUE(graph.SelectNextPoint(1));
+        EXPECT_EQ(graph.SelectedPoint(), expected);
+    }
+    EXPECT_FALSE(graph.SelectNextPoint(1)); // past the last: focus leaves the graph
+    EXPECT_EQ(graph.SelectedPoint(), -1);
+    ASSERT_TRUE(graph.SelectNextPoint(-1));
+    EXPECT_EQ(graph.SelectedPoint(), 2);
+    EXPECT_EQ(graph.ReadoutX(), " 99 %");
+    EXPECT_FALSE(graph.RemoveSelected());
+    ASSERT_TRUE(graph.SelectNextPoint(-1));
+    EXPECT_TRUE(graph.MoveSelectedTo(300, 2000));
+    EXPECT_EQ(Points().points[1], (ControlPoint{300, 1023}));
+
+    // A drag selects the point it moves; the selected point is drawn with a frame.
+    graph.ClearSelection();
+    graph.BeginDrag(MouseX(300), MouseY(1023));
+    graph.EndDrag();
+    EXPECT_EQ(graph.SelectedPoint(), 1);
+    RecordingPainter painter;
+    graph.Paint(painter);
+    ASSERT_EQ(painter.lines.size(), 2u); // the frame, then the curve
+    EXPECT_EQ(painter.lines[0].points.front(), (GraphPoint{MouseX(300) - 5, MouseY(1023) - 6}));
+    graph.SelectChannel(1);
+    EXPECT_EQ(graph.SelectedPoint(), -1);
 }
 
 TEST_F(DragFixture, MovesStopShortOfTheNeighbours) {

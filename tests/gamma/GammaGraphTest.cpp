@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace tonedesk {
 namespace {
 
@@ -285,6 +288,64 @@ TEST_F(GraphFixture, UndoSwapsCurvesOnlyAfterAPressInThePlot) {
     g.ClearUndo();
     g.SwapUndo();
     EXPECT_EQ(g.Points(0).count, 3);
+}
+
+// Levels with a ripple every third entry: no spline through fitted points gives them back.
+LevelTable Rippled() {
+    LevelTable t{};
+    for (int i = 0; i < kLevelCount; ++i) {
+        t[i] = static_cast<std::uint16_t>(std::min(4 * i + (i % 3 == 0 ? 9 : 0), 1023));
+    }
+    return t;
+}
+
+TEST_F(GraphFixture, ExactLevelsStayAsTheyAreUntilAPointMoves) {
+    const LevelTable exact = Rippled();
+    const struct {
+        int channel; // the selected channel; -1 linked
+        bool formula;
+        std::vector<int> exactChannels;
+    } kCases[] = {{1, false, {1}}, {-1, false, {0, 1, 2}}, {2, true, {2}}};
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.channel);
+        CGammaGraph g(settings);
+        g.OpenTable(Marks({{0, 0}, {255, 1020}}));
+        g.SelectChannel(c.channel);
+        g.SetFormulaMode(c.formula);
+        g.RecomputeLevels();
+        const GammaTable before = g.Active();
+        g.SetExactLevels(exact);
+        g.RecomputeLevels();
+        g.Redraw();
+        EXPECT_FALSE(g.FormulaMode());
+        EXPECT_EQ(g.UndoState(), c.formula ? 0 : 1);
+        for (int ch : c.exactChannels) {
+            EXPECT_TRUE(g.HasExactLevels(ch));
+            EXPECT_EQ(g.Levels(ch), exact);
+            ASSERT_GE(g.Points(ch).count, 2); // editable
+            LevelTable spline{};
+            LevelsFromPoints(&g.Points(ch), spline);
+            EXPECT_NE(spline, exact);
+        }
+        if (!c.formula) {
+            g.SwapUndo();
+            EXPECT_EQ(g.Active().levels, before.levels);
+            EXPECT_EQ(g.Active().points[0].count, before.points[0].count);
+            EXPECT_FALSE(g.HasExactLevels(c.exactChannels[0]));
+            g.SwapUndo();
+            EXPECT_TRUE(g.HasExactLevels(c.exactChannels[0]));
+        }
+        // Moving a point brings back the spline, on every linked channel.
+        ASSERT_TRUE(g.SelectNextPoint(1));
+        ASSERT_TRUE(g.NudgeSelected(0, 1));
+        g.RecomputeLevels();
+        for (int ch : c.exactChannels) {
+            EXPECT_FALSE(g.HasExactLevels(ch));
+            LevelTable spline{};
+            LevelsFromPoints(&g.Points(ch), spline);
+            EXPECT_EQ(g.Levels(ch), spline);
+        }
+    }
 }
 
 TEST_F(GraphFixture, BanksKeepTheirWholeState) {

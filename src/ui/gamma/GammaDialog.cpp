@@ -13,6 +13,7 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QIntValidator>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -98,6 +99,13 @@ void CGammaDialog::BuildControls() {
     readoutX_ = FindControl<QLabel>(form_, kGammaReadoutX);
     readoutY_ = FindControl<QLabel>(form_, kGammaReadoutY);
     falling_ = FindControl<QLabel>(form_, kGammaFallingWarning);
+    pointInput_ = FindControl<QLineEdit>(form_, kGammaPointInput);
+    pointOutput_ = FindControl<QLineEdit>(form_, kGammaPointOutput);
+    for (QLineEdit* edit : {pointInput_, pointOutput_}) {
+        if (edit) {
+            edit->setValidator(new QIntValidator(0, kMaxLevel, edit));
+        }
+    }
     if (falling_) {
         falling_->setText(LoadString(kStringFalling));
         falling_->hide();
@@ -180,17 +188,18 @@ void CGammaDialog::ConnectControls() {
             connect(p.slider, &QSlider::valueChanged, this, [this, &p] { OnSliderMoved(p); });
         }
     }
-    connect(view_, &CGammaGraphView::ReadoutsChanged, this, [this] {
-        if (readoutX_ && readoutY_) {
-            readoutX_->setText(QString::fromStdString(graph_->ReadoutX()));
-            readoutY_->setText(QString::fromStdString(graph_->ReadoutY()));
-        }
-    });
+    connect(view_, &CGammaGraphView::ReadoutsChanged, this, &CGammaDialog::ShowReadouts);
     connect(view_, &CGammaGraphView::DragFinished, this, [this](bool modified) {
         if (modified) {
             UpdateControls();
         }
     });
+    connect(view_, &CGammaGraphView::PointEdited, this, &CGammaDialog::UpdateControls);
+    for (QLineEdit* edit : {pointInput_, pointOutput_}) {
+        if (edit) {
+            connect(edit, &QLineEdit::editingFinished, this, &CGammaDialog::CommitPointEdits);
+        }
+    }
     connect(view_, &CGammaGraphView::FallingChanged, this, [this](bool falling) {
         if (falling_) {
             falling_->setVisible(falling);
@@ -307,11 +316,51 @@ void CGammaDialog::UpdateControls() {
     enable(kGammaControlPanel, ready && controlPanelAvailable_);
     view_->setEnabled(ready);
     setEnabled(ready);
+    ShowReadouts();
+}
 
+void CGammaDialog::ShowReadouts() {
     if (readoutX_ && readoutY_) {
         readoutX_->setText(QString::fromStdString(graph_->ReadoutX()));
         readoutY_->setText(QString::fromStdString(graph_->ReadoutY()));
     }
+    const int selected = graph_->SelectedPoint();
+    const ControlPointList* points = graph_->DisplayedPoints();
+    const auto show = [&](QLineEdit* edit, auto coordinate) {
+        if (!edit) {
+            return;
+        }
+        edit->setText(selected < 0 ? QString()
+                                   : QString::number(coordinate(points->points[selected])));
+        edit->setEnabled(!pending_ && selected >= 0);
+    };
+    show(pointInput_, [](const ControlPoint& p) { return p.x; });
+    show(pointOutput_, [](const ControlPoint& p) { return p.y; });
+}
+
+void CGammaDialog::CommitPointEdits() {
+    const int selected = graph_->SelectedPoint();
+    if (selected < 0 || !pointInput_ || !pointOutput_) {
+        return;
+    }
+    const ControlPoint& p = graph_->DisplayedPoints()->points[selected];
+    bool okX = false;
+    bool okY = false;
+    const int x = pointInput_->text().toInt(&okX);
+    const int y = pointOutput_->text().toInt(&okY);
+    if (graph_->MoveSelectedTo(okX ? x : p.x, okY ? y : p.y)) {
+        UpdateControls();
+    }
+    // The point may have stopped short of a neighbour: show where it is.
+    ShowReadouts();
+}
+
+void CGammaDialog::SetExactLevels(const LevelTable& levels) {
+    graph_->SetExactLevels(levels);
+    view_->RedrawBackground();
+    graph_->Redraw();
+    SetPending();
+    UpdateControls();
 }
 
 void CGammaDialog::ReloadFromModel(int channel) {

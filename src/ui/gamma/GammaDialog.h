@@ -47,6 +47,8 @@ inline constexpr int kGammaWriteAll = 1091;
 inline constexpr int kGammaGraphFrame = 1134;
 inline constexpr int kGammaReadoutX = 1126;
 inline constexpr int kGammaReadoutY = 1129;
+inline constexpr int kGammaPointInput = 1127;
+inline constexpr int kGammaPointOutput = 1130;
 inline constexpr int kGammaFallingWarning = 1140;
 inline constexpr int kGammaClose = 2000;
 inline constexpr int kGammaControlPanel = 20001;
@@ -77,6 +79,10 @@ public:
     void ReloadFromModel(int channel);
     // Queues the active bank's tables of the channel (-1: all) for the projector.
     void QueueGammaTables(int channel);
+    // Sets the selected channel, or all three when linked, of the active bank to exactly
+    // `levels`, with points fitted to them for editing (CGammaGraph::SetExactLevels). The curve
+    // shows at once; undo brings back the previous curves.
+    void SetExactLevels(const LevelTable& levels);
     // Runs a command of the form's buttons; false for an id that is not one.
     bool OnCommand(int id);
 
@@ -135,6 +141,10 @@ private:
     // Once the link finished a write: tells the user when the projector did not confirm it.
     void ReportWrite();
     void ShowCursor(CursorShape shape);
+    // The read-outs of the dragged or selected point, and its exact input and output.
+    void ShowReadouts();
+    // The typed input and output become the selected point's.
+    void CommitPointEdits();
 
     Parameter* ParameterOfEdit(const QObject* watched);
     Parameter* ParameterOfSlider(const QObject* watched);
@@ -160,6 +170,8 @@ private:
     QLabel* readoutX_ = nullptr;
     QLabel* readoutY_ = nullptr;
     QLabel* falling_ = nullptr;
+    QLineEdit* pointInput_ = nullptr;
+    QLineEdit* pointOutput_ = nullptr;
     std::array<Parameter, 3> parameters_;
     QTimer timer_;
 };

@@ -1,8 +1,10 @@
 #include "ui/gamma/GammaGraphView.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPolygonF>
 
 #include <algorithm>
 #include <cstdlib>
@@ -19,12 +21,15 @@ int FloorDiv(int a, int b) {
 }
 
 // Draws the graph on a QPainter whose transform maps one logical pixel of the graph onto a
-// square of device pixels. Lines are rasterised in logical pixels, each one without its end pixel,
-// and filled as runs of whole logical pixels, so the geometry is exact at every scale.
+// square of device pixels. Frames, grid lines and markers are rasterised in logical pixels, each
+// line without its end pixel, and filled as runs of whole logical pixels, so they stay exact and
+// sharp at every scale. Curves too, where a logical pixel is one device pixel; where it covers
+// more (an enlarged square, a high-density screen) they are drawn smooth, anti-aliased through
+// the centres of their logical pixels, one logical pixel wide.
 class QtGraphPainter final : public GraphPainter {
 public:
-    QtGraphPainter(QPainter& painter, const QPalette& palette)
-        : painter_(painter), palette_(palette) {}
+    QtGraphPainter(QPainter& painter, const QPalette& palette, bool smooth)
+        : painter_(painter), palette_(palette), smooth_(smooth) {}
 
     // What CopySurface copies, and the falling stretches it shades on top of it.
     void SetSurface(const QPixmap* surface, const std::vector<LevelStretch>* falling,
@@ -40,8 +45,30 @@ public:
             ToQColor(color));
     }
 
+    void Curve(std::span<const GraphPoint> points, std::span<const double> exactY,
+               GraphColor color) override {
+        if (!smooth_) {
+            Polyline(points, color, PenStyle::Solid);
+            return;
+        }
+        // At each entry's exact height: four levels to a logical pixel.
+        line_.resize(static_cast<qsizetype>(points.size()));
+        for (std::size_t k = 0; k < points.size(); ++k) {
+            line_[static_cast<qsizetype>(k)] = QPointF(points[k].x + 0.5, exactY[k] + 0.5);
+        }
+        SmoothPolyline(ToQColor(color));
+    }
+
     void Polyline(std::span<const GraphPoint> points, GraphColor color, PenStyle style) override {
         const QColor c = ToQColor(color);
+        if (smooth_ && style == PenStyle::Solid && HasSlant(points)) {
+            line_.resize(static_cast<qsizetype>(points.size()));
+            for (std::size_t k = 0; k < points.size(); ++k) {
+                line_[static_cast<qsizetype>(k)] = QPointF(points[k].x + 0.5, points[k].y + 0.5);
+            }
+            SmoothPolyline(c);
+            return;
+        }
         bool dotOn = true;
         Run run;
         for (std::size_t k = 1; k < points.size(); ++k) {
@@ -64,9 +91,13 @@ public:
         if (surface_ == nullptr) {
             return;
         }
-        const QRectF to(target.left, target.top, target.right - target.left,
-                        target.bottom - target.top);
-        painter_.drawPixmap(to, *surface_, QRectF(surface_->rect()));
+        // Pixel for pixel: the background was drawn at this scale and device pixel ratio, so it is
+        // copied unscaled from the target's corner, which keeps the copy a plain block transfer.
+        const QPointF corner = painter_.transform().map(QPointF(target.left, target.top));
+        painter_.save();
+        painter_.resetTransform();
+        painter_.drawPixmap(corner, *surface_);
+        painter_.restore();
         if (falling_ != nullptr) {
             for (const LevelStretch& s : *falling_) {
                 painter_.fillRect(
@@ -101,6 +132,27 @@ private:
             return false;
         }
     };
+
+    static bool HasSlant(std::span<const GraphPoint> points) {
+        for (std::size_t k = 1; k < points.size(); ++k) {
+            if (points[k].x != points[k - 1].x && points[k].y != points[k - 1].y) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // The anti-aliased polyline through line_, one logical pixel wide.
+    void SmoothPolyline(const QColor& color) {
+        QPen pen(color, 1.0);
+        pen.setCapStyle(Qt::SquareCap);
+        pen.setJoinStyle(Qt::RoundJoin);
+        painter_.save();
+        painter_.setRenderHint(QPainter::Antialiasing);
+        painter_.setPen(pen);
+        painter_.drawPolyline(line_);
+        painter_.restore();
+    }
 
     void Flush(Run& run, const QColor& color) {
         if (run.w > 0) {
@@ -158,6 +210,8 @@ private:
 
     QPainter& painter_;
     const QPalette& palette_;
+    bool smooth_;
+    QPolygonF line_;
     const QPixmap* surface_ = nullptr;
     const std::vector<LevelStretch>* falling_ = nullptr;
     GraphPoint origin_{};
@@ -169,6 +223,7 @@ CGammaGraphView::CGammaGraphView(CGammaGraph& graph, QWidget* parent)
     : QWidget(parent), graph_(graph) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     setMinimumSize(kPlotSize, kPlotSize);
+    setFocusPolicy(Qt::StrongFocus);
     graph_.CreateSurface(GraphRect{0, 0, kPlotSize, kPlotSize});
     graph_.SetHost(this);
     UpdateFalling();
@@ -220,7 +275,7 @@ void CGammaGraphView::RenderBackground() {
     background_.setDevicePixelRatio(ratio);
     QPainter painter(&background_);
     painter.scale(s, s);
-    QtGraphPainter surface(painter, palette());
+    QtGraphPainter surface(painter, palette(), s * ratio > 1);
     graph_.DrawBackground(surface);
     backgroundScale_ = s;
     backgroundRatio_ = ratio;
@@ -258,9 +313,50 @@ void CGammaGraphView::paintEvent(QPaintEvent*) {
     const QPoint offset = SquareOffset();
     painter.translate(offset);
     painter.scale(Scale(), Scale());
-    QtGraphPainter owner(painter, palette());
+    QtGraphPainter owner(painter, palette(), Scale() * devicePixelRatioF() > 1);
     owner.SetSurface(&background_, &falling_, graph_.Origin());
     graph_.Paint(owner);
+}
+
+bool CGammaGraphView::event(QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool back = key->key() == Qt::Key_Backtab ||
+                          (key->key() == Qt::Key_Tab && key->modifiers() & Qt::ShiftModifier);
+        if ((key->key() == Qt::Key_Tab || back) && graph_.SelectNextPoint(back ? -1 : 1)) {
+            return true;
+        }
+    }
+    return QWidget::event(event);
+}
+
+void CGammaGraphView::keyPressEvent(QKeyEvent* event) {
+    const int step = event->modifiers() & Qt::ShiftModifier ? 10 : 1;
+    bool changed = false;
+    switch (event->key()) {
+    case Qt::Key_Up:
+        changed = graph_.NudgeSelected(0, step);
+        break;
+    case Qt::Key_Down:
+        changed = graph_.NudgeSelected(0, -step);
+        break;
+    case Qt::Key_Right:
+        changed = graph_.NudgeSelected(step, 0);
+        break;
+    case Qt::Key_Left:
+        changed = graph_.NudgeSelected(-step, 0);
+        break;
+    case Qt::Key_Delete:
+        changed = graph_.RemoveSelected();
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    if (changed) {
+        emit PointEdited();
+    }
 }
 
 void CGammaGraphView::mousePressEvent(QMouseEvent* event) {

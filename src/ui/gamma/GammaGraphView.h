@@ -13,7 +13,9 @@ namespace tonedesk {
 
 // The gamma editor's curve graph as a widget: shows a CGammaGraph and drives its mouse handling.
 // The graph works in its own logical pixels, a 276 x 276 square; the view draws that square
-// enlarged by an integer scale and centred in the widget, so the lines stay exact and crisp.
+// enlarged by an integer scale and centred in the widget, at the screen's device pixel ratio:
+// frame, grid and markers stay exact and sharp, and curves are anti-aliased wherever a logical
+// pixel covers more than one device pixel.
 class CGammaGraphView : public QWidget, public GraphHost {
     Q_OBJECT
 public:
@@ -31,6 +33,9 @@ public:
     // logical pixel, so ToGraph(ToWidget(p)) == p.
     QPoint ToGraph(QPoint widgetPos) const;
     QPoint ToWidget(QPoint graphPos) const;
+    // The off-screen background as last drawn: the square's logical size times the device pixel
+    // ratio in pixels (null before the first drawing).
+    const QPixmap& Background() const { return background_; }
     // Whether the displayed level table falls somewhere (marked on the graph).
     bool ShowsFallingCurve() const { return !falling_.empty(); }
     // The marked stretches of the displayed level table.
@@ -45,9 +50,14 @@ public:
 signals:
     void ReadoutsChanged();            // the graph's ReadoutX()/ReadoutY() texts changed
     void DragFinished(bool modified);  // the button was released after a press in the square
+    void PointEdited();                // a key moved or removed the selected point
     void FallingChanged(bool falling); // the displayed curve started or stopped falling somewhere
 
 protected:
+    // Tab and Shift+Tab select the next and previous point; past either end the focus moves on.
+    bool event(QEvent* event) override;
+    // Arrows move the selected point by 1 level (10 with Shift); Delete removes it.
+    void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;

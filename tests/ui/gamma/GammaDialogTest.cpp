@@ -4,6 +4,7 @@
 #include "common/FakeSerialPort.h"
 #include "common/GuiTestKit.h"
 #include "common/SimulatorLink.h"
+#include "gamma/CurveMath.h"
 #include "gamma/GammaTransfer.h"
 #include "link/ProjectorLink.h"
 #include "support/Settings.h"
@@ -18,6 +19,7 @@
 #include <QTest>
 
 #include <filesystem>
+#include <functional>
 
 namespace tonedesk::test {
 namespace {
@@ -327,6 +329,129 @@ protected:
     std::string Folder() const { return temp.Path().string() + "/"; }
     std::string Path(const char* name) const { return Folder() + name; }
 };
+
+TEST_F(GammaFileCommandTest, ExactLevelsAreWrittenAndSavedUntilAPointMoves) {
+    Settle();
+    LevelTable exact{};
+    for (int i = 0; i < kLevelCount; ++i) {
+        exact[i] = static_cast<std::uint16_t>(std::min(1023, 4 * i + (i % 3 == 0 ? 9 : 0)));
+    }
+    dialog->SetExactLevels(exact);
+    EXPECT_EQ(*Graph().DisplayedLevels(), exact) << "shown at once";
+    Settle();
+    EXPECT_TRUE(Control(kGammaUndo)->isEnabled());
+
+    line->written.clear();
+    Click(kGammaWriteAll);
+    Settle();
+    ByteBuffer expected;
+    for (int channel = 0; channel < kChannelCount; ++channel) {
+        for (int half = 0; half < 2; ++half) {
+            const auto announce = GammaAnnounce(GammaBlockNumber(0, channel, half));
+            const auto block = GammaBlock(exact, half);
+            expected.insert(expected.end(), announce.begin(), announce.end());
+            expected.insert(expected.end(), block.begin(), block.end());
+        }
+    }
+    EXPECT_EQ(line->written, expected);
+
+    prompts.answers = {Path("exact.gam")};
+    Click(kCommandFileSaveAs);
+    GammaFileTable saved;
+    ASSERT_EQ(ReadGammaFile(Path("exact.gam"), saved, notifier), GammaReadResult::Read);
+    for (int channel = 0; channel < kChannelCount; ++channel) {
+        for (int i = 0; i < kLevelCount; ++i) {
+            ASSERT_EQ(saved.At(channel, i) % kControlPointMark, exact[i]) << channel << " " << i;
+        }
+    }
+
+    Click(kGammaUndo);
+    Settle();
+    EXPECT_NE(Graph().Levels(0), exact);
+    Click(kGammaRedo);
+    Settle();
+    EXPECT_EQ(Graph().Levels(2), exact);
+
+    // One level up by key: every linked channel is the spline through its points again.
+    QTest::keyClick(dialog->View(), Qt::Key_Tab);
+    QTest::keyClick(dialog->View(), Qt::Key_Up);
+    Settle();
+    for (int channel = 0; channel < kChannelCount; ++channel) {
+        EXPECT_FALSE(Graph().HasExactLevels(channel));
+        LevelTable spline{};
+        LevelsFromPoints(&Graph().Points(channel), spline);
+        EXPECT_EQ(Graph().Levels(channel), spline);
+    }
+}
+
+TEST_F(GammaDialogTest, KeysAndTypedValuesEditTheSelectedPointOneUndoStepEach) {
+    Settle();
+    // The preset's points: (0,0) (256,256) (512,512) (768,768) (1020,1020).
+    CGammaGraphView* view = dialog->View();
+    auto* input = Control<QLineEdit>(kGammaPointInput);
+    auto* output = Control<QLineEdit>(kGammaPointOutput);
+    ASSERT_NE(input, nullptr);
+    ASSERT_NE(output, nullptr);
+    EXPECT_FALSE(input->isEnabled()) << "no point selected";
+    const auto type = [](QLineEdit* edit, const char* text) {
+        edit->selectAll();
+        QTest::keyClicks(edit, text);
+        QTest::keyClick(edit, Qt::Key_Return);
+    };
+    const struct {
+        const char* step;
+        std::function<void()> act;
+        int selected;
+        ControlPoint point; // the selected point afterwards
+        int count;
+    } kSteps[] = {
+        {"tab", [&] { QTest::keyClick(view, Qt::Key_Tab); }, 0, {0, 0}, 5},
+        {"tab", [&] { QTest::keyClick(view, Qt::Key_Tab); }, 1, {256, 256}, 5},
+        {"up", [&] { QTest::keyClick(view, Qt::Key_Up); }, 1, {256, 257}, 5},
+        {"shift+down",
+         [&] { QTest::keyClick(view, Qt::Key_Down, Qt::ShiftModifier); },
+         1,
+         {256, 247},
+         5},
+        {"shift+right",
+         [&] { QTest::keyClick(view, Qt::Key_Right, Qt::ShiftModifier); },
+         1,
+         {266, 247},
+         5},
+        {"left", [&] { QTest::keyClick(view, Qt::Key_Left); }, 1, {265, 247}, 5},
+        {"typed input", [&] { type(input, "300"); }, 1, {300, 247}, 5},
+        {"typed output", [&] { type(output, "1000"); }, 1, {300, 1000}, 5},
+        {"typed past the neighbour", [&] { type(input, "900"); }, 1, {492, 1000}, 5},
+        {"shift+tab", [&] { QTest::keyClick(view, Qt::Key_Backtab); }, 0, {0, 0}, 5},
+        {"delete an end point", [&] { QTest::keyClick(view, Qt::Key_Delete); }, 0, {0, 0}, 5},
+        {"tab", [&] { QTest::keyClick(view, Qt::Key_Tab); }, 1, {492, 1000}, 5},
+        {"delete", [&] { QTest::keyClick(view, Qt::Key_Delete); }, 0, {0, 0}, 4},
+    };
+    const ControlPointList& points = Graph().Points(0);
+    for (const auto& s : kSteps) {
+        SCOPED_TRACE(s.step);
+        const ControlPointList before = points;
+        s.act();
+        EXPECT_EQ(Graph().SelectedPoint(), s.selected);
+        EXPECT_EQ(points.points[s.selected], s.point);
+        EXPECT_EQ(points.count, s.count);
+        EXPECT_EQ(input->text(), QString::number(s.point.x));
+        EXPECT_EQ(output->text(), QString::number(s.point.y));
+        EXPECT_TRUE(input->isEnabled());
+        if (!before.SamePoints(points)) {
+            // Each change is one undo step, offered at once.
+            EXPECT_TRUE(Control(kGammaUndo)->isEnabled());
+            Click(kGammaUndo);
+            Settle();
+            EXPECT_TRUE(Graph().Points(0).SamePoints(before));
+            Click(kGammaRedo);
+            Settle();
+        }
+        // The falling-curve warning follows the keys as it follows a drag.
+        const bool falls = points.count == 5 && points.points[1].y > points.points[2].y;
+        EXPECT_EQ(Control<QLabel>(kGammaFallingWarning)->isHidden(), !falls);
+    }
+}
 
 TEST_F(GammaFileCommandTest, SavesBothLayoutsAndOpensThemIntoTheActiveBank) {
     Settle();
