@@ -435,6 +435,11 @@ void CProjectorLink::ApplyAnswer(PortEntry& port, ExchangeResult result, const s
 }
 
 ExchangeResult CProjectorLink::PumpPort(PortEntry& port) {
+    // Read before the driver is asked: an answer counts as missing only if the driver held
+    // nothing of it after this tick. A tick read later would count the time this program was
+    // not running after it asked (a busy machine) as silence of the projector, although the
+    // answer may have arrived meanwhile.
+    const Tick asked = clock_.Now();
     bool hungUp = false;
     const std::int32_t bytesRead = ReadFromDriver(port, hungUp);
     if (hungUp) {
@@ -444,7 +449,7 @@ ExchangeResult CProjectorLink::PumpPort(PortEntry& port) {
     if (port.IsAwaitingAnswer()) {
         result = TakeAnswer(port, bytesRead);
     }
-    if (port.IsAwaitingAnswer() && AnswerTimedOut(port)) {
+    if (port.IsAwaitingAnswer() && AnswerTimedOut(port, asked)) {
         result = ExchangeResult::TimedOut;
     }
     return SendNext(port, result);
@@ -543,8 +548,7 @@ ExchangeResult CProjectorLink::HandleLine(PortEntry& port, bool endedByEot) {
     return result;
 }
 
-bool CProjectorLink::AnswerTimedOut(PortEntry& port) {
-    const Tick now = clock_.Now();
+bool CProjectorLink::AnswerTimedOut(PortEntry& port, Tick now) {
     if (!After(now, port.answerDeadline)) {
         return false;
     }
@@ -582,7 +586,9 @@ ExchangeResult CProjectorLink::SendNext(PortEntry& port, ExchangeResult result) 
         }
         port.writing = 0;
         command.sent = 0;
-        AwaitAnswer(port, command, now);
+        // The wait for the answer starts when the last byte went out, not when this pump
+        // began: the write may have been late.
+        AwaitAnswer(port, command, clock_.Now());
         return result;
     }
 
