@@ -36,7 +36,9 @@
 #include <fcntl.h>
 #include <fstream>
 #include <functional>
+#include <iostream>
 #include <signal.h>
+#include <string_view>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -49,9 +51,27 @@ namespace {
 using namespace std::chrono_literals;
 using SteadyTime = std::chrono::steady_clock;
 
-// Link settings that make a missing answer show within half a second, and a short power grace.
+// Link settings that make a missing answer show within half a second, and a short power grace. On
+// a busy machine the simulator may answer late by what the machine keeps it waiting: every delay
+// a row makes on purpose stays within a quarter of the time-out it is measured against, unless
+// the row is timing-exact.
 const std::map<std::string, std::int32_t> kQuickLink{
     {"REC_TIMEOUT_ON", 500}, {"REC_TIMEOUT_OFF", 500}, {"POWERON_WAIT", 1000}};
+// The simulator gives up a gamma block that stops arriving after this many ms; the user's next
+// write waits four times as long, so that the block is given up whenever the simulator runs.
+constexpr int kBlockTimeoutMs = 300;
+constexpr auto kUserPause = 4 * std::chrono::milliseconds(kBlockTimeoutMs);
+
+// Rows that hold only while delays keep their exact size against the time-outs (a delay just
+// beyond a time-out, a warm-up just beyond a grace period) run when this variable is set
+// (scripts/fault-matrix.sh sets it); elsewhere they are skipped, since a busy machine stretches
+// those delays.
+bool TimingExactRowsRun() {
+    const char* run = std::getenv("TONEDESK_TIMING_ROWS");
+    return run && std::string_view(run) == "1";
+}
+constexpr const char* kTimingExactSkipped =
+    "timing-exact: scripts/fault-matrix.sh (TONEDESK_TIMING_ROWS=1) runs it";
 // No operation of a row may take longer: beyond it the program counts as hung.
 constexpr auto kBound = 20s;
 
@@ -191,16 +211,24 @@ struct LineRow {
     // The line comes back (a new terminal) before the next write; without it, and when the
     // projector hung up, the next write is refused at once.
     bool nextRefused = false;
+    bool timingExact = false; // see TimingExactRowsRun
 };
 
 class LineFault : public GuiTest, public testing::WithParamInterface<LineRow> {
 protected:
+    void TearDown() override {
+        if (HasFailure()) {
+            std::cout << "projector-sim's log:\n" << TempDir::Read(temp.Path() / "sim.log");
+        }
+        GuiTest::TearDown();
+    }
+
     void Start(std::vector<std::string> simOptions) {
         // A block the projector still awaits after the write was dropped is given up before the
         // user's next write.
-        simOptions.insert(simOptions.end(),
-                          {"--verbose", "--dump-gamma", dump.string(), "--block-timeout", "300",
-                           "--link", (temp.Path() / "projector").string()});
+        simOptions.insert(simOptions.end(), {"--verbose", "--dump-gamma", dump.string(),
+                                             "--block-timeout", std::to_string(kBlockTimeoutMs),
+                                             "--link", (temp.Path() / "projector").string()});
         sim = std::make_unique<SimulatorLink>(simOptions, 38400, (temp.Path() / "sim.log").string(),
                                               kQuickLink);
         ASSERT_EQ(sim->Error(), "");
@@ -276,6 +304,9 @@ protected:
 
 TEST_P(LineFault, EndsInTimeTellsTheUserKeepsTheCurvesAndTheNextWriteWorks) {
     const LineRow& row = GetParam();
+    if (row.timingExact && !TimingExactRowsRun()) {
+        GTEST_SKIP() << kTimingExactSkipped;
+    }
     Report report{row.fault, row.made};
     Start(row.sim);
     if (HasFatalFailure()) {
@@ -305,11 +336,11 @@ TEST_P(LineFault, EndsInTimeTellsTheUserKeepsTheCurvesAndTheNextWriteWorks) {
     EXPECT_TRUE(kept);
     report.curves = kept ? "yes" : "NO";
 
-    // The next write, half a second later: the fault is over, or the projector is gone.
+    // The next write, after the user's pause: the fault is over, or the projector is gone.
     if (std::find(row.sim.begin(), row.sim.end(), "--come-back-after") != row.sim.end()) {
         ASSERT_TRUE(sim->Simulator().ReadLine(10s)) << "the line did not come back";
     }
-    std::this_thread::sleep_for(500ms);
+    std::this_thread::sleep_for(kUserPause);
     const auto nextTook = WriteAll();
     if (row.nextRefused) {
         EXPECT_TRUE(Messages().empty());
@@ -358,8 +389,8 @@ const LineRow kLineRows[] = {
      Shown::Nothing},
     {"SlowAnswers",
      "slow answers",
-     "--delay 150 (the answer time-out is 500 ms)",
-     {"--faults-from", "2", "--delay", "150"},
+     "--delay 100 (the answer time-out is 500 ms)",
+     {"--faults-from", "2", "--delay", "100"},
      {},
      Shown::Nothing},
     {"AnswersLaterThanTheTimeOut",
@@ -367,7 +398,9 @@ const LineRow kLineRows[] = {
      "--delay 700 for the write's first 3 commands (the answer time-out is 500 ms)",
      {"--faults-from", "2", "--faults-for", "3", "--delay", "700"},
      {},
-     Shown::Nothing},
+     Shown::Nothing,
+     false,
+     true},
     {"GarbageAndLongLines",
      "garbage and over-long lines",
      "--garbage-every 3 --long-every 5 for the write's 12 commands",
@@ -409,6 +442,9 @@ INSTANTIATE_TEST_SUITE_P(Rows, LineFault, testing::ValuesIn(kLineRows),
 // Faults of the link that no gamma write meets.
 
 TEST(LinkFault, PowerGracePeriodWaitsForAProjectorWarmingUp) {
+    if (!TimingExactRowsRun()) {
+        GTEST_SKIP() << kTimingExactSkipped;
+    }
     // Switched on from off, the projector answers nothing for 1100 ms; with RETRY 3 and a
     // 400 ms time-out the query would be dropped before that, were it not for the grace period.
     Report report{"the power grace period",
