@@ -51,16 +51,25 @@ namespace {
 using namespace std::chrono_literals;
 using SteadyTime = std::chrono::steady_clock;
 
-// Link settings that make a missing answer show within half a second, and a short power grace. On
-// a busy machine the simulator may answer late by what the machine keeps it waiting: every delay
-// a row makes on purpose stays within a quarter of the time-out it is measured against, unless
-// the row is timing-exact.
+// Link settings that make a missing answer show within half a second, and a short power grace.
 const std::map<std::string, std::int32_t> kQuickLink{
     {"REC_TIMEOUT_ON", 500}, {"REC_TIMEOUT_OFF", 500}, {"POWERON_WAIT", 1000}};
-// The simulator gives up a gamma block that stops arriving after this many ms; the user's next
-// write waits four times as long, so that the block is given up whenever the simulator runs.
-constexpr int kBlockTimeoutMs = 300;
-constexpr auto kUserPause = 4 * std::chrono::milliseconds(kBlockTimeoutMs);
+// The answer time-out of the gamma writes. On a busy machine the simulator answers late by what
+// the machine keeps it waiting (half a second was seen with two busy loops beside the test run),
+// and a late answer to an announce makes the link send the announce again, which the projector
+// takes as block data. Every delay a row makes on purpose stays within a quarter of the time-out
+// it is measured against, unless the row is timing-exact.
+//
+// The simulator gives up a gamma block that stops arriving for its block time-out: four times the
+// link's pause before a block and what a busy machine adds to it. The user's next write waits
+// four times as long, so that a block left unfinished is given up whenever the simulator runs.
+struct WriteTimes {
+    std::int32_t answerTimeoutMs;
+    int blockTimeoutMs;
+};
+constexpr WriteTimes kWriteTimes{1500, 750};
+// The times a timing-exact row sets its delays against.
+constexpr WriteTimes kExactTimes{500, 300};
 
 // Rows that hold only while delays keep their exact size against the time-outs (a delay just
 // beyond a time-out, a warm-up just beyond a grace period) run when this variable is set
@@ -212,6 +221,7 @@ struct LineRow {
     // projector hung up, the next write is refused at once.
     bool nextRefused = false;
     bool timingExact = false; // see TimingExactRowsRun
+    WriteTimes times = kWriteTimes;
 };
 
 class LineFault : public GuiTest, public testing::WithParamInterface<LineRow> {
@@ -223,14 +233,17 @@ protected:
         GuiTest::TearDown();
     }
 
-    void Start(std::vector<std::string> simOptions) {
+    void Start(std::vector<std::string> simOptions, WriteTimes times) {
         // A block the projector still awaits after the write was dropped is given up before the
         // user's next write.
-        simOptions.insert(simOptions.end(), {"--verbose", "--dump-gamma", dump.string(),
-                                             "--block-timeout", std::to_string(kBlockTimeoutMs),
-                                             "--link", (temp.Path() / "projector").string()});
+        simOptions.insert(simOptions.end(),
+                          {"--verbose", "--dump-gamma", dump.string(), "--block-timeout",
+                           std::to_string(times.blockTimeoutMs), "--link",
+                           (temp.Path() / "projector").string()});
+        std::map<std::string, std::int32_t> link = kQuickLink;
+        link["REC_TIMEOUT_ON"] = link["REC_TIMEOUT_OFF"] = times.answerTimeoutMs;
         sim = std::make_unique<SimulatorLink>(simOptions, 38400, (temp.Path() / "sim.log").string(),
-                                              kQuickLink);
+                                              link);
         ASSERT_EQ(sim->Error(), "");
         sim->Link().Model().presetGamma[0] = Preset(30);
         sim->Link().Model().presetGamma[1] = Preset(-20);
@@ -308,7 +321,7 @@ TEST_P(LineFault, EndsInTimeTellsTheUserKeepsTheCurvesAndTheNextWriteWorks) {
         GTEST_SKIP() << kTimingExactSkipped;
     }
     Report report{row.fault, row.made};
-    Start(row.sim);
+    Start(row.sim, row.times);
     if (HasFatalFailure()) {
         return File(report);
     }
@@ -340,7 +353,7 @@ TEST_P(LineFault, EndsInTimeTellsTheUserKeepsTheCurvesAndTheNextWriteWorks) {
     if (std::find(row.sim.begin(), row.sim.end(), "--come-back-after") != row.sim.end()) {
         ASSERT_TRUE(sim->Simulator().ReadLine(10s)) << "the line did not come back";
     }
-    std::this_thread::sleep_for(kUserPause);
+    std::this_thread::sleep_for(4 * std::chrono::milliseconds(row.times.blockTimeoutMs));
     const auto nextTook = WriteAll();
     if (row.nextRefused) {
         EXPECT_TRUE(Messages().empty());
@@ -389,8 +402,8 @@ const LineRow kLineRows[] = {
      Shown::Nothing},
     {"SlowAnswers",
      "slow answers",
-     "--delay 100 (the answer time-out is 500 ms)",
-     {"--faults-from", "2", "--delay", "100"},
+     "--delay 150 (the answer time-out is 1500 ms)",
+     {"--faults-from", "2", "--delay", "150"},
      {},
      Shown::Nothing},
     {"AnswersLaterThanTheTimeOut",
@@ -400,7 +413,8 @@ const LineRow kLineRows[] = {
      {},
      Shown::Nothing,
      false,
-     true},
+     true,
+     kExactTimes},
     {"GarbageAndLongLines",
      "garbage and over-long lines",
      "--garbage-every 3 --long-every 5 for the write's 12 commands",
