@@ -5,9 +5,11 @@
 
 The core folders src/support, src/gamma, src/model and src/link are plain C++: no Qt, and each
 includes only itself and the core folders before it in that order. src/support/qt may use Qt
-Core and the core. The ui/ folders and src/app hold the widgets and may include any of those;
-src/cli may include the core and src/support/qt. Each folder adds its sources to exactly the one
-target of its layer, and lists every source file it has.
+Core and the core. The widgets stand on those in three floors: src/ui/widgets, then src/ui/gamma
+and src/ui/panel (which do not include each other), then src/app; a widget folder includes the
+core, src/support/qt, itself and the widget floors below it. src/cli may include the core and
+src/support/qt. Each folder adds its sources to exactly the one target of its layer, and lists
+every source file it has.
 
 Prints one line per violation and exits 1 when there is any, 0 otherwise.
 """
@@ -17,6 +19,13 @@ import sys
 from pathlib import Path
 
 CORE_ORDER = ["support", "gamma", "model", "link"]
+# The widget folders and the folders each may include besides the core, src/support/qt and itself.
+UI_BELOW = {
+    "ui/widgets": set(),
+    "ui/gamma": {"ui/widgets"},
+    "ui/panel": {"ui/widgets"},
+    "app": {"ui/widgets", "ui/gamma", "ui/panel"},
+}
 TARGETS = {"core": "tonedesk_core", "qt": "tonedesk_qt", "ui": "tonedesk_ui"}
 LIBRARY_TARGETS = set(TARGETS.values())
 
@@ -27,13 +36,13 @@ SOURCE_NAME = re.compile(r"\b([A-Za-z0-9_]+\.cpp)\b")
 
 
 def layer_of(folder):
-    """The layer of a folder below src/ ("support", "model/ui", "app", ...)."""
+    """The layer of a folder below src/ ("support", "ui/panel", "app", ...)."""
     parts = folder.split("/")
     if parts[0] in CORE_ORDER and len(parts) == 1:
         return "core"
     if parts == ["support", "qt"]:
         return "qt"
-    if (parts[0] in CORE_ORDER and parts[1:] == ["ui"]) or parts == ["app"]:
+    if folder in UI_BELOW:
         return "ui"
     if parts == ["cli"]:
         return "cli"
@@ -56,7 +65,7 @@ def allowed_include(folder, header):
     if layer == "cli":
         return target_layer in ("core", "qt", "cli")
     if layer == "ui":
-        return target_layer in ("core", "qt", "ui")
+        return target_layer in ("core", "qt") or target_folder in UI_BELOW[folder] | {folder}
     return False
 
 

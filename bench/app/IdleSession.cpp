@@ -16,8 +16,8 @@
 #include "app/ConnectDialog.h"
 #include "app/MainFrame.h"
 #include "app/Program.h"
-#include "gamma/ui/GammaDialog.h"
-#include "support/ui/ResourceBundle.h"
+#include "ui/gamma/GammaDialog.h"
+#include "ui/widgets/ResourceBundle.h"
 
 #include <QAbstractButton>
 #include <QApplication>

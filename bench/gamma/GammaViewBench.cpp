@@ -1,6 +1,6 @@
 #include "gamma/GammaGraph.h"
-#include "gamma/ui/GammaGraphView.h"
 #include "support/Settings.h"
+#include "ui/gamma/GammaGraphView.h"
 
 #include <QApplication>
 #include <QImage>

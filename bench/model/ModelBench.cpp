@@ -64,7 +64,7 @@ void BM_ReadModelFileAmongCandidates(benchmark::State& state) {
     CountingNotifier notifier;
     CModelFile model(notifier, folder.string());
     for (auto _ : state) {
-        if (model.ReadModelFile("DEMO-100") != 0 || notifier.fileErrors != 0) {
+        if (model.ReadModelFile("DEMO-100") != ModelLookup::Found || notifier.fileErrors != 0) {
             state.SkipWithError("the sample model or its gamma files were not read");
             break;
         }

@@ -2,15 +2,16 @@
 
 #include "app/AboutDialog.h"
 #include "app/MainFrame.h"
-#include "gamma/ui/GammaDialog.h"
-#include "model/ui/ControlSheet.h"
 #include "support/Notifier.h"
 #include "support/Settings.h"
-#include "support/ui/BitmapWindow.h"
-#include "support/ui/ResourceBundle.h"
+#include "ui/gamma/GammaDialog.h"
+#include "ui/panel/ControlSheet.h"
+#include "ui/widgets/BitmapWindow.h"
+#include "ui/widgets/ResourceBundle.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLockFile>
 #include <QLoggingCategory>
 #include <QStandardPaths>
@@ -28,10 +29,10 @@ constexpr int kTitleString = 57344;
 } // namespace
 
 CAdjustApp::CAdjustApp(const AppServices& services) : services_(services) {
-    // The program's own resources (compiled in) hold the title strings.
-    ownResources_ = ResourceBundle::Embedded(QStringLiteral(":/program"));
     idleTimer_.setInterval(0);
     connect(&idleTimer_, &QTimer::timeout, this, &CAdjustApp::OnIdle);
+    // The about command's key, whichever window has the focus.
+    qApp->installEventFilter(this);
 }
 
 CAdjustApp::~CAdjustApp() {
@@ -56,22 +57,37 @@ QString CAdjustApp::InstanceLockPath() {
     return dir + QLatin1Char('/') + Title() + QStringLiteral(".lock");
 }
 
-void CAdjustApp::LoadBundle() {
-    const QString file = QCoreApplication::applicationDirPath() + QStringLiteral("/lumidesk.rcc");
+bool CAdjustApp::LoadBundle() {
+    const QString file = bundleFile_.isEmpty() ? QCoreApplication::applicationDirPath() +
+                                                     QStringLiteral("/lumidesk.rcc")
+                                               : bundleFile_;
     auto bundle = std::make_unique<ResourceBundle>(file);
-    if (bundle->IsLoaded()) {
-        bundle_ = std::move(bundle);
-        SetCurrentBundle(bundle_.get());
-    } else {
-        // Without the bundle the program carries on with its own resources; its dialogs cannot
-        // be built then.
-        qCWarning(lcApp) << "resource bundle not loaded:" << file;
-        SetCurrentBundle(ownResources_.get());
+    if (!bundle->IsLoaded()) {
+        // Every window of the program is built from the bundle: without it there is nothing to
+        // show, and the program ends instead of vanishing without a word.
+        ReportStartFailure(
+            QStringLiteral("cannot start: resource bundle %1 cannot be used: %2")
+                .arg(file, bundle->Failure()),
+            QStringLiteral("%1 cannot start: its resource file\n\n%2\n\ncannot be used (%3).\n\n"
+                           "Install the program again to restore the file.")
+                .arg(Title(), file, bundle->Failure()));
+        return false;
     }
+    bundle_ = std::move(bundle);
+    SetCurrentBundle(bundle_.get());
+    return true;
+}
+
+void CAdjustApp::ReportStartFailure(const QString& reason, const QString& text) {
+    startFailed_ = true;
+    qCCritical(lcApp).noquote() << reason;
+    services_.prompts.ShowText(text);
 }
 
 bool CAdjustApp::InitInstance() {
-    LoadBundle();
+    if (!LoadBundle()) {
+        return false;
+    }
 
     instanceLock_ = std::make_unique<QLockFile>(InstanceLockPath());
     instanceLock_->setStaleLockTime(0);
@@ -88,7 +104,11 @@ bool CAdjustApp::InitInstance() {
         qCWarning(lcApp) << "profile cannot be used:" << failure->fileName.c_str() << "-"
                          << failure->reason.c_str();
         services_.notifier.FileError(failure->fileName, failure->reason);
+        startFailed_ = true;
         return false;
+    }
+    for (const std::string& warning : services_.settings.LoadWarnings()) {
+        qCWarning(lcApp).noquote() << "profile:" << QString::fromLocal8Bit(warning);
     }
 
     startupWindow_ = std::make_unique<CBitmapWindow>(kStartupTemplate, kStartupBitmap);
@@ -124,14 +144,31 @@ void CAdjustApp::RunGammaDialog() {
     dialog.SetControlPanelAvailable(frame_->ControlSheet() != nullptr);
     connect(&dialog, &CGammaDialog::ControlPanelRequested, frame_.get(),
             &CMainFrame::RunControlPanel);
+    connect(&dialog, &CGammaDialog::AboutRequested, this, [this, &dialog] { OnAppAbout(&dialog); });
     gammaDialog_ = &dialog;
     dialog.DoModal();
     gammaDialog_ = nullptr;
 }
 
-void CAdjustApp::OnAppAbout() {
-    CAboutDialog about;
+void CAdjustApp::OnAppAbout(QWidget* parent) {
+    if (aboutShown_) {
+        return; // F1 in the about box itself
+    }
+    aboutShown_ = true;
+    CAboutDialog about(parent);
     about.DoModal();
+    aboutShown_ = false;
+}
+
+bool CAdjustApp::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() && !aboutShown_) {
+        const auto* key = static_cast<const QKeyEvent*>(event);
+        if (key->key() == Qt::Key_F1 && key->modifiers() == Qt::NoModifier) {
+            OnAppAbout(static_cast<QWidget*>(watched)->window());
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void CAdjustApp::OnIdle() {

@@ -1,12 +1,14 @@
 #include "app/ConnectDialog.h"
 
 #include "app/MainFrame.h"
+#include "app/ModelInstaller.h"
 #include "link/ProjectorLink.h"
-#include "model/ui/ModelInstaller.h"
-#include "support/ui/MessageNotifier.h"
-#include "support/ui/ResourceBundle.h"
+#include "ui/widgets/MessageNotifier.h"
+#include "ui/widgets/ProgramIds.h"
+#include "ui/widgets/ResourceBundle.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 
 namespace tonedesk {
@@ -14,7 +16,6 @@ namespace tonedesk {
 namespace {
 
 constexpr int kRefreshMs = 50;
-constexpr int kIconId = 128;
 
 // The COM number a list text starts with ("COM11 / ..." gives 11); 0 when there is none.
 int ComNumberOf(const QString& text) {
@@ -33,10 +34,14 @@ int ComNumberOf(const QString& text) {
 CConnectDialog::CConnectDialog(CMainFrame& frame, const SerialPortFactory& ports)
     : QDialog(nullptr), frame_(frame), ports_(ports) {
     const QWidget* form = BuildDialogFromForm(*this, kConnectTemplate);
-    setWindowIcon(LoadIcon(kIconId));
+    setWindowIcon(LoadIcon(kIconProgram));
     list_ = FindControl<QComboBox>(form, kConnectProjectorList);
     okButton_ = FindControl<QPushButton>(form, 1);
     rescanButton_ = FindControl<QPushButton>(form, kConnectRescan);
+    passedOverNote_ = FindControl<QLabel>(form, kConnectPassedOverNote);
+    if (passedOverNote_) {
+        passedOverNote_->hide();
+    }
     if (!list_ || !okButton_) {
         list_ = nullptr;
         return;
@@ -56,8 +61,8 @@ CConnectDialog::CConnectDialog(CMainFrame& frame, const SerialPortFactory& ports
 
 CConnectDialog::~CConnectDialog() = default;
 
-PortEntry* CConnectDialog::ChosenPort() const {
-    auto& ports = frame_.Link().Ports();
+const PortEntry* CConnectDialog::ChosenPort() const {
+    const std::vector<PortEntry>& ports = frame_.Link().Ports();
     if (chosenEntry_ < 0 || static_cast<std::size_t>(chosenEntry_) >= ports.size()) {
         return nullptr;
     }
@@ -70,6 +75,8 @@ void CConnectDialog::Rescan() {
     }
     list_->clear();
     listed_.fill(0);
+    passedOver_.clear();
+    ShowPassedOver();
     if (!frame_.Link().Scanning()) {
         frame_.StartScan();
     }
@@ -93,8 +100,9 @@ void CConnectDialog::Refresh() {
         if (port.projectorName.empty() || listed_[i] != 0) {
             continue;
         }
-        const int result = link.Model().ReadModelFile(port.projectorName);
-        if (result == 0) {
+        const ModelLookup result = link.Model().ReadModelFile(port.projectorName);
+        NotePassedOver(link.Model(), result);
+        if (result == ModelLookup::Found) {
             listed_[i] = port.baudRate;
             list_->addItem(QStringLiteral("COM%1 / %2 / %3")
                                .arg(port.ComNumber())
@@ -105,7 +113,7 @@ void CConnectDialog::Refresh() {
                 list_->setItemData(list_->count() - 1, QString::fromLocal8Bit(device),
                                    Qt::ToolTipRole);
             }
-        } else if (result == -2) {
+        } else if (result == ModelLookup::RepeatedId) {
             // Stays unlisted: looked at again at the next refresh.
             frame_.Notices().Message(kMessageFaultyModel);
         }
@@ -115,6 +123,28 @@ void CConnectDialog::Refresh() {
     }
     UpdateControls();
     --refreshDepth_;
+}
+
+void CConnectDialog::NotePassedOver(const CModelFile& model, ModelLookup result) {
+    for (const CModelFile::SkippedFile& skipped : model.SkippedFiles()) {
+        passedOver_[skipped.name] = QString::fromLocal8Bit(skipped.reason);
+    }
+    if (result == ModelLookup::RepeatedId) {
+        passedOver_[model.FileName()] = LoadString(kStringRepeatsIdentifier);
+    }
+    ShowPassedOver();
+}
+
+void CConnectDialog::ShowPassedOver() {
+    if (!passedOverNote_) {
+        return;
+    }
+    QString text = LoadString(kStringModelFilesPassedOver);
+    for (const auto& [name, reason] : passedOver_) {
+        text += QLatin1Char('\n') + QString::fromLocal8Bit(name) + QStringLiteral(": ") + reason;
+    }
+    passedOverNote_->setText(text);
+    passedOverNote_->setVisible(!passedOver_.empty());
 }
 
 void CConnectDialog::UpdateControls() {

@@ -5,13 +5,18 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
+#include <string>
 
 class QComboBox;
+class QLabel;
 class QPushButton;
 
 namespace tonedesk {
 
 class CMainFrame;
+class CModelFile;
+enum class ModelLookup;
 class SerialPortFactory;
 struct PortEntry;
 
@@ -20,7 +25,10 @@ inline constexpr int kConnectTemplate = 130;
 inline constexpr int kConnectProjectorList = 1000;
 inline constexpr int kConnectRescan = 3;
 inline constexpr int kConnectInstallModel = 2001;
+inline constexpr int kConnectPassedOverNote = 1001; // the model files passed over, under the list
 inline constexpr int kMessageFaultyModel = 4096;
+inline constexpr int kStringModelFilesPassedOver = 2070; // heading of that note
+inline constexpr int kStringRepeatsIdentifier = 2071;    // why a file with a repeated id is left
 
 // The first window the user sees: lists the projectors the port scan has found and for which a
 // model file exists, as "COM<n> / <name> / <baud rate>", while the scan goes on, and lets the
@@ -43,12 +51,14 @@ public:
     // Position of the chosen entry in the link's port table after OK; -1 before.
     std::int32_t ChosenEntry() const { return chosenEntry_; }
     // The chosen entry, or null before OK.
-    PortEntry* ChosenPort() const;
+    const PortEntry* ChosenPort() const;
 
     // Command 3: empties the list and, unless a scan runs, starts a new one.
     void Rescan();
     // Adds every entry the scan has found since the last call and for which a model file reads;
-    // tells the user about a faulty one (message 4096) each time it is looked at.
+    // tells the user about a faulty one (message 4096) each time it is looked at. The note under
+    // the list names the model files passed over: those that could not be read, and those left
+    // for a repeated identifier.
     void Refresh();
     // Command 2001: installs a model file into the model folder, then refreshes.
     void InstallModel();
@@ -63,12 +73,17 @@ private:
     // The list and OK are enabled when the list holds a text, Rescan when no scan runs.
     void UpdateControls();
     void UpdateCursor();
+    // Remembers the files the model search just passed over, and shows them in the note.
+    void NotePassedOver(const CModelFile& model, ModelLookup result);
+    void ShowPassedOver();
 
     CMainFrame& frame_;
     const SerialPortFactory& ports_;
     QComboBox* list_ = nullptr;
     QPushButton* okButton_ = nullptr;
     QPushButton* rescanButton_ = nullptr;
+    QLabel* passedOverNote_ = nullptr;
+    std::map<std::string, QString> passedOver_; // file name -> why it was passed over
     QTimer timer_;
     int refreshDepth_ = 0;
     std::int32_t chosenEntry_ = -1;

@@ -11,8 +11,10 @@
 namespace tonedesk {
 
 LinkServiceDriver::LinkServiceDriver(CProjectorLink& link, const Clock& clock,
-                                     std::function<void()> service, QObject* parent)
-    : QObject(parent), link_(link), clock_(clock), service_(std::move(service)) {
+                                     std::function<void()> service, CursorSource cursor,
+                                     QObject* parent)
+    : QObject(parent), link_(link), clock_(clock), service_(std::move(service)),
+      cursorSource_(std::move(cursor)) {
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &LinkServiceDriver::Serve);
@@ -25,6 +27,7 @@ LinkServiceDriver::LinkServiceDriver(CProjectorLink& link, const Clock& clock,
         if (depth_ == 0) {
             ArmTimer();
         }
+        UpdateCursor(); // a command queued: busy at once
     });
 }
 
@@ -36,6 +39,7 @@ LinkServiceDriver::~LinkServiceDriver() {
 void LinkServiceDriver::Start() {
     running_ = true;
     Rearm();
+    UpdateCursor();
 }
 
 void LinkServiceDriver::Stop() {
@@ -46,6 +50,18 @@ void LinkServiceDriver::Stop() {
         notifier->deleteLater();
     }
     notifiers_.clear();
+    cursor_.Show(CursorShape::Arrow);
+}
+
+void LinkServiceDriver::UpdateCursor() {
+    cursor_.Show(cursorSource_());
+}
+
+bool LinkServiceDriver::LinkWorks(const CProjectorLink& link) {
+    // A running scan has a name query queued or in flight on every port it still probes.
+    const std::vector<PortEntry>& ports = link.Ports();
+    return std::any_of(ports.begin(), ports.end(),
+                       [&link](const PortEntry& port) { return link.IsBusy(&port); });
 }
 
 void LinkServiceDriver::Wake() {
@@ -69,6 +85,9 @@ void LinkServiceDriver::Serve() {
     service_();
     --depth_;
     Rearm();
+    if (running_) {
+        UpdateCursor();
+    }
 }
 
 void LinkServiceDriver::Rearm() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ProgramCursor.h"
 #include "support/Clock.h"
 
 #include <QObject>
@@ -21,25 +22,36 @@ class CProjectorLink;
 //
 // A service that opens a message box runs an event loop of its own: while it runs, nothing
 // else is serviced (the descriptors are not watched) until the service returns.
+//
+// The driver also owns the program's cursor: after every service and every change of the link
+// it shows the shape its owner asks for, so the busy cursor appears over every window when the
+// link turns busy and goes when it turns idle.
 class LinkServiceDriver : public QObject {
     Q_OBJECT
 public:
-    // `service` is the work done for the link (at least its Service); the link and the clock
-    // must outlive the driver.
+    using CursorSource = std::function<CursorShape()>;
+
+    // `service` is the work done for the link (at least its Service); `cursor` gives the shape
+    // the program shows now. The link and the clock must outlive the driver.
     LinkServiceDriver(CProjectorLink& link, const Clock& clock, std::function<void()> service,
-                      QObject* parent = nullptr);
+                      CursorSource cursor, QObject* parent = nullptr);
     ~LinkServiceDriver() override;
 
     // Starts watching the link (again); its first service follows at once when the link has
     // work.
     void Start();
-    // Stops watching: no service runs until the next Start.
+    // Stops watching: no service runs until the next Start, and the program's cursor goes.
     void Stop();
     bool IsRunning() const { return running_; }
     // A service soon, also when the link has nothing due: for work of the service's own.
     void Wake();
     // The single-shot timer of the next deadline.
     QTimer& DeadlineTimer() { return timer_; }
+    // Shows the shape the cursor source gives now over every window.
+    void UpdateCursor();
+    // Whether the link works: a port has commands queued or awaits an answer (a scan's name
+    // queries among them).
+    static bool LinkWorks(const CProjectorLink& link);
 
 private:
     void Serve();
@@ -51,6 +63,8 @@ private:
     CProjectorLink& link_;
     const Clock& clock_;
     std::function<void()> service_;
+    CursorSource cursorSource_;
+    ProgramCursor cursor_;
     QTimer timer_;
     std::map<int, QSocketNotifier*> notifiers_; // by descriptor; children of the driver
     bool running_ = false;

@@ -1,11 +1,11 @@
 #include "app/MainFrame.h"
 
-#include "model/ui/ControlSheet.h"
-#include "model/ui/TabPage.h"
 #include "support/Settings.h"
-#include "support/ui/MessageNotifier.h"
-#include "support/ui/ReceivedTextDialog.h"
-#include "support/ui/ResourceBundle.h"
+#include "ui/panel/ControlSheet.h"
+#include "ui/panel/TabPage.h"
+#include "ui/widgets/MessageNotifier.h"
+#include "ui/widgets/ReceivedTextDialog.h"
+#include "ui/widgets/ResourceBundle.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -14,7 +14,6 @@ namespace tonedesk {
 
 namespace {
 
-constexpr int kIconId = 128;
 constexpr std::size_t kMaxFrameProjectorName = 63;
 
 } // namespace
@@ -25,9 +24,9 @@ CMainFrame::CMainFrame(const AppServices& services)
       link_(std::make_unique<CProjectorLink>(services.settings, services.clock, services.ports,
                                              services.notifier)),
       driver_(
-          *link_, services.clock, [this] { OnTimer(); }, this) {
+          *link_, services.clock, [this] { OnTimer(); }, [this] { return CurrentCursor(); }, this) {
     setWindowTitle(QApplication::applicationName());
-    setWindowIcon(LoadIcon(kIconId));
+    setWindowIcon(LoadIcon(kIconProgram));
 }
 
 CMainFrame::~CMainFrame() {
@@ -41,19 +40,19 @@ void CMainFrame::StartScan() {
     driver_.Start();
 }
 
-int CMainFrame::LoadModel(const std::string& name) {
+ModelLookup CMainFrame::LoadModel(const std::string& name) {
     // The pages of a sheet built before work on the model that is read now.
     CloseControlSheet();
     panelTables_.Clear();
-    const int result = link_->Model().ReadModelFile(name);
-    if (result < 0) {
+    const ModelLookup result = link_->Model().ReadModelFile(name);
+    if (result != ModelLookup::Found) {
         prompts_.ShowText(QStringLiteral("Failed to ReadModelFile\n"));
         return result;
     }
     projectorName = name.substr(0, kMaxFrameProjectorName);
     panelTables_.Prepare(link_->Model());
     controlSheet_ = std::make_unique<CControlSheet>(*this, panelTables_);
-    return 0;
+    return ModelLookup::Found;
 }
 
 bool CMainFrame::RunControlPanel() {
@@ -84,6 +83,14 @@ void CMainFrame::CloseControlSheet() {
     controlSheet_.reset();
 }
 
+void CMainFrame::SetPanelDragging(bool dragging) {
+    if (dragging) {
+        interactionBits_ |= 1;
+    } else {
+        interactionBits_ &= ~1;
+    }
+}
+
 void CMainFrame::RunReceivedTextDialog() {
     CReceivedTextDialog dialog(*link_);
     dialog.DoModal();
@@ -98,9 +105,9 @@ bool CMainFrame::IsCommandEnabled(int command) {
     switch (command) {
     case kCommandGammaDialog:
         return ProjectorOn();
-    case kCommandOpenSettings:
-    case kCommandSaveSettingsAs:
-        return saveInProgress == 0 && ProjectorOn();
+    case kCommandFileOpen:
+    case kCommandFileSaveAs:
+        return !saveInProgress_ && ProjectorOn();
     default:
         return false;
     }
@@ -114,10 +121,10 @@ bool CMainFrame::OnCommand(int command) {
     case kCommandGammaDialog:
         RunGammaDialog();
         break;
-    case kCommandOpenSettings:
+    case kCommandFileOpen:
         OpenSettingsFile();
         break;
-    case kCommandSaveSettingsAs:
+    case kCommandFileSaveAs:
         SaveSettingsFileAs();
         break;
     default:
@@ -144,18 +151,21 @@ void CMainFrame::OnTimer() {
         return;
     }
     ++timerDepth_;
-    if (link_->Service()) {
+    const bool dropped = link_->Service();
+    // What the service left shows at once, also while a message below is open.
+    driver_.UpdateCursor();
+    if (dropped) {
         notifier_.Message(kMessageQueueDropped);
         // The save cannot complete; the interaction bits belong to the control panel and stay
         // as they are.
         settingsSave_.Abandon();
-        saveInProgress = 0;
+        saveInProgress_ = false;
     } else if (const SaveState save = settingsSave_.Poll(*link_, notifier_);
                save != SaveState::Running && save != SaveState::Idle) {
-        saveInProgress = 0;
+        saveInProgress_ = false;
     }
     // A close that waited for the queue or a save is taken up again once nothing holds it.
-    if (closing != 0 && !CloseMustWait()) {
+    if (closing_ && !CloseMustWait()) {
         --timerDepth_;
         close();
         return;
@@ -166,14 +176,10 @@ void CMainFrame::OnTimer() {
 }
 
 CursorShape CMainFrame::CurrentCursor() const {
-    if (closing) {
+    if (closing_) {
         return CursorShape::Wait;
     }
-    const PortEntry* port = link_->CurrentPort();
-    if (port && port->IsAwaitingAnswer()) {
-        return CursorShape::AppStarting;
-    }
-    return CursorShape::Arrow;
+    return LinkServiceDriver::LinkWorks(*link_) ? CursorShape::AppStarting : CursorShape::Arrow;
 }
 
 std::optional<std::string> CMainFrame::ChooseSettingsFile(FileDialogMode mode,
@@ -201,14 +207,14 @@ void CMainFrame::SaveSettingsFileAs() {
         notifier_.Message(kMessageQueueDropped); // no port to the projector is open
         return;
     }
-    saveInProgress = 1;
+    saveInProgress_ = true;
     driver_.Wake(); // a save with nothing to ask ends at the next service
 }
 
 bool CMainFrame::CloseMustWait() const {
     for (const PortEntry& port : link_->Ports()) {
         for (std::size_t i = port.cursor; i < port.commandQueue.size(); ++i) {
-            if (saveInProgress != 0 || port.commandQueue[i].pause != 0) {
+            if (saveInProgress_ || port.commandQueue[i].pause) {
                 return true;
             }
         }
@@ -219,8 +225,8 @@ bool CMainFrame::CloseMustWait() const {
 void CMainFrame::closeEvent(QCloseEvent* event) {
     CloseControlSheet();
     if (CloseMustWait()) {
-        notifier_.SetCursorShape(CursorShape::Wait);
-        closing = 1;
+        closing_ = true;
+        driver_.UpdateCursor();
         event->ignore();
         return;
     }

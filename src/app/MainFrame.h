@@ -5,11 +5,12 @@
 #include "link/ProjectorLink.h"
 #include "link/SettingsFileActions.h"
 #include "link/SettingsSave.h"
-#include "model/ui/ControlPanelHost.h"
-#include "model/ui/ControlPanelTables.h"
 #include "support/Notifier.h"
 #include "support/TextString.h"
-#include "support/ui/UserPrompts.h"
+#include "ui/panel/ControlPanelHost.h"
+#include "ui/panel/ControlPanelTables.h"
+#include "ui/widgets/ProgramIds.h"
+#include "ui/widgets/UserPrompts.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -22,11 +23,6 @@
 namespace tonedesk {
 
 class CControlSheet;
-
-// Command ids the dialogs route to the frame.
-inline constexpr int kCommandGammaDialog = 20000;
-inline constexpr int kCommandOpenSettings = 57601;
-inline constexpr int kCommandSaveSettingsAs = 57604;
 
 // The settings-file filter of the string table.
 inline constexpr int kStringSettingsFilter = 2052;
@@ -44,8 +40,8 @@ public:
     // Starts a new scan of the ports and the servicing of the link.
     void StartScan();
     // Reads the model file for the projector name and builds the control panel's sheet (without
-    // showing it). Negative (after telling the user) when it cannot be read; 0 on success.
-    int LoadModel(const std::string& name);
+    // showing it). Anything but Found has been told to the user.
+    ModelLookup LoadModel(const std::string& name);
     // Shows the control panel modally; false when no model has been loaded or it is open.
     bool RunControlPanel();
     // The control panel's sheet, null until a model is loaded.
@@ -60,7 +56,8 @@ public:
     // The work of each service: one Service of the link, then the save's progress, a close
     // that waited and the cursor.
     void OnTimer();
-    // The cursor the frame shows now.
+    // The cursor the program shows now: the hourglass while a close waits, the arrow with
+    // hourglass while the link works.
     CursorShape CurrentCursor() const;
 
     CProjectorLink& Link() { return *link_; }
@@ -69,16 +66,19 @@ public:
     UserPrompts& Prompts() { return prompts_; }
     QTimer& ServiceTimer() { return driver_.DeadlineTimer(); }
 
+    // A settings file is being saved: the settings commands wait until it has been written.
+    bool SaveInProgress() const { return saveInProgress_; }
+    // A close waits for the queue or a save; the frame closes once nothing holds it.
+    bool Closing() const { return closing_; }
+
     // State the dialogs and the control panel read and write.
     CTextString settingsFilePath;
-    std::int32_t saveInProgress = 0;
-    std::int32_t closing = 0;
-    std::int32_t interactionBits = 0; // bit 0: a slider is being dragged
-    std::string projectorName;        // as given to LoadModel, at most 63 characters
+    std::string projectorName; // as given to LoadModel, at most 63 characters
 
     // The control panel's host.
     CProjectorLink& PanelLink() override { return *link_; }
-    std::int32_t& PanelInteractionBits() override { return interactionBits; }
+    std::int32_t PanelInteractionBits() const override { return interactionBits_; }
+    void SetPanelDragging(bool dragging) override;
     const Clock& PanelClock() const override { return clock_; }
     UserPrompts& PanelPrompts() override { return prompts_; }
     Notifier& PanelNotifier() override { return notifier_; }
@@ -122,6 +122,9 @@ private:
     CSettingsSave settingsSave_;
     LinkServiceDriver driver_;
     int timerDepth_ = 0;
+    bool saveInProgress_ = false;
+    bool closing_ = false;
+    std::int32_t interactionBits_ = 0; // bit 0: a slider is being dragged
 };
 
 } // namespace tonedesk

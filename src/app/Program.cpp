@@ -1,18 +1,29 @@
 #include "app/Program.h"
 
+#include "ProgramVersion.h"
 #include "app/MainFrame.h"
 #include "app/StartSequence.h"
-#include "gamma/ui/GammaSaveDialog.h"
 #include "link/PosixSerialPort.h"
 #include "support/Clock.h"
 #include "support/Settings.h"
 #include "support/qt/QtSettingsStore.h"
-#include "support/ui/DialogPrompts.h"
-#include "support/ui/MessageNotifier.h"
+#include "ui/gamma/GammaSaveDialog.h"
+#include "ui/widgets/DialogPrompts.h"
+#include "ui/widgets/MessageNotifier.h"
 
 #include <QApplication>
 
 namespace tonedesk {
+
+namespace {
+
+// Platforms whose windows nobody sees: offscreen rendering and the minimal platform.
+bool WindowsAreSeen() {
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+}
+
+} // namespace
 
 CProgram::CProgram(const AppServices& services) : services_(services), adjust_(services) {
     // The gamma editor saves through its own save dialog, which asks before replacing a file.
@@ -23,7 +34,7 @@ CProgram::~CProgram() = default;
 
 std::optional<int> CProgram::Start() {
     if (!adjust_.InitInstance()) {
-        return services_.settings.LoadFailure() ? 1 : 0;
+        return adjust_.StartFailed() ? 1 : 0;
     }
     // The start-to-exit sequence takes over at the first idle moment and closes the frame at its
     // end. Between the connection and the drain it runs the gamma editor, modally, as the
@@ -37,6 +48,7 @@ std::optional<int> CProgram::Start() {
 
 int RunProgram(const std::function<void(CProgram&)>& started) {
     QApplication::setApplicationName(CAdjustApp::Title());
+    QApplication::setApplicationVersion(QLatin1String(kProgramVersion));
     // The main frame is never shown; the program ends when it closes.
     QApplication::setQuitOnLastWindowClosed(false);
 
@@ -44,7 +56,8 @@ int RunProgram(const std::function<void(CProgram&)>& started) {
     SteadyClock clock;
     PosixSerialPortFactory ports(settings);
     MessageNotifier notifier;
-    DialogPrompts prompts;
+    // Where nobody sees the windows, a notice box would keep the program waiting for ever.
+    DialogPrompts prompts(WindowsAreSeen() ? TextOutput::MessageBox : TextOutput::ErrorOutput);
 
     CProgram program({settings, clock, ports, notifier, prompts});
     if (const auto exitStatus = program.Start()) {

@@ -25,11 +25,11 @@ public:
     CProgram& operator=(const CProgram&) = delete;
 
     // Start-up and wiring. Nothing when the program goes on in the event loop; else the exit
-    // status with which it ends at once (another copy runs: 0; a profile that cannot be read: 1).
+    // status with which it ends at once (another copy runs: 0; a resource bundle or a profile
+    // that cannot be used: 1).
     std::optional<int> Start();
 
     CAdjustApp& App() { return adjust_; }
-    // The sequence, once started.
 
 private:
     AppServices services_;

@@ -24,7 +24,7 @@ CStartSequence::CStartSequence(CMainFrame& frame, const SerialPortFactory& ports
 }
 
 void CStartSequence::Run() {
-    PortEntry* chosen = nullptr;
+    const PortEntry* chosen = nullptr;
     {
         CConnectDialog dialog(frame_, ports_);
         if (!dialog.IsBuilt()) {
@@ -41,7 +41,7 @@ void CStartSequence::Run() {
         End();
         return;
     }
-    if (frame_.LoadModel(chosen->projectorName) < 0) {
+    if (frame_.LoadModel(chosen->projectorName) != ModelLookup::Found) {
         End();
         return;
     }
@@ -51,11 +51,8 @@ void CStartSequence::Run() {
     End();
 }
 
-void CStartSequence::Connect(PortEntry& chosen) {
-    CProjectorLink& link = frame_.Link();
-    link.CloseOtherPorts(chosen.portIndex);
-    chosen.probing = 0;
-    link.OpenPort(chosen);
+void CStartSequence::Connect(const PortEntry& chosen) {
+    frame_.Link().UseScannedPort(chosen.portIndex);
 }
 
 void CStartSequence::Drain() {

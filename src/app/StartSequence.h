@@ -40,7 +40,7 @@ signals:
 
 private:
     // Makes the chosen entry the current port outside the scanning mode; the others are closed.
-    void Connect(PortEntry& chosen);
+    void Connect(const PortEntry& chosen);
     void End();
 
     CMainFrame& frame_;

@@ -1,14 +1,16 @@
 #include "cli/CliCommon.h"
 
-#include "link/PosixSerialPort.h"
+#include "support/FileReplace.h"
 #include "support/qt/QtSettingsStore.h"
 
 #include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <poll.h>
+#include <unistd.h>
 #include <vector>
 
 namespace tonedesk::cli {
@@ -135,13 +137,25 @@ void CliNotifier::FileError(const std::string& fileName, const std::string& reas
     std::fprintf(stderr, "tonedesk-cli: %s: %s\n", fileName.c_str(), reason.c_str());
 }
 
+void ReportSkippedModelFiles(const CModelFile& model, std::set<std::string>& named) {
+    for (const CModelFile::SkippedFile& skipped : model.SkippedFiles()) {
+        if (named.insert(skipped.name).second) {
+            std::fprintf(stderr, "tonedesk-cli: %s%s: %s (model file skipped)\n",
+                         model.Folder().c_str(), skipped.name.c_str(), skipped.reason.c_str());
+        }
+    }
+}
+
 CliContext::CliContext() : settings_(std::make_unique<QtSettingsStore>()) {
     // Its defaults would probe every default port, which its section "PORTS" may forbid.
     if (const auto failure = settings_->LoadFailure()) {
         throw InputError("the profile " + failure->fileName +
                          " cannot be used: " + failure->reason);
     }
-    ports_ = std::make_unique<PosixSerialPortFactory>(*settings_);
+    for (const std::string& warning : settings_->LoadWarnings()) {
+        std::fprintf(stderr, "tonedesk-cli: warning: %s\n", warning.c_str());
+    }
+    ports_ = std::make_unique<CliPortFactory>(*settings_);
 }
 
 CliContext::~CliContext() = default;
@@ -203,8 +217,8 @@ PortEntry* CliContext::OpenPort(int comNumber, int baudRate) {
     CProjectorLink& link = Link();
     PortEntry* port = link.UsePort(comNumber);
     if (!port) {
-        std::fprintf(stderr, "tonedesk-cli: COM%d cannot be opened: %s\n", comNumber,
-                     ports_->LastOpenFailure().c_str());
+        std::fprintf(stderr, "tonedesk-cli: %s cannot be opened: %s\n",
+                     ports_->PortName(comNumber).c_str(), ports_->LastOpenFailure().c_str());
         return nullptr;
     }
     if (baudRate == 0) {
@@ -221,11 +235,46 @@ PortEntry* CliContext::OpenPort(int comNumber, int baudRate) {
     }
     port->baudRate = baudRate;
     if (!link.OpenPort(*port)) {
-        std::fprintf(stderr, "tonedesk-cli: COM%d cannot be opened: %s\n", comNumber,
-                     ports_->LastOpenFailure().c_str());
+        std::fprintf(stderr, "tonedesk-cli: %s cannot be opened: %s\n",
+                     ports_->PortName(comNumber).c_str(), ports_->LastOpenFailure().c_str());
         return nullptr;
     }
     return port;
+}
+
+namespace {
+int firstOutputError = 0;
+} // namespace
+
+void PrintOut(const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    std::va_list again;
+    va_copy(again, args);
+    const int length = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    std::string text(static_cast<std::size_t>(std::max(length, 0)), '\0');
+    std::vsnprintf(text.data(), text.size() + 1, format, again);
+    va_end(again);
+    if (firstOutputError == 0) {
+        firstOutputError = WriteAll(STDOUT_FILENO, text.data(), text.size());
+    }
+}
+
+int OutputError() {
+    return firstOutputError;
+}
+
+bool ReadGammaFileWithWarnings(const std::string& path, GammaFileTable& table, Notifier& notifier) {
+    GammaTextReport report;
+    if (ReadGammaFile(path, table, notifier, GammaReadBase::Zeros, &report) !=
+        GammaReadResult::Read) {
+        return false;
+    }
+    for (const std::string& issue : DescribeGammaTextIssues(report)) {
+        std::fprintf(stderr, "tonedesk-cli: warning: %s: %s\n", path.c_str(), issue.c_str());
+    }
+    return true;
 }
 
 std::string CommandFromWord(const std::string& word) {

@@ -10,6 +10,8 @@
 // servicing loops of `context`, writes its results to stdout and its messages to stderr, and
 // returns one of the exit statuses below.
 
+#include "cli/CliPortFactory.h"
+#include "gamma/GammaFile.h"
 #include "link/ProjectorLink.h"
 #include "support/Clock.h"
 #include "support/Notifier.h"
@@ -19,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -87,13 +90,18 @@ public:
     std::vector<int> messages;
 };
 
+// Names on stderr each model file that the last search of `model` passed over because it could
+// not be read, once per name in `named` (which collects the names told).
+void ReportSkippedModelFiles(const CModelFile& model, std::set<std::string>& named);
+
 // Everything a subcommand works with: the user's profile (QSettings, organisation "VANTO",
 // application "Vanto Tonedesk"; tests point XDG_CONFIG_HOME elsewhere), the steady clock, the
 // COM ports resolved through the profile (section "PORTS") and the link, built on first use
 // with the profile's link settings.
 class CliContext {
 public:
-    // InputError when the profile exists but cannot be read.
+    // InputError when the profile exists but cannot be used; what the profile ignores is named
+    // in warnings on stderr.
     CliContext();
     ~CliContext();
     CliContext(const CliContext&) = delete;
@@ -102,6 +110,7 @@ public:
     Settings& Profile() { return *settings_; }
     const Clock& Time() const { return clock_; }
     CliNotifier& Notify() { return notifier_; }
+    CliPortFactory& Ports() { return *ports_; }
     CProjectorLink& Link();
 
     // How long the servicing loops below may run in all before the command gives up with
@@ -132,13 +141,25 @@ public:
 private:
     std::unique_ptr<Settings> settings_;
     SteadyClock clock_;
-    std::unique_ptr<SerialPortFactory> ports_;
+    std::unique_ptr<CliPortFactory> ports_;
     CliNotifier notifier_;
     std::unique_ptr<CProjectorLink> link_;
     std::chrono::seconds timeLimit_ = kDefaultTimeLimit;
     std::optional<std::chrono::steady_clock::time_point> firstService_;
     std::chrono::steady_clock::time_point lastServiceEnd_;
 };
+
+// Writes the command's output to stdout at once, formatted as printf does. A write that fails
+// is kept for OutputError, so that the command can fail with the system's reason (a full disk)
+// however much it wrote.
+[[gnu::format(printf, 1, 2)]] void PrintOut(const char* format, ...);
+// The error number of the first output write that failed, 0 when none failed.
+int OutputError();
+
+// Reads a gamma file as the gamma editor opens it, and warns on stderr, naming the line, of each
+// line that did not read completely and of missing lines. False when the file could not be read
+// or is no gamma file (the user was told why through `notifier`).
+bool ReadGammaFileWithWarnings(const std::string& path, GammaFileTable& table, Notifier& notifier);
 
 // A 9-byte command from the 8 characters the user typed: CR appended. UsageError for any other
 // length or for a control character in it.

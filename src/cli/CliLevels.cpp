@@ -21,7 +21,7 @@ int ParseParameter(const std::string& text) {
 
 void PrintTables(const std::array<LevelTable, kChannelCount>& levels) {
     for (int i = 0; i < kLevelCount; ++i) {
-        std::printf("%d,%d,%d\n", levels[0][i], levels[1][i], levels[2][i]);
+        PrintOut("%d,%d,%d\n", levels[0][i], levels[1][i], levels[2][i]);
     }
 }
 
@@ -56,7 +56,7 @@ int RunLevels(CliArgs& args, CliContext& context) {
         throw UsageError("levels needs one gamma file");
     }
     GammaFileTable file;
-    if (ReadGammaFile(words[0], file, context.Notify()) != 0) {
+    if (!ReadGammaFileWithWarnings(words[0], file, context.Notify())) {
         return kExitUsage;
     }
     CGammaGraph graph(context.Profile());

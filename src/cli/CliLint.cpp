@@ -1,7 +1,10 @@
 #include "cli/CliCommands.h"
 
 #include "model/ModelLint.h"
+#include "support/FileRead.h"
+#include "support/ResourceBundleCheck.h"
 
+#include <QByteArray>
 #include <QFile>
 #include <QResource>
 #include <QString>
@@ -17,13 +20,26 @@ class QtBundleReader final : public BundleReader {
 public:
     ~QtBundleReader() override { Close(); }
 
-    bool Open(const std::string& path) override {
+    bool Open(const std::string& path, std::string& problem) override {
         Close();
-        const QString root = QStringLiteral("/tonedesk-lint/%1").arg(++opened_);
-        if (!QResource::registerResource(QString::fromStdString(path), root)) {
+        // Read whole and checked before registering: the resource system trusts a bundle's
+        // tree, and a damaged one would make it read outside the file.
+        std::string bytes;
+        if (const int error = ReadWholeFile(path, bytes); error != 0) {
+            problem = FileReadReason(error);
             return false;
         }
-        path_ = QString::fromStdString(path);
+        if (const BundleCheck check = CheckResourceBundle(bytes); check != BundleCheck::Valid) {
+            problem = BundleCheckReason(check);
+            return false;
+        }
+        data_ = QByteArray::fromStdString(bytes);
+        const QString root = QStringLiteral("/tonedesk-lint/%1").arg(++opened_);
+        if (!QResource::registerResource(Data(), root)) {
+            data_.clear();
+            problem = "the resource system refused it";
+            return false;
+        }
         root_ = root;
         return true;
     }
@@ -40,14 +56,17 @@ public:
     }
 
 private:
+    const uchar* Data() const { return reinterpret_cast<const uchar*>(data_.constData()); }
+
     void Close() {
         if (!root_.isEmpty()) {
-            QResource::unregisterResource(path_, root_);
+            QResource::unregisterResource(Data(), root_);
             root_.clear();
+            data_.clear();
         }
     }
 
-    QString path_;
+    QByteArray data_; // the bundle's bytes, registered while it is open
     QString root_;
     int opened_ = 0;
 };
@@ -68,9 +87,9 @@ int RunLint(CliArgs& args, CliContext&) {
         for (const LintProblem& problem : LintModelFile(file, &bundles)) {
             clean = false;
             if (problem.line > 0) {
-                std::printf("%s:%d: %s\n", file.c_str(), problem.line, problem.text.c_str());
+                PrintOut("%s:%d: %s\n", file.c_str(), problem.line, problem.text.c_str());
             } else {
-                std::printf("%s: %s\n", file.c_str(), problem.text.c_str());
+                PrintOut("%s: %s\n", file.c_str(), problem.text.c_str());
             }
         }
     }

@@ -15,19 +15,23 @@ int RunModel(CliArgs& args, CliContext& context) {
         throw UsageError("model takes one projector name");
     }
     CModelFile model(context.Notify());
-    switch (model.ReadModelFile(words[0])) {
-    case 0:
-        std::printf("%s\n%s\n", model.FileName().c_str(), ModelToJson(model).c_str());
+    const ModelLookup result = model.ReadModelFile(words[0]);
+    std::set<std::string> named;
+    ReportSkippedModelFiles(model, named);
+    switch (result) {
+    case ModelLookup::Found:
+        PrintOut("%s\n%s\n", model.FileName().c_str(), ModelToJson(model).c_str());
         return kExitOk;
-    case -2:
+    case ModelLookup::RepeatedId:
         std::fprintf(stderr, "tonedesk-cli: %s%s repeats an identifier\n", model.Folder().c_str(),
                      model.FileName().c_str());
         return kExitRepeatedId;
-    default:
-        std::fprintf(stderr, "tonedesk-cli: no model file for '%s' in %s\n", words[0].c_str(),
-                     model.Folder().c_str());
-        return kExitFailed;
+    case ModelLookup::NotFound:
+        break;
     }
+    std::fprintf(stderr, "tonedesk-cli: no model file for '%s' in %s\n", words[0].c_str(),
+                 model.Folder().c_str());
+    return kExitFailed;
 }
 
 } // namespace tonedesk::cli

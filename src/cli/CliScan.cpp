@@ -6,29 +6,33 @@ namespace tonedesk::cli {
 
 // tonedesk-cli scan: the start-up scan of the program with the profile's settings; one line
 // per port whose projector answered and has a model file in the programs' folder, in port
-// order. Projectors without a model file are named on stderr.
+// order. Projectors without a model file, and ports that another program holds, are named on
+// stderr.
 int RunScan(CliArgs& args, CliContext& context) {
     if (!args.Positionals().empty()) {
         throw UsageError("scan takes no words");
     }
     CProjectorLink& link = context.Link();
+    context.Ports().ForgetHeld();
     link.ScanPorts();
     context.ServiceUntilScanEnds();
     // As the connection dialog does: only projectors for which a model file is found.
     int answered = 0;
     int found = 0;
+    std::set<std::string> skipped;
     for (const PortEntry& port : link.Ports()) {
         if (!port.AnsweredProbe()) {
             continue;
         }
         ++answered;
         CModelFile& model = link.Model();
-        const int result = model.ReadModelFile(port.projectorName);
-        if (result == 0) {
-            std::printf("COM%d / %s / %d\n", port.ComNumber(), port.projectorName.c_str(),
-                        port.baudRate);
+        const ModelLookup result = model.ReadModelFile(port.projectorName);
+        ReportSkippedModelFiles(model, skipped);
+        if (result == ModelLookup::Found) {
+            PrintOut("COM%d / %s / %d\n", port.ComNumber(), port.projectorName.c_str(),
+                     port.baudRate);
             ++found;
-        } else if (result == -2) {
+        } else if (result == ModelLookup::RepeatedId) {
             std::fprintf(stderr, "COM%d / %s / %d: no model file (%s repeats an identifier)\n",
                          port.ComNumber(), port.projectorName.c_str(), port.baudRate,
                          model.FileName().c_str());
@@ -37,8 +41,13 @@ int RunScan(CliArgs& args, CliContext& context) {
                          port.projectorName.c_str(), port.baudRate);
         }
     }
-    std::fflush(stdout);
-    if (answered == 0) {
+    // A port another program holds was never asked.
+    const auto& held = context.Ports().Held();
+    for (const CliPortFactory::HeldPort& port : held) {
+        std::fprintf(stderr, "tonedesk-cli: %s: %s\n",
+                     context.Ports().PortName(port.comNumber).c_str(), port.reason.c_str());
+    }
+    if (answered == 0 && held.empty()) {
         std::fprintf(stderr, "tonedesk-cli: no projector answered\n");
     }
     return found > 0 ? kExitOk : kExitFailed;

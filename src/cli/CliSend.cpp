@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 #include <string_view>
 
 namespace tonedesk::cli {
@@ -51,6 +52,11 @@ int RunSend(CliArgs& args, CliContext& context) {
     if (words.empty()) {
         throw UsageError("send needs at least one command");
     }
+    // The link keeps the outcome of its last kOutcomesKept commands only: the outcome of an
+    // earlier command of a longer list could not be told.
+    if (words.size() > kOutcomesKept) {
+        throw UsageError("send takes at most " + std::to_string(kOutcomesKept) + " commands");
+    }
     std::vector<std::string> commands;
     for (const auto& w : words) {
         commands.push_back(CommandFromWord(w));
@@ -71,8 +77,7 @@ int RunSend(CliArgs& args, CliContext& context) {
         if (!line.empty() && line.back() == '\n') {
             line.pop_back();
         }
-        std::printf("%s\n", line.c_str());
-        std::fflush(stdout);
+        PrintOut("%s\n", line.c_str());
     });
     std::vector<CommandId> ids;
     for (const auto& command : commands) {
@@ -80,7 +85,7 @@ int RunSend(CliArgs& args, CliContext& context) {
         const AnswerKind kind =
             kindName ? forcedKind : (isQuery ? AnswerKind::Value : AnswerKind::Plain);
         ids.push_back(link.QueueCommand(command.data(), static_cast<std::int32_t>(command.size()),
-                                        kind, kind == AnswerKind::Transfer ? 1 : 0, port));
+                                        kind, kind == AnswerKind::Transfer, port));
     }
     const bool dropped = context.ServiceUntilIdle(port);
     link.SetTraceSink({});
@@ -89,6 +94,9 @@ int RunSend(CliArgs& args, CliContext& context) {
     for (std::size_t i = 0; i < commands.size(); ++i) {
         const auto outcome = link.Outcome(ids[i]);
         if (!outcome) {
+            std::fprintf(stderr, "tonedesk-cli: the outcome of %s is not known\n",
+                         words[i].c_str());
+            failed = true;
             continue;
         }
         // Queries, texts and the name query are answered with data; other commands with OK.

@@ -30,7 +30,7 @@ int RunWriteGamma(CliArgs& args, CliContext& context) {
         throw UsageError("write-gamma needs one gamma file");
     }
     GammaFileTable file;
-    if (ReadGammaFile(words[0], file, context.Notify()) != 0) {
+    if (!ReadGammaFileWithWarnings(words[0], file, context.Notify())) {
         return kExitUsage;
     }
     CGammaGraph graph(context.Profile());
@@ -45,7 +45,7 @@ int RunWriteGamma(CliArgs& args, CliContext& context) {
     }
     CProjectorLink& link = context.Link();
     static constexpr char kPowerQuery[] = "POWR????\r";
-    link.QueueCommand(kPowerQuery, 9, AnswerKind::Value, 0, port);
+    link.QueueCommand(kPowerQuery, 9, AnswerKind::Value, false, port);
     const GammaWrite write = QueueGammaTables(link, graph.ActiveBank(), graph.Active(), channel);
     if (!write) {
         std::fprintf(stderr, "tonedesk-cli: the gamma blocks could not be queued\n");

@@ -1,5 +1,6 @@
 // tonedesk-cli: the projector link of Tonedesk on the command line.
 
+#include "ProgramVersion.h"
 #include "cli/CliCommands.h"
 
 #include <cerrno>
@@ -31,7 +32,8 @@ constexpr CliCommand kCommands[] = {
 };
 
 void PrintUsage(std::FILE* out) {
-    std::fprintf(out, "Usage: tonedesk-cli COMMAND [OPTION]... [WORD]...\n\nCommands:\n");
+    std::fprintf(out, "Usage: tonedesk-cli COMMAND [OPTION]... [WORD]...\n"
+                      "       tonedesk-cli --version\n\nCommands:\n");
     for (const auto& c : kCommands) {
         std::fprintf(out, "  %s\n      %s\n", c.synopsis, c.summary);
     }
@@ -51,11 +53,12 @@ int FinishOutput(int status) {
     const bool failedBefore = std::ferror(stdout) != 0;
     errno = 0;
     const bool failedNow = std::fclose(stdout) != 0;
-    if (!failedBefore && !failedNow) {
+    const int closeError = failedNow ? errno : 0;
+    if (!failedBefore && !failedNow && OutputError() == 0) {
         return status;
     }
-    std::fprintf(stderr, "tonedesk-cli: cannot write the output: %s\n",
-                 std::strerror(errno != 0 ? errno : EIO));
+    const int error = OutputError() != 0 ? OutputError() : closeError != 0 ? closeError : EIO;
+    std::fprintf(stderr, "tonedesk-cli: cannot write the output: %s\n", std::strerror(error));
     return status == kExitOk ? kExitFailed : status;
 }
 
@@ -67,6 +70,10 @@ int RunCommand(int argc, char** argv) {
     const std::string_view name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
         PrintUsage(stdout);
+        return kExitOk;
+    }
+    if (name == "--version") {
+        std::printf("tonedesk-cli %s\n", tonedesk::kProgramVersion);
         return kExitOk;
     }
     for (const auto& command : kCommands) {

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tonedesk {
 
@@ -29,16 +30,52 @@ enum class GammaReadBase {
     Current, // the table's value before the read (a preset keeps its ramp where a line is short)
 };
 
-// Reads a gamma file of either layout into `table`. Returns 0, or -1 after telling the user
-// through `notifier` why the file could not be read (the table is then unchanged). Values a
-// short or malformed file does not supply come from `base`; a missing line still reads as an
-// empty line, whose first column is 0.
-int ReadGammaFile(const std::string& path, GammaFileTable& table, Notifier& notifier,
-                  GammaReadBase base = GammaReadBase::Zeros);
-// Reads the text of a gamma file into `table`, as ReadGammaFile does; the text ends at its
-// first NUL byte.
-void ParseGammaFile(std::string text, GammaFileTable& table,
-                    GammaReadBase base = GammaReadBase::Zeros);
+// How writing a gamma file came out.
+enum class GammaFileResult {
+    Done,
+    Failed, // the user was told why through the notifier
+};
+
+// What reading a gamma file came to.
+enum class GammaReadResult {
+    Read,          // the table holds the file's values
+    NotAGammaFile, // binary data, or no line holds a number: the table is unchanged
+    Unreadable,    // the file could not be opened or read: the table is unchanged
+};
+
+// A line of a gamma file that did not read completely: a colour value is missing, or text after
+// the values was not read.
+struct GammaLineIssue {
+    int line = 0;     // from 1
+    std::string text; // the line, control characters shown as '?'
+};
+
+// What the reader saw in a gamma file's text, beside its values.
+struct GammaTextReport {
+    bool binary = false;    // a NUL byte with more text after it: binary data or UTF-16 text
+    int dataLines = 0;      // lines from which at least one number was read
+    int lines = 0;          // lines the text holds, at most 256
+    bool moreLines = false; // text after line 256, which is not read
+    std::vector<GammaLineIssue> incomplete;
+
+    bool IsGammaFile() const { return !binary && dataLines > 0; }
+};
+
+// Reads a gamma file of either layout into `table`. The user is told through `notifier` why a
+// file could not be read or is no gamma file; the table is then unchanged. Values a short or
+// malformed file does not supply come from `base`; a missing line still reads as an empty line,
+// whose first column is 0. `report`, when given, receives what the reader saw in the text.
+GammaReadResult ReadGammaFile(const std::string& path, GammaFileTable& table, Notifier& notifier,
+                              GammaReadBase base = GammaReadBase::Zeros,
+                              GammaTextReport* report = nullptr);
+// Reads the text of a gamma file into `table`, as ReadGammaFile does, whatever the text is: a
+// UTF-8 byte order mark is passed over, blanks may stand around the commas, CR CR LF ends one
+// line, and the text ends at a NUL byte or the end mark 0x1A.
+GammaTextReport ParseGammaFile(std::string text, GammaFileTable& table,
+                               GammaReadBase base = GammaReadBase::Zeros);
+// One text per finding of `report` that the user should know of, for warnings: the lines that
+// did not read completely, missing lines and lines past the 256th.
+std::vector<std::string> DescribeGammaTextIssues(const GammaTextReport& report);
 
 // Line lengths of the two layouts (CR LF included).
 inline constexpr int kFourColumnLineLength = 37;
@@ -51,8 +88,8 @@ std::string FormatGammaFile(const GammaTable& table, bool fourColumns);
 
 // Writes the three channels of `table` as a gamma file. The text goes to a temporary file in
 // the same folder that replaces `path` only once it is complete, so a failed write leaves an
-// existing file as it was. Returns 0, or -1 after telling the user why.
-int WriteGammaFile(const std::string& path, const GammaTable& table, bool fourColumns,
-                   Notifier& notifier);
+// existing file as it was. A failure is told to the user.
+GammaFileResult WriteGammaFile(const std::string& path, const GammaTable& table, bool fourColumns,
+                               Notifier& notifier);
 
 } // namespace tonedesk

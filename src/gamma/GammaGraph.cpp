@@ -53,7 +53,7 @@ void CGammaGraph::SelectChannel(int channel) {
 }
 
 void CGammaGraph::SetFormulaMode(bool on) {
-    active_.formulaMode = on ? 1 : 0;
+    active_.formulaMode = on;
 }
 
 void CGammaGraph::SetParameter(std::array<std::int32_t, kChannelCount>& values, int value) {
@@ -126,7 +126,7 @@ void CGammaGraph::LoadChannels(const GammaFileTable& file, int channel) {
 
 void CGammaGraph::RecomputeLevels() {
     GammaTable& t = active_;
-    if (t.formulaMode != 0) {
+    if (t.formulaMode) {
         for (int c = 0; c < kChannelCount; ++c) {
             FormulaLevels(t.exponent[c], t.gain[c], t.offset[c], t.levels[c]);
         }
@@ -147,7 +147,7 @@ void CGammaGraph::PropagateLinked() {
             if (c == from) {
                 continue;
             }
-            if (t.formulaMode != 0) {
+            if (t.formulaMode) {
                 t.exponent[c] = t.exponent[from];
                 t.gain[c] = t.gain[from];
                 t.offset[c] = t.offset[from];
@@ -280,7 +280,7 @@ void CGammaGraph::FitPointsToLevels(int channel) {
 
 bool CGammaGraph::ChannelsIdentical() const {
     const GammaTable& t = active_;
-    if (t.formulaMode != 0) {
+    if (t.formulaMode) {
         for (int c = 1; c < kChannelCount; ++c) {
             if (t.exponent[c] != t.exponent[0] || t.gain[c] != t.gain[0] ||
                 t.offset[c] != t.offset[0]) {

@@ -25,7 +25,7 @@ public:
 
     void SelectChannel(int channel);
     void SetFormulaMode(bool on);
-    bool FormulaMode() const { return active_.formulaMode != 0; }
+    bool FormulaMode() const { return active_.formulaMode; }
     int SelectedChannel() const { return active_.selectedChannel; }
     int DisplayChannel() const { return active_.displayChannel; }
     int ActiveBank() const { return bank_; }

@@ -44,7 +44,7 @@ LevelTable IdentityLevels();
 struct GammaTable {
     std::int32_t selectedChannel = kAllChannels; // -1 all linked, 0 red, 1 green, 2 blue
     std::int32_t displayChannel = 0;             // the channel drawn and edited
-    std::int32_t formulaMode = 0;
+    bool formulaMode = false;
     // Formula parameters per channel, each -30..30.
     std::array<std::int32_t, kChannelCount> exponent{};
     std::array<std::int32_t, kChannelCount> gain{};

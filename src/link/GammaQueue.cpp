@@ -43,7 +43,7 @@ GammaWrite QueueGammaTables(CProjectorLink& link, int bank, const GammaTable& ta
             GammaBlockNumber(bank, channel == kAllChannels ? pair / 2 : channel, pair % 2);
         const bool data = i % 2 == 1;
         const CommandId id = link.QueueCommand(
-            entry.data(), static_cast<std::int32_t>(entry.size()), AnswerKind::Transfer, 1);
+            entry.data(), static_cast<std::int32_t>(entry.size()), AnswerKind::Transfer, true);
         if (id == 0) {
             return write;
         }

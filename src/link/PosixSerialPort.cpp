@@ -1,13 +1,13 @@
 #include "link/PosixSerialPort.h"
 
+#include "support/FileRead.h"
+
 #include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
-#include <iterator>
 #include <poll.h>
 #include <sstream>
 #include <sys/file.h>
@@ -90,11 +90,6 @@ bool HungUp(int error) {
     return error == EIO || error == ENXIO || error == ENODEV;
 }
 
-std::string FileText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 std::string LastPathPart(const std::string& path) {
     const auto slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -117,9 +112,10 @@ int LockOwner(const std::string& content) {
     return 0;
 }
 
-// The owner of a live lock file for the device, or 0. A lock is looked for under the name the
-// device was given and under the name of the device it leads to.
-int LiveLockOwner(const std::string& device, const std::string& lockFolder) {
+// Whether a live lock file holds the device: kInUse with its owner, or with the reason when
+// the lock file cannot be read; kNone otherwise. A lock is looked for under the name the device
+// was given and under the name of the device it leads to.
+PortOpenFailure LockFileHolder(const std::string& device, const PosixPortOptions& options) {
     std::string names[2] = {LastPathPart(device), {}};
     if (char* real = ::realpath(device.c_str(), nullptr)) {
         names[1] = LastPathPart(real);
@@ -129,18 +125,33 @@ int LiveLockOwner(const std::string& device, const std::string& lockFolder) {
         if (name.empty()) {
             continue;
         }
-        const int pid = LockOwner(FileText(lockFolder + "/LCK.." + name));
-        // A lock of a process that no longer exists is stale.
-        if (pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM)) {
-            return pid;
+        // Everyone may write in the lock folder: what is found there is read without waiting
+        // and only up to the size a lock file has.
+        const std::string path = options.lockFolder + "/LCK.." + name;
+        std::string content;
+        const int error = ReadWholeFile(path, content, kMaxLockFileSize);
+        if (error == ENOENT || error == ENOTDIR) {
+            continue;
+        }
+        if (error != 0) {
+            return {PortOpenError::kInUse, 0,
+                    "lock file " + path + ": " + FileReadReason(error, kMaxLockFileSize)};
+        }
+        const int pid = LockOwner(content);
+        // A lock of a process that no longer exists is stale; one of another user's process
+        // (which may not be signalled) is not.
+        if (pid > 0 && options.probeProcess(pid) != ESRCH) {
+            return {PortOpenError::kInUse, pid, {}};
         }
     }
-    return 0;
+    return {};
 }
 
 // The active console's device name: the last one of the list.
 std::string ActiveConsole(const std::string& consoleList) {
-    std::istringstream in(FileText(consoleList));
+    std::string list;
+    ReadWholeFile(consoleList, list);
+    std::istringstream in(list);
     std::string name;
     std::string last;
     while (in >> name) {
@@ -179,15 +190,21 @@ std::string Describe(const PortOpenFailure& failure) {
     case PortOpenError::kNotATerminal:
         return "not a serial line";
     case PortOpenError::kInUse:
-        return failure.ownerPid > 0
-                   ? "in use by another program (pid " + std::to_string(failure.ownerPid) + ")"
-                   : "in use by another program";
+        if (failure.ownerPid > 0) {
+            return "in use by another program (pid " + std::to_string(failure.ownerPid) + ")";
+        }
+        return failure.detail.empty() ? "in use by another program"
+                                      : "in use by an unknown program (" + failure.detail + ")";
     case PortOpenError::kSystemConsole:
         return "the system's console";
     case PortOpenError::kFailed:
         break;
     }
     return "refused by the system";
+}
+
+int ProbeProcess(int pid) {
+    return ::kill(pid, 0) == 0 ? 0 : errno;
 }
 
 std::uint32_t GrownErrorFlags(const LineErrorCounters& before, const LineErrorCounters& after) {
@@ -217,9 +234,9 @@ std::unique_ptr<PosixSerialPort> PosixSerialPort::Open(const std::string& device
     if (device.empty()) {
         return refuse(PortOpenError::kNoDevice);
     }
-    why.ownerPid = LiveLockOwner(device, options.lockFolder);
-    if (why.ownerPid != 0) {
-        return refuse(PortOpenError::kInUse);
+    why = LockFileHolder(device, options);
+    if (why.error != PortOpenError::kNone) {
+        return refuse(why.error);
     }
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -471,7 +488,7 @@ std::unique_ptr<SerialPort> PosixSerialPortFactory::Open(int comNumber) {
     // A login on the console must not get the program's probes; the profile may still name
     // that line on purpose.
     if (!device.defaultName.empty() && device.defaultName == ActiveConsole(host_.consoleList)) {
-        lastFailure_ = {PortOpenError::kSystemConsole, 0};
+        lastFailure_ = {PortOpenError::kSystemConsole, 0, {}};
         return nullptr;
     }
     return PosixSerialPort::Open(device.path, host_.port, &lastFailure_);

@@ -40,16 +40,28 @@ enum class PortOpenError {
 
 struct PortOpenFailure {
     PortOpenError error = PortOpenError::kNone;
-    int ownerPid = 0; // the holder named by a lock file (kInUse), 0 when unknown
+    int ownerPid = 0;   // the holder named by a lock file (kInUse), 0 when unknown
+    std::string detail; // what made the line count as held when no holder is known
 };
 
 // A short reason for messages, such as "in use by another program (pid 42)".
 std::string Describe(const PortOpenFailure& failure);
 
+// Signal 0 to process `pid`: 0 when it runs and may be signalled, otherwise the error number
+// (ESRCH: there is no such process; EPERM: it runs under another user).
+int ProbeProcess(int pid);
+
+// Largest lock file read: one holds a process id of a few bytes.
+inline constexpr std::size_t kMaxLockFileSize = 4096;
+
 // How a device is opened.
 struct PosixPortOptions {
-    // Where programs leave their lock files ("LCK..ttyS0" holding the owner's process id).
+    // Where programs leave their lock files ("LCK..ttyS0" holding the owner's process id). A
+    // lock file that is no regular file of at most kMaxLockFileSize bytes, or that cannot be
+    // read, holds the line for an unknown program.
     std::string lockFolder = "/var/lock";
+    // Whether the process named by a lock file still runs.
+    std::function<int(int pid)> probeProcess = ProbeProcess;
     // The source of the driver's error counters.
     std::function<bool(int fd, LineErrorCounters&)> readCounters = ReadDriverCounters;
 };

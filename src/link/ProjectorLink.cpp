@@ -66,42 +66,6 @@ CommandEnd EndAt(ExchangeResult result) {
     return result == ExchangeResult::Ok ? CommandEnd::Confirmed : CommandEnd::Answered;
 }
 
-ExchangeResult Classify(const std::string& line) {
-    if (line == "OK") {
-        return ExchangeResult::Ok;
-    }
-    if (line == "ERR") {
-        return ExchangeResult::Error;
-    }
-    return ExchangeResult::Data;
-}
-
-// Room for bytes from the driver in this pump. Lines already in the buffer are handled one per
-// pump. While an answer is awaited, no more is taken from the driver than fits beside them in
-// kMaxReadPerPump, so that a peer sending lines faster than that cannot make the buffer grow
-// without end: the rest waits in the driver.
-std::uint32_t ReadRoom(const PortEntry& port) {
-    if (!port.IsAwaitingAnswer()) {
-        return kMaxReadPerPump;
-    }
-    const auto held = static_cast<std::uint32_t>(port.receiveFill - port.receivePosition);
-    return held < kMaxReadPerPump ? kMaxReadPerPump - held : 0;
-}
-
-// The lines handled so far are gone: what is left moves to the front of the receive buffer.
-void DropHandledBytes(PortEntry& port) {
-    if (port.receivePosition == 0) {
-        return;
-    }
-    const auto from = port.receiveBuffer.begin() + port.receivePosition;
-    std::copy(from, port.receiveBuffer.begin() + port.receiveFill, port.receiveBuffer.begin());
-    port.receiveFill -= port.receivePosition;
-    port.receivePosition = 0;
-}
-
-constexpr char kProbe[] = "TNAM   1\r";
-constexpr std::int32_t kProbeLength = 9;
-
 } // namespace
 
 std::string ValueCommand(std::string_view code, std::int32_t value) {
@@ -141,7 +105,7 @@ CProjectorLink::CProjectorLink(const Settings& settings, const Clock& clock,
     settings_.recTimeoutErr = TimeSetting(settings, "REC_TIMEOUT_ERR");
     settings_.powerOnTime = TimeSetting(settings, "POWERON_TIME");
     settings_.powerOnWait = TimeSetting(settings, "POWERON_WAIT");
-    settings_.retry = CountSetting(settings, "RETRY");
+    settings_.retry = std::min(CountSetting(settings, "RETRY"), kMaxRetry);
     settings_.retry2 = CountSetting(settings, "RETRY2");
     settings_.powerOnRetry = CountSetting(settings, "POWERON_RETRY");
     probeCycles_ = settings_.powerOnRetry;
@@ -199,12 +163,32 @@ bool CProjectorLink::OpenPort(PortEntry& port) {
 }
 
 void CProjectorLink::CloseOtherPorts(std::int32_t keepPortIndex) {
-    std::lock_guard<std::mutex> lock(linkLock_);
+    // No lock: the link runs on one thread, and nothing else touches the port table.
     for (PortEntry& port : ports_) {
         if (port.portIndex != keepPortIndex) {
             ClosePort(port);
         }
     }
+}
+
+bool CProjectorLink::UseScannedPort(std::int32_t portIndex) {
+    CloseOtherPorts(portIndex);
+    for (PortEntry& port : ports_) {
+        if (port.portIndex == portIndex) {
+            port.probing = false;
+            return OpenPort(port);
+        }
+    }
+    return false;
+}
+
+PortEntry* CProjectorLink::Port(std::int32_t comNumber) {
+    for (PortEntry& port : ports_) {
+        if (port.ComNumber() == comNumber) {
+            return &port;
+        }
+    }
+    return nullptr;
 }
 
 PortEntry* CProjectorLink::UsePort(std::int32_t comNumber) {
@@ -220,7 +204,7 @@ PortEntry* CProjectorLink::UsePort(std::int32_t comNumber) {
         it = ports_.insert(ports_.end(), PortEntry{});
         it->portIndex = index;
     }
-    it->probing = 0;
+    it->probing = false;
     if (!OpenPort(*it)) {
         if (added) {
             ports_.pop_back();
@@ -231,7 +215,7 @@ PortEntry* CProjectorLink::UsePort(std::int32_t comNumber) {
 }
 
 CommandId CProjectorLink::QueueCommand(const void* bytes, std::int32_t length, AnswerKind kind,
-                                       std::int32_t pause, PortEntry* port) {
+                                       bool pause, PortEntry* port) {
     if (!port) {
         port = currentPort_;
     }
@@ -279,7 +263,7 @@ void CProjectorLink::EndCommand(const QueuedCommand& command, CommandEnd end,
     }
 }
 
-CommandId CProjectorLink::SendValue(const char* code, std::int32_t value, std::int32_t pause) {
+CommandId CProjectorLink::SendValue(const char* code, std::int32_t value, bool pause) {
     const std::string command = ValueCommand(code ? code : "", value);
     if (command.empty()) {
         return 0;
@@ -317,7 +301,7 @@ void CProjectorLink::DropQueue(PortEntry& port) {
     port.commandQueue.clear();
     port.sendBuffer.clear();
     port.cursor = 0;
-    port.writing = 0;
+    port.writing = false;
 }
 
 void CProjectorLink::ResetExchange(PortEntry& port) {
@@ -455,99 +439,6 @@ ExchangeResult CProjectorLink::PumpPort(PortEntry& port) {
     return SendNext(port, result);
 }
 
-std::int32_t CProjectorLink::ReadFromDriver(PortEntry& port, bool& hungUp) {
-    SerialPort& device = *port.handle;
-    const PortStatus status = device.Status();
-    std::uint32_t errors = status.errors;
-    hungUp = (errors & kPortIoError) != 0;
-    const std::uint32_t waiting = std::min(status.waiting, ReadRoom(port));
-    std::int32_t bytesRead = 0;
-    if (waiting > 0) {
-        DropHandledBytes(port);
-        const std::size_t need = static_cast<std::size_t>(port.receiveFill) + waiting;
-        if (port.receiveBuffer.size() < need) {
-            port.receiveBuffer.resize(need);
-        }
-        const int got =
-            device.Read(port.receiveBuffer.data() + port.receiveFill, static_cast<int>(waiting));
-        bytesRead = std::clamp<int>(got, 0, static_cast<int>(waiting));
-        errors |= device.TakeReadErrors();
-        // Every byte that arrives extends the wait for the rest of the answer; a port that
-        // claims bytes but delivers none does not. While a write is pending, what arrives is
-        // no answer to it and its deadline holds.
-        if (errors == 0 && bytesRead > 0 && port.IsAwaitingAnswer()) {
-            port.answerDeadline = clock_.Now() + port.answerTimeout;
-        }
-    }
-    if (errors != 0) {
-        TraceLineErrors(errors);
-        bytesRead = 0;
-    }
-    return bytesRead;
-}
-
-void CProjectorLink::TraceLineErrors(std::uint32_t errors) const {
-    static constexpr std::pair<std::uint32_t, const char*> kFlagTexts[] = {
-        {kPortBreak, " Detect Break\n"},         {kPortFraming, " Framing\n"},
-        {kPortIoError, " I/O Error\n"},          {kPortOverrun, " Over Run\n"},
-        {kPortRxOverflow, " Buffer Overflow\n"}, {kPortParity, " Parity Error\n"},
-    };
-    for (const auto& [flag, text] : kFlagTexts) {
-        if (errors & flag) {
-            TraceOut("%s", text);
-        }
-    }
-}
-
-ExchangeResult CProjectorLink::TakeAnswer(PortEntry& port, std::int32_t bytesRead) {
-    port.receiveFill += bytesRead;
-    const LineEnd end = CutLine(port);
-    const ExchangeResult result =
-        end == LineEnd::None ? ExchangeResult::None : HandleLine(port, end == LineEnd::Eot);
-    if (port.receivePosition == port.receiveFill) {
-        port.receivePosition = 0;
-        port.receiveFill = 0;
-    }
-    return result;
-}
-
-CProjectorLink::LineEnd CProjectorLink::CutLine(PortEntry& port) {
-    LineEnd end = LineEnd::None;
-    std::int32_t i = port.receivePosition;
-    for (; i < port.receiveFill; ++i) {
-        const std::uint8_t b = port.receiveBuffer[static_cast<std::size_t>(i)];
-        if (b == 13 || b == 4) {
-            end = b == 4 ? LineEnd::Eot : LineEnd::Cr;
-            ++i;
-            break;
-        }
-        if (b >= 32 && port.partialLine.size() < kMaxAnswerLine) {
-            port.partialLine.push_back(static_cast<char>(b));
-        }
-    }
-    // The bytes scanned are held in the partial line: the receive buffer never keeps more than
-    // what arrived after the line end.
-    port.receivePosition = i;
-    return end;
-}
-
-ExchangeResult CProjectorLink::HandleLine(PortEntry& port, bool endedByEot) {
-    const std::string line = std::move(port.partialLine);
-    port.partialLine.clear();
-    TraceOut("Recv:%s\n", line.c_str());
-    const ExchangeResult result = Classify(line);
-    const Tick now = clock_.Now();
-    if (result == ExchangeResult::Error) {
-        port.earliestSend = now + settings_.recTimeoutErr;
-    }
-    ApplyAnswer(port, result, line, endedByEot);
-    if (!port.IsAwaitingAnswer() && port.cursor < port.commandQueue.size() &&
-        port.commandQueue[port.cursor].pause) {
-        port.earliestSend = now + kPauseMs;
-    }
-    return result;
-}
-
 bool CProjectorLink::AnswerTimedOut(PortEntry& port, Tick now) {
     if (!After(now, port.answerDeadline)) {
         return false;
@@ -572,19 +463,19 @@ ExchangeResult CProjectorLink::SendNext(PortEntry& port, ExchangeResult result) 
         QueuedCommand& command = port.commandQueue[port.cursor];
         if (!port.writing) {
             // A write that cannot finish (output held, device gone) times out like an answer.
-            port.writing = 1;
+            port.writing = true;
             port.answerDeadline = now + port.answerTimeout;
         }
         WriteSome(port, command);
         if (command.sent < command.length) {
             if (After(now, port.answerDeadline)) {
                 command.sent = 0;
-                port.writing = 0;
+                port.writing = false;
                 return ExchangeResult::TimedOut;
             }
             return result;
         }
-        port.writing = 0;
+        port.writing = false;
         command.sent = 0;
         // The wait for the answer starts when the last byte went out, not when this pump
         // began: the write may have been late.
@@ -760,119 +651,6 @@ bool CProjectorLink::Service() {
         port.pendingKind.reset();
     }
     return dropped;
-}
-
-void CProjectorLink::ScanPorts() {
-    currentPort_ = nullptr;
-    for (PortEntry& port : ports_) {
-        ClosePort(port);
-    }
-    scanning_ = true;
-    portsFound_ = 0;
-    probeRates_.assign(kBaudRates.begin(), kBaudRates.end());
-    probeCycles_ = settings_.powerOnRetry;
-    ports_.clear();
-    for (std::int32_t index = 0; index < kMaxComPorts; ++index) {
-        PortEntry& port = ports_.emplace_back();
-        port.portIndex = index;
-        port.probing = 1;
-        port.baudIndex = 0;
-        port.baudRate = 0;
-        port.powerOnRetryCount = 0;
-        if (OpenPort(port)) {
-            ++portsFound_;
-            QueueProbe(port);
-        } else {
-            ports_.pop_back();
-        }
-    }
-    // A table without ports ends the scan at the next Service.
-    Changed();
-}
-
-void CProjectorLink::GiveUpProbe(PortEntry& port) {
-    ClosePort(port);
-    port.probing = 0;
-    port.baudRate = 0;
-}
-
-void CProjectorLink::FailedProbe(PortEntry& port, bool& goesOn) {
-    // Attempts counted outside the scanning mode (RETRY) may have passed RETRY2 already.
-    if (++port.retryCount < settings_.retry2) {
-        goesOn = true;
-        return;
-    }
-    ++port.baudIndex;
-    // A probe started meanwhile may try fewer rates in fewer cycles: beyond them ends too.
-    if (port.baudIndex >= static_cast<std::int32_t>(probeRates_.size())) {
-        if (++port.powerOnRetryCount >= probeCycles_) {
-            GiveUpProbe(port);
-        } else {
-            port.baudIndex = 0;
-            port.baudRate = probeRates_[0];
-        }
-    } else {
-        port.baudRate = probeRates_[static_cast<std::size_t>(port.baudIndex)];
-    }
-    if (port.baudRate != 0) {
-        OpenPort(port);
-        QueueProbe(port);
-        goesOn = true;
-    }
-}
-
-void CProjectorLink::QueueProbe(PortEntry& port) {
-    QueueCommand(kProbe, kProbeLength, AnswerKind::Identify, 0, &port);
-}
-
-bool CProjectorLink::StartProbe(PortEntry& port, std::span<const std::int32_t> rates) {
-    if (!port.IsOpen() || rates.empty()) {
-        return false;
-    }
-    probeRates_.assign(rates.begin(), rates.end());
-    probeCycles_ = 1;
-    port.probing = 1;
-    port.baudIndex = 0;
-    port.baudRate = probeRates_[0];
-    port.powerOnRetryCount = 0;
-    scanning_ = true;
-    OpenPort(port);
-    QueueProbe(port);
-    return true;
-}
-
-bool CProjectorLink::ServiceScan() {
-    bool goesOn = false;
-    for (PortEntry& port : ports_) {
-        if (!port.IsOpen()) {
-            continue;
-        }
-        switch (PumpPort(port)) {
-        case ExchangeResult::None:
-            if (port.probing && !IsBusy(&port)) {
-                // Its probe was exchanged or dropped outside the scanning mode: an attempt that
-                // failed, or the scan would wait for it forever.
-                FailedProbe(port, goesOn);
-            } else if (port.probing) {
-                goesOn = true;
-            }
-            break;
-        case ExchangeResult::Data:
-            port.probing = 0;
-            break;
-        case ExchangeResult::HungUp:
-            // Given up like a port nothing answered on.
-            GiveUpProbe(port);
-            break;
-        default:
-            FailedProbe(port, goesOn);
-            break;
-        }
-    }
-    if (!goesOn) {
-        scanning_ = false;
-    }
-    return false;
 }
 
 } // namespace tonedesk

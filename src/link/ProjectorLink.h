@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/Command.h"
+#include "link/PortEntry.h"
 #include "link/SerialPort.h"
 #include "model/ModelFile.h"
 #include "support/Clock.h"
@@ -10,7 +12,6 @@
 #include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -22,15 +23,6 @@ namespace tonedesk {
 class Notifier;
 class Settings;
 
-// What kind of answer a command expects.
-enum class AnswerKind : std::int32_t {
-    Plain = 0,    // "OK" or "ERR"
-    Value = 1,    // a number, stored in the status table under the command's code
-    Text = 2,     // lines, the last ended by EOT, collected in the port's text answer
-    Identify = 4, // the projector's name
-    Transfer = 8, // "OK" or "ERR"; RETRY rejections drop the queue with message 4105
-};
-
 // What one pump of a port reports.
 enum class ExchangeResult : std::int32_t {
     None = 0,
@@ -39,39 +31,6 @@ enum class ExchangeResult : std::int32_t {
     Data = 3,
     TimedOut = -1,
     HungUp = -2, // the device reported an I/O error (it was unplugged or hung up)
-};
-
-// Names one queued command, so that its outcome can be read later; 0 is none. Every command
-// queued gets the next number.
-using CommandId = std::uint64_t;
-
-// How a queued command ended.
-enum class CommandEnd : std::int32_t {
-    Pending,   // queued or awaiting its answer
-    Confirmed, // answered "OK"
-    Answered,  // moved on at another answer line (a value, a name, a text or anything else)
-    Rejected,  // answered "ERR" RETRY times
-    Dropped,   // its queue was dropped or its port closed before it ended
-};
-
-// The record of one queued command.
-struct CommandOutcome {
-    CommandId id = 0;
-    AnswerKind kind = AnswerKind::Plain;
-    CommandEnd end = CommandEnd::Pending;
-    std::string answer; // the answer line it ended with ("ERR" when rejected); empty when none
-};
-
-// Outcomes kept by the link: those of the most recently queued commands.
-inline constexpr std::size_t kOutcomesKept = 256;
-
-struct QueuedCommand {
-    CommandId id = 0;
-    std::int32_t offset = 0; // start of its bytes in the send buffer
-    std::int32_t sent = 0;   // bytes already written
-    std::int32_t length = 0;
-    AnswerKind kind = AnswerKind::Plain;
-    std::int32_t pause = 0; // 1: not sooner than 50 ms after the previous answer
 };
 
 // The nine bytes that set the code (its first four characters) to `value`, code + "%4d\r", or
@@ -114,47 +73,6 @@ struct LinkSettings {
     Tick powerOnWait = 30000;      // missing answers are not counted this long after "POWR"
 };
 
-struct PortEntry {
-    std::int32_t portIndex = 0;         // 0-based: COM(portIndex + 1)
-    std::unique_ptr<SerialPort> handle; // null while closed
-    std::int32_t probing = 0;
-    std::int32_t baudIndex = 0;
-    std::int32_t receiveFill = 0;
-    std::int32_t receivePosition = 0;
-    std::optional<AnswerKind> pendingKind; // the kind of answer awaited; none while idle
-    Tick answerDeadline = 0;
-    Tick answerTimeout = 0;
-    Tick earliestSend = 0;
-    ByteBuffer receiveBuffer;
-    ByteBuffer sendBuffer;
-    ByteBuffer textAnswer; // lines joined by CR LF, a 0 byte after the last; empty when none
-    std::vector<QueuedCommand> commandQueue;
-    std::size_t cursor = 0;
-    std::int32_t retryCount = 0;
-    std::int32_t powerOnRetryCount = 0;
-    std::int32_t baudRate = 0; // 0: the scan gave this port up
-    std::string projectorName; // at most kMaxProjectorName characters
-
-    // The answer line read so far (bytes before its end that were already taken from the
-    // receive buffer), at most kMaxAnswerLine characters.
-    std::string partialLine;
-    // 1 while the command at the cursor is being written; its write must finish before the
-    // answer deadline.
-    std::int32_t writing = 0;
-    // Closed because its device hung up (an unplugged adapter, a projector switched off at the
-    // mains): the next command queued on it opens the device again, at the same rate.
-    bool deviceLost = false;
-    // The status entry (code key) that the answer to the Plain or Value command in flight
-    // refers to.
-    std::uint32_t statusKey = 0;
-
-    bool IsOpen() const { return handle != nullptr; }
-    bool IsAwaitingAnswer() const { return pendingKind.has_value(); }
-    // After a scan or a probe: a projector answered the name query on this port, at baudRate.
-    bool AnsweredProbe() const { return IsOpen() && probing == 0 && baudRate != 0; }
-    int ComNumber() const { return portIndex + 1; }
-};
-
 // The link to the projectors: the port table, the link settings, the command queues and the
 // exchange engine, and the model definition of the connected projector.
 //
@@ -184,12 +102,16 @@ public:
     // Opens one port outside a scan (adding it to the table when it is not there yet) and makes
     // it the current port; null when it cannot be opened.
     PortEntry* UsePort(std::int32_t comNumber);
+    // Takes the port of the table on which the scan found the chosen projector into use: every
+    // other port closes, and this one opens outside the scan at the rate found and becomes the
+    // current port. False when the table has no such port or it cannot be opened.
+    bool UseScannedPort(std::int32_t portIndex);
 
     // Appends a command to a port's queue (null: the current port). Its id, by which Outcome
     // tells how it ended; 0 (false) when there is no port or the port is closed. A port whose
     // device hung up is opened again first (outside a scan), keeping its rate and projector.
-    CommandId QueueCommand(const void* bytes, std::int32_t length, AnswerKind kind,
-                           std::int32_t pause, PortEntry* port = nullptr);
+    CommandId QueueCommand(const void* bytes, std::int32_t length, AnswerKind kind, bool pause,
+                           PortEntry* port = nullptr);
     // How a queued command ended so far; nothing when the id is unknown or so old that its
     // record is gone (the link keeps the last kOutcomesKept).
     std::optional<CommandOutcome> Outcome(CommandId id) const;
@@ -197,7 +119,7 @@ public:
     // Value command on the current port; its id. 0 (false), and nothing queued, when there is
     // no port, the code has fewer than four characters or the value does not fit in four columns
     // (-999..9999).
-    CommandId SendValue(const char* code, std::int32_t value, std::int32_t pause);
+    CommandId SendValue(const char* code, std::int32_t value, bool pause);
     // An answer is awaited or commands are left (null: the current port). False when there is
     // no port or it is closed.
     bool IsBusy(const PortEntry* port = nullptr) const;
@@ -229,8 +151,9 @@ public:
     bool StartProbe(PortEntry& port, std::span<const std::int32_t> rates);
 
     PortEntry* CurrentPort() const { return currentPort_; }
-    std::vector<PortEntry>& Ports() { return ports_; }
     const std::vector<PortEntry>& Ports() const { return ports_; }
+    // The table's entry of COM n (to queue on or probe), or null when the table has none.
+    PortEntry* Port(std::int32_t comNumber);
     CModelFile& Model() { return model_; }
     const CModelFile& Model() const { return model_; }
     StatusTable& Status() { return model_.statusTable; }
@@ -316,7 +239,6 @@ private:
     SerialPortFactory& portFactory_;
     Notifier& notifier_;
     PortEntry* currentPort_ = nullptr;
-    std::mutex linkLock_;          // taken around CloseOtherPorts only
     std::vector<PortEntry> ports_; // capacity for every COM port: entries never move
     CModelFile model_;
     TraceSink traceSink_;

@@ -37,7 +37,7 @@ void OpenSettingsFile(CProjectorLink& link, Settings& settings, Notifier& notifi
         }
         for (const std::string& command : content.commands) {
             link.QueueCommand(command.data(), static_cast<std::int32_t>(command.size()),
-                              AnswerKind::Plain, 0);
+                              AnswerKind::Plain, false);
         }
         if (content.shortLines > 0) {
             notifier.Message(kMessageShortSettingsLines, std::to_string(content.shortLines));

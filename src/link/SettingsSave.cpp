@@ -39,7 +39,7 @@ bool CSettingsSave::Start(CProjectorLink& link, std::string path, std::string pr
                                            [&](const Query& q) { return q.code == code; });
             if (!asked) {
                 Query& query = queries_.emplace_back(code);
-                query.id = link.SendValue(code.c_str(), kNoValue, 0);
+                query.id = link.SendValue(code.c_str(), kNoValue, false);
                 // A code the link cannot send (a NUL among its bytes) has no value to save.
                 query.ended = query.id == 0;
             }

@@ -1,6 +1,9 @@
 #include "model/ModelFile.h"
 
 #include "model/ModelSyntax.h"
+#include "support/FileRead.h"
+#include "support/FolderScan.h"
+#include "support/Notifier.h"
 
 #include <filesystem>
 #include <limits>
@@ -83,7 +86,7 @@ std::string CModelFile::ProgramFolder() {
     return text;
 }
 
-int CModelFile::ParseModelText(std::string_view text, std::string_view projectorName) {
+ModelLookup CModelFile::ParseModelText(std::string_view text, std::string_view projectorName) {
     Reset();
     projectorName = CutAtNul(projectorName);
     bool matched = false;
@@ -113,7 +116,7 @@ int CModelFile::ParseModelText(std::string_view text, std::string_view projector
         if (line.section == ModelSection::Property) {
             if (key == kKeyProjectorName) {
                 if (!projectorName.starts_with(value)) {
-                    return 0;
+                    return ModelLookup::NotFound;
                 }
                 matched = true;
             } else if (key == kKeyAutoRecvElapse) {
@@ -138,7 +141,7 @@ int CModelFile::ParseModelText(std::string_view text, std::string_view projector
             } else if (key == kKeyId) {
                 tab.id = ParseValueNumber(value);
                 if (!EnterId(idIndex, tab.id, tabs.size())) {
-                    return -2;
+                    return ModelLookup::RepeatedId;
                 }
             } else if (key == kKeyCommand || key == kKeyCommand2) {
                 AddCommands(value, key == kKeyCommand ? tab.leaveCommands : tab.enterCommands,
@@ -156,7 +159,7 @@ int CModelFile::ParseModelText(std::string_view text, std::string_view projector
         case kKeyId: {
             control.id = ParseValueNumber(value);
             if (!EnterId(idIndex, control.id, tab.controls.size())) {
-                return -2;
+                return ModelLookup::RepeatedId;
             }
             if (control.kind == ModelSection::Status) {
                 tab.statusControlId = control.id;
@@ -213,7 +216,42 @@ int CModelFile::ParseModelText(std::string_view text, std::string_view projector
             break;
         }
     }
-    return matched ? 1 : 0;
+    return matched ? ModelLookup::Found : ModelLookup::NotFound;
+}
+
+// The search for a projector's model file among the program's files.
+ModelLookup CModelFile::ReadModelFile(std::string_view projectorName) {
+    std::vector<FolderEntry> candidates;
+    ScanFolder(folder_, "*.ini", kAttrDirectory, candidates);
+
+    fileName_.clear();
+    skippedFiles_.clear();
+    std::string text;
+    for (const FolderEntry& candidate : candidates) {
+        fileName_ = candidate.name;
+        const std::string path = folder_ + candidate.name;
+        // One file that cannot be read must not hide the model files after it.
+        if (const int error = ReadWholeFile(path, text); error != 0) {
+            skippedFiles_.push_back({candidate.name, FileReadReason(error)});
+            Reset();
+            continue;
+        }
+        const ModelLookup result = ParseModelText(text, projectorName);
+        if (result == ModelLookup::RepeatedId) {
+            return result;
+        }
+        if (result == ModelLookup::Found) {
+            // The presets are read once the file is known to be the projector's own, so that
+            // another model's gamma files are neither read nor reported. A preset is read over
+            // its ramp: what a short line leaves out keeps the ramp's value.
+            for (const GammaReference& gamma : gammaReferences_) {
+                ReadGammaFile(gamma.path, presetGamma[gamma.preset], notifier_,
+                              GammaReadBase::Current);
+            }
+            return ModelLookup::Found;
+        }
+    }
+    return ModelLookup::NotFound;
 }
 
 } // namespace tonedesk

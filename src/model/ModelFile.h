@@ -66,6 +66,13 @@ inline constexpr std::size_t kPresetGammaCount = 5;
 // autoReceiveElapse of a new model: 180 s.
 inline constexpr std::int32_t kDefaultAutoReceiveElapse = 180000;
 
+// How the search for a model file, or the parse of one candidate, came out.
+enum class ModelLookup {
+    Found,      // a file whose PROJECTOR_NAME matches was read whole
+    NotFound,   // no file (or not this text) matches
+    RepeatedId, // a candidate gives one identifier twice
+};
+
 // One control section of a tab.
 struct ModelControl {
     ModelSection kind = ModelSection::Button; // Button .. SpinButton
@@ -105,15 +112,23 @@ public:
     explicit CModelFile(Notifier& notifier, std::string folder = {});
 
     // Finds the first "*.ini" file of the folder, in name order without case, whose
-    // PROJECTOR_NAME is a leading part of `projectorName`, and parses it. Returns 0 when one
-    // was found; -1 when none matched or a candidate could not be read (reported through the
-    // notifier); -2 when a candidate repeats an identifier.
-    int ReadModelFile(std::string_view projectorName);
+    // PROJECTOR_NAME is a leading part of `projectorName`, and parses it. The search stops at a
+    // candidate that repeats an identifier (RepeatedId). A candidate that cannot be read (a
+    // dangling link, a pipe, a file too large) is passed over and the search goes on:
+    // SkippedFiles() names it afterwards.
+    ModelLookup ReadModelFile(std::string_view projectorName);
+
+    // A candidate the last search could not read, and why.
+    struct SkippedFile {
+        std::string name; // within Folder()
+        std::string reason;
+    };
+    const std::vector<SkippedFile>& SkippedFiles() const { return skippedFiles_; }
 
     // One candidate's text (up to its NUL, Ctrl-Z or end), parsed into a model that starts from
-    // its defaults. Returns 1 when its PROJECTOR_NAME matches, 0 when it does not (parsing
-    // stopped there, or the text has no PROJECTOR_NAME), -2 on a repeated identifier.
-    int ParseModelText(std::string_view text, std::string_view projectorName);
+    // its defaults: Found when its PROJECTOR_NAME matches, NotFound when it does not (parsing
+    // stopped there, or the text has no PROJECTOR_NAME), RepeatedId on a repeated identifier.
+    ModelLookup ParseModelText(std::string_view text, std::string_view projectorName);
 
     // Back to the state of a new object (the folder and notifier stay).
     void Reset();
@@ -148,6 +163,7 @@ private:
     std::string folder_;
     std::string fileName_;
     std::vector<GammaReference> gammaReferences_;
+    std::vector<SkippedFile> skippedFiles_;
 };
 
 } // namespace tonedesk

@@ -1,6 +1,7 @@
 #include "model/ModelLint.h"
 
 #include "model/FormScan.h"
+#include "model/LintValues.h"
 #include "model/ModelFile.h"
 #include "model/ModelSyntax.h"
 #include "support/FileRead.h"
@@ -165,6 +166,7 @@ public:
         EndMark(text);
         model_.ParseModelText(text, projectorName_);
         CheckUnreadCodes();
+        CheckControlRanges();
         CheckForms();
         Finish();
         return std::move(problems_);
@@ -316,6 +318,9 @@ private:
                 Report(line.number, name + " " + Quote(line.value) +
                                         " is not a plain number (read as " + std::to_string(n) +
                                         ")");
+            } else if (std::string wrapped = WrappedNumberProblem(name, line.value, n);
+                       !wrapped.empty()) {
+                Report(line.number, std::move(wrapped));
             }
             return;
         }
@@ -329,11 +334,31 @@ private:
         } else if (key == kKeyRelate) {
             end = ParseIdList(line.value, ids);
         }
-        if (!end.complete) {
+        // After a code that is not four characters the rest of the list is misread anyway.
+        if (!end.complete && end.shortCode.empty()) {
             Report(line.number, name + ": text after the list is ignored");
         }
         if (!end.numbersOk) {
             Report(line.number, name + ": a number without digits reads as 0");
+        }
+        for (std::string& problem :
+             ListValueProblems(name, end, SendsListValues(key, line.section))) {
+            Report(line.number, std::move(problem));
+        }
+    }
+
+    // Sliders, spin controls and edit fields whose range reaches values no command can carry.
+    void CheckControlRanges() {
+        for (const ModelTab& tab : model_.tabs) {
+            for (const ModelControl& control : tab.controls) {
+                const auto idLine = ids_.find(control.id);
+                if (idLine == ids_.end()) {
+                    continue;
+                }
+                if (std::string problem = ControlRangeProblem(control); !problem.empty()) {
+                    Report(idLine->second, std::move(problem));
+                }
+            }
         }
     }
 
@@ -451,8 +476,9 @@ private:
                 continue; // no form to look for, or reported with RESOURCEFILE
             }
             const std::string bundle = Quote(tab.resourceFile);
-            if (!bundles_->Open(path)) {
-                Report(idLine->second, "RESOURCEFILE " + bundle + " is not a resource bundle");
+            if (std::string problem; !bundles_->Open(path, problem)) {
+                Report(idLine->second,
+                       "RESOURCEFILE " + bundle + " is not a valid resource bundle: " + problem);
                 continue;
             }
             const std::string form = "dialogs/" + std::to_string(tab.id) + ".ui";

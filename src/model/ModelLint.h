@@ -21,8 +21,9 @@ struct LintProblem {
 class BundleReader {
 public:
     virtual ~BundleReader() = default;
-    // Opens the bundle file at `path`; false when it is not a resource bundle.
-    virtual bool Open(const std::string& path) = 0;
+    // Opens the bundle file at `path`; false, with what is wrong with it in `problem`, when it
+    // is not a valid resource bundle.
+    virtual bool Open(const std::string& path, std::string& problem) = 0;
     // A file of the bundle opened last (for example "dialogs/300.ui"), or nothing.
     virtual std::optional<std::string> Read(const std::string& name) = 0;
 };

@@ -23,6 +23,21 @@ bool HasDigits(const char* p, const char* end) {
     return std::any_of(p, end, [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
 }
 
+bool IsSeparator(char c) {
+    return c == ',' || IsBlank(c);
+}
+
+// Notes the first code of a list that is not four characters: the item's text up to a separator
+// or the end when that comes before four characters (the characters taken as its code when the
+// item starts with a separator).
+void NoteShortCode(const char* p, const char* end, ListEnd& result) {
+    const char* const four = std::min(p + 4, end);
+    const char* stop = std::find_if(p, four, IsSeparator);
+    if (result.shortCode.empty() && stop < p + 4 && !OnlyBlanks(p, end)) {
+        result.shortCode.assign(p, stop == p ? four : stop);
+    }
+}
+
 CommandItem ItemAt(const char* p, std::int32_t value) {
     CommandItem item;
     std::memcpy(item.code.data(), p, item.code.size());
@@ -127,6 +142,7 @@ ListEnd ParseCommandList(const std::string& value, CommandList& list) {
     const char* p = value.c_str();
     const char* const end = p + value.size();
     while (p < end) {
+        NoteShortCode(p, end, result);
         if (end - p < 4) {
             result.complete = OnlyBlanks(p, end);
             break;
@@ -148,6 +164,12 @@ ListEnd ParseCommandList(const std::string& value, CommandList& list) {
             const char* stop = p;
             parameter = ParseNumber(p, &stop);
             result.numbersOk = result.numbersOk && HasDigits(p, stop);
+            const char* written = SkipBlanks(p);
+            result.parameters.push_back(
+                {std::string_view(code, 4),
+                 std::string_view(written,
+                                  static_cast<std::size_t>(std::max(stop, written) - written)),
+                 parameter});
             p = stop;
         }
         list.items.push_back(ItemAt(code, parameter));
@@ -165,6 +187,7 @@ ListEnd ParseCodeList(const std::string& value, CommandList& list) {
     const char* p = value.c_str();
     const char* const end = p + value.size();
     for (;;) {
+        NoteShortCode(p, end, result);
         if (end - p < 4) {
             result.complete = OnlyBlanks(p, end);
             break;

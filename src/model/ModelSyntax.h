@@ -113,10 +113,21 @@ private:
     ModelSection section_ = ModelSection::None;
 };
 
+// A number given in a command list, as written.
+struct ListParameter {
+    std::string_view code;  // the item's four characters
+    std::string_view text;  // the number as written, without leading blanks
+    std::int32_t value = 0; // as read
+};
+
 // How a list value ended, for the checker.
 struct ListEnd {
     bool complete = true;  // false: characters after the list are ignored
     bool numbersOk = true; // false: a number had no digits (it reads as 0)
+    // The first code that is not four characters: a "," or a blank within its four, or the line
+    // ending within them ("PMO" of "PMO,1"). Empty when every code has four.
+    std::string shortCode;
+    std::vector<ListParameter> parameters; // the numbers of a command list, in order
 };
 
 // Appends the items of a command list value ("POWR,1,MUTE VOLM,????"). A code needs four

@@ -7,13 +7,28 @@
 
 namespace tonedesk {
 
+namespace {
+
+// "16 MiB", "4 KiB" or "100 bytes".
+std::string SizeText(std::size_t size) {
+    if (size != 0 && size % (std::size_t{1} << 20) == 0) {
+        return std::to_string(size >> 20) + " MiB";
+    }
+    if (size != 0 && size % 1024 == 0) {
+        return std::to_string(size >> 10) + " KiB";
+    }
+    return std::to_string(size) + " bytes";
+}
+
+} // namespace
+
 FileDescriptor::~FileDescriptor() {
     if (fd >= 0) {
         ::close(fd);
     }
 }
 
-int ReadWholeFile(const std::string& path, std::string& text) {
+int ReadWholeFile(const std::string& path, std::string& text, std::size_t maxSize) {
     text.clear();
     // Opening without waiting and then looking at what was opened: a pipe without a writer
     // would block a plain open, and checking the name before opening it could look at another
@@ -32,7 +47,7 @@ int ReadWholeFile(const std::string& path, std::string& text) {
     if (!S_ISREG(st.st_mode)) {
         return kErrorNotRegularFile;
     }
-    if (st.st_size < 0 || static_cast<std::size_t>(st.st_size) > kMaxReadFileSize) {
+    if (st.st_size < 0 || static_cast<std::size_t>(st.st_size) > maxSize) {
         return kErrorFileTooLarge;
     }
     text.reserve(static_cast<std::size_t>(st.st_size));
@@ -51,7 +66,7 @@ int ReadWholeFile(const std::string& path, std::string& text) {
             return 0;
         }
         // The file may grow while it is read.
-        if (text.size() + static_cast<std::size_t>(got) > kMaxReadFileSize) {
+        if (text.size() + static_cast<std::size_t>(got) > maxSize) {
             text.clear();
             return kErrorFileTooLarge;
         }
@@ -59,12 +74,12 @@ int ReadWholeFile(const std::string& path, std::string& text) {
     }
 }
 
-std::string FileReadReason(int error) {
+std::string FileReadReason(int error, std::size_t maxSize) {
     switch (error) {
     case kErrorNotRegularFile:
         return "not a regular file";
     case kErrorFileTooLarge:
-        return "file too large (more than " + std::to_string(kMaxReadFileSize >> 20) + " MiB)";
+        return "file too large (more than " + SizeText(maxSize) + ")";
     default:
         return std::strerror(error);
     }

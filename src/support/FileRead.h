@@ -28,10 +28,11 @@ inline constexpr int kErrorFileTooLarge = EFBIG;    // more than kMaxReadFileSiz
 // Reads the whole file at `path` into `text`. Returns 0, or the error number that tells why the
 // file could not be opened or read to its end. Only regular files are read: a folder gives
 // EISDIR, a pipe or a device kErrorNotRegularFile (opening never waits for a writer), and a file
-// over kMaxReadFileSize kErrorFileTooLarge.
-int ReadWholeFile(const std::string& path, std::string& text);
+// over `maxSize` bytes kErrorFileTooLarge.
+int ReadWholeFile(const std::string& path, std::string& text,
+                  std::size_t maxSize = kMaxReadFileSize);
 
-// The text that tells the user why ReadWholeFile failed with `error`.
-std::string FileReadReason(int error);
+// The text that tells the user why ReadWholeFile failed with `error` (`maxSize` as given to it).
+std::string FileReadReason(int error, std::size_t maxSize = kMaxReadFileSize);
 
 } // namespace tonedesk

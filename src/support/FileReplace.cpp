@@ -183,7 +183,14 @@ int WriteTextFile(const std::string& path, std::string_view text, Notifier& noti
     // symbolic links, and never waits on a pipe.
     FileDescriptor existing{::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)};
     if (existing.fd < 0 && errno != ENOENT) {
-        return Fail(notifier, path, errno);
+        const int error = errno;
+        // A pipe nobody reads (or a socket) refuses the open with ENXIO: it is no file either.
+        struct stat node {};
+        if (::stat(path.c_str(), &node) == 0 && !S_ISREG(node.st_mode) && !S_ISDIR(node.st_mode)) {
+            notifier.FileError(path, FileReadReason(kErrorNotRegularFile));
+            return -1;
+        }
+        return Fail(notifier, path, error);
     }
     if (existing.fd < 0) {
         return FailUnless(notifier, path, ReplaceFile(DanglingLinkTarget(path), text, nullptr));

@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tonedesk {
 
@@ -24,6 +25,9 @@ public:
     // defaults, which are not the user's choices: section "PORTS" may turn the default port
     // ranges off, so nothing may be probed on such a profile.
     virtual std::optional<SettingsFailure> LoadFailure() const { return std::nullopt; }
+    // What in the stored profile is ignored or taken otherwise than written, one text each
+    // naming the file and the line, for the user.
+    virtual std::vector<std::string> LoadWarnings() const { return {}; }
     virtual std::int32_t GetInt(std::string_view section, std::string_view key,
                                 std::int32_t defaultValue) const = 0;
     virtual std::string GetText(std::string_view section, std::string_view key,
@@ -36,6 +40,9 @@ public:
 inline constexpr std::string_view kEnvSection = "ENV";
 // The section that maps COM numbers to device paths.
 inline constexpr std::string_view kPortsSection = "PORTS";
+
+// Largest "RETRY" the link uses: more would retry one unanswered command for hours.
+inline constexpr std::int32_t kMaxRetry = 100;
 
 // One key of section "ENV" with its default.
 struct SettingKey {

@@ -1,8 +1,10 @@
 #include "app/ConnectDialog.h"
 #include "app/ConnectTestKit.h"
-#include "model/ui/ModelInstaller.h"
+#include "app/ModelInstaller.h"
+#include "support/FileRead.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 
 #include <filesystem>
@@ -153,7 +155,9 @@ TEST_F(ConnectDialogTest, ModelInstalledFromTheDialogListsItsProjectorWithoutANe
     prompts.answers = {source};
     Button(kConnectInstallModel).click();
     EXPECT_TRUE(std::filesystem::exists(models / "GAMMA-4.ini"));
-    EXPECT_EQ(prompts.shown, std::vector<QString>{LoadString(kStringModelInstalled)});
+    EXPECT_EQ(prompts.shown, std::vector<QString>{FormatMessageText(
+                                 LoadString(kStringModelInstalled),
+                                 "GAMMA-4.ini\nGAMMA-4/cstrgb.gam\nGAMMA-4/cstvideo.gam")});
     EXPECT_EQ(Texts(), std::vector<QString>{"COM4 / GAMMA-4 / 9600"});
     EXPECT_EQ(List().currentIndex(), 0);
     EXPECT_TRUE(Button(1).isEnabled());
@@ -189,6 +193,34 @@ TEST_F(ConnectDialogTest, FaultyModelIsReportedAtEachRefreshUntilCorrected) {
     dialog->Refresh();
     EXPECT_EQ(messages.size(), shown + 1);
     EXPECT_EQ(Texts(), std::vector<QString>{"COM5 / DELTA-5 / 9600"});
+}
+
+// A model file that cannot be read hides none after it; it is named under the list, as is a file
+// left for a repeated identifier, until a new scan finds them gone.
+TEST_F(ConnectDialogTest, ModelFilesPassedOverAreNamedUnderTheList) {
+    Projector(1, "ALPHA-1");
+    Projector(2, "ZETA-2");
+    std::filesystem::create_symlink("gone.ini", models / "0.ini");
+    Model("ALPHA-1");
+    WriteFile("models/ZETA.ini", ModelText("ZETA") + "[TAB]\nID=1\n[TAB]\nID=1\n");
+    Open();
+    QLabel& note = *Control<QLabel>(kConnectPassedOverNote);
+    EXPECT_FALSE(note.isVisibleTo(dialog.get()));
+    ScanToEnd();
+    EXPECT_EQ(Texts(), std::vector<QString>{"COM1 / ALPHA-1 / 9600"});
+    EXPECT_TRUE(note.isVisibleTo(dialog.get()));
+    const QStringList lines = note.text().split(u'\n');
+    ASSERT_EQ(lines.size(), 3) << note.text().toStdString();
+    EXPECT_EQ(lines[0], LoadString(kStringModelFilesPassedOver));
+    EXPECT_EQ(lines[1], QStringLiteral("0.ini: ") + QString::fromStdString(FileReadReason(ENOENT)));
+    EXPECT_EQ(lines[2], QStringLiteral("ZETA.ini: ") + LoadString(kStringRepeatsIdentifier));
+
+    std::filesystem::remove(models / "0.ini");
+    std::filesystem::remove(models / "ZETA.ini");
+    Button(kConnectRescan).click();
+    EXPECT_FALSE(note.isVisibleTo(dialog.get()));
+    ScanToEnd();
+    EXPECT_FALSE(note.isVisibleTo(dialog.get()));
 }
 
 } // namespace

@@ -3,10 +3,11 @@
 #include "app/MainFrame.h"
 #include "common/FakeSerialPort.h"
 #include "link/PosixSerialPort.h"
-#include "model/ui/ControlSheet.h"
-#include "model/ui/TabPage.h"
 #include "support/Settings.h"
+#include "ui/panel/ControlSheet.h"
+#include "ui/panel/TabPage.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QSignalSpy>
 #include <QSocketNotifier>
@@ -31,6 +32,18 @@ protected:
     }
 
     void PowerOn(int value = 1) { frame.Link().Status().FindOrAdd(CodeKey("POWR")).value = value; }
+
+    // Starts saving the settings into the temporary folder, the projector switched on; with
+    // `ask`, the save waits for the answer to "BRIT????", else it ends at the next tick.
+    void StartSave(bool ask) {
+        PowerOn();
+        CommandItem brit;
+        brit.code = {'B', 'R', 'I', 'T'};
+        frame.Link().Model().saveCommands.items.assign(ask ? 1 : 0, brit);
+        answers = {temp.Path().string() + "/saving.txt"};
+        ASSERT_TRUE(frame.OnCommand(kCommandFileSaveAs));
+        ASSERT_TRUE(frame.SaveInProgress());
+    }
 
     // The commands waiting in the current port's queue, as text.
     std::vector<std::string> Queued() const {
@@ -61,7 +74,7 @@ TEST_F(MainFrameTest, SettingsFileQueuesOneCommandPerLineInOrder) {
     const std::string file =
         WriteFile("settings/lobby.txt", "DEMO-100\r\nBRIT  12\r\n\r\nCONT -10\r\nMOUT   1\r\n");
     answers = {file};
-    ASSERT_TRUE(frame.OnCommand(kCommandOpenSettings));
+    ASSERT_TRUE(frame.OnCommand(kCommandFileOpen));
 
     EXPECT_EQ(Queued(), (std::vector<std::string>{"BRIT  12\r", "CONT -10\r", "MOUT   1\r"}));
     for (std::size_t i = port->cursor; i < port->commandQueue.size(); ++i) {
@@ -87,7 +100,7 @@ TEST_F(MainFrameTest, SettingsFileOfAnotherProjectorAsksAgain) {
     PowerOn();
     answers = {WriteFile("other.txt", "PJ-7\r\nBRIT  12\r\n"),
                temp.Path().string() + "/missing.txt", std::nullopt};
-    ASSERT_TRUE(frame.OnCommand(kCommandOpenSettings));
+    ASSERT_TRUE(frame.OnCommand(kCommandFileOpen));
     EXPECT_TRUE(Queued().empty());
     EXPECT_EQ(notifier.recorder.messages, std::vector<int>{kMessageOtherProjector});
     ASSERT_EQ(notifier.recorder.fileErrors.size(), 1u);
@@ -103,7 +116,7 @@ TEST_F(MainFrameTest, SettingsFileThatCannotBeReadIsAFileErrorNotAnotherProjecto
     const std::string folder = temp.Path().string() + "/folder.txt";
     std::filesystem::create_directories(folder);
     answers = {folder, std::nullopt};
-    ASSERT_TRUE(frame.OnCommand(kCommandOpenSettings));
+    ASSERT_TRUE(frame.OnCommand(kCommandFileOpen));
     EXPECT_TRUE(notifier.recorder.messages.empty());
     ASSERT_EQ(notifier.recorder.fileErrors.size(), 1u);
     EXPECT_EQ(notifier.recorder.fileErrors[0].fileName, folder);
@@ -113,7 +126,7 @@ TEST_F(MainFrameTest, SettingsFileThatCannotBeReadIsAFileErrorNotAnotherProjecto
 TEST_F(MainFrameTest, ShortCommandLinesAreSkippedAndReportedOnce) {
     PowerOn();
     answers = {WriteFile("short.txt", "DEMO-100\r\nBRIT\r\nCONT -10\r\nMO\r\n")};
-    ASSERT_TRUE(frame.OnCommand(kCommandOpenSettings));
+    ASSERT_TRUE(frame.OnCommand(kCommandFileOpen));
     EXPECT_EQ(Queued(), std::vector<std::string>{"CONT -10\r"});
     EXPECT_EQ(notifier.recorder.messages, std::vector<int>{kMessageShortSettingsLines});
     EXPECT_EQ(notifier.recorder.arguments, std::vector<std::string>{"2"});
@@ -122,7 +135,7 @@ TEST_F(MainFrameTest, ShortCommandLinesAreSkippedAndReportedOnce) {
 TEST_F(MainFrameTest, CommandsNeedTheProjectorOnAndNoSaveInProgress) {
     const StatusTable& status = frame.Link().Status();
     ASSERT_EQ(status.Find(CodeKey("POWR")), nullptr);
-    for (int command : {kCommandGammaDialog, kCommandOpenSettings, kCommandSaveSettingsAs}) {
+    for (int command : {kCommandGammaDialog, kCommandFileOpen, kCommandFileSaveAs}) {
         EXPECT_FALSE(frame.IsCommandEnabled(command)) << command;
     }
     // Looking at the command adds the entry.
@@ -131,19 +144,19 @@ TEST_F(MainFrameTest, CommandsNeedTheProjectorOnAndNoSaveInProgress) {
 
     PowerOn(kNoValue);
     EXPECT_FALSE(frame.IsCommandEnabled(kCommandGammaDialog));
-    EXPECT_FALSE(frame.OnCommand(kCommandOpenSettings));
+    EXPECT_FALSE(frame.OnCommand(kCommandFileOpen));
     EXPECT_TRUE(asked.empty());
 
     PowerOn(1);
-    for (int command : {kCommandGammaDialog, kCommandOpenSettings, kCommandSaveSettingsAs}) {
+    for (int command : {kCommandGammaDialog, kCommandFileOpen, kCommandFileSaveAs}) {
         EXPECT_TRUE(frame.IsCommandEnabled(command)) << command;
     }
     EXPECT_FALSE(frame.IsCommandEnabled(4711));
 
-    frame.saveInProgress = 1;
+    StartSave(false);
     EXPECT_TRUE(frame.IsCommandEnabled(kCommandGammaDialog));
-    EXPECT_FALSE(frame.IsCommandEnabled(kCommandOpenSettings));
-    EXPECT_FALSE(frame.IsCommandEnabled(kCommandSaveSettingsAs));
+    EXPECT_FALSE(frame.IsCommandEnabled(kCommandFileOpen));
+    EXPECT_FALSE(frame.IsCommandEnabled(kCommandFileSaveAs));
 }
 
 TEST_F(MainFrameTest, GammaEditorCommandSignalsOncePerEnabledRun) {
@@ -165,15 +178,15 @@ TEST_F(MainFrameTest, ChoosingASaveFileRewindsTheSaveListsAndStartsTheSave) {
     model.saveCommands2.readPosition = 1;
 
     answers = {std::nullopt};
-    ASSERT_TRUE(frame.OnCommand(kCommandSaveSettingsAs));
-    EXPECT_EQ(frame.saveInProgress, 0);
+    ASSERT_TRUE(frame.OnCommand(kCommandFileSaveAs));
+    EXPECT_FALSE(frame.SaveInProgress());
     EXPECT_EQ(model.saveCommands.readPosition, 2u);
 
     const std::string path = temp.Path().string() + "/out/lobby.txt";
     answers = {path};
-    ASSERT_TRUE(frame.OnCommand(kCommandSaveSettingsAs));
+    ASSERT_TRUE(frame.OnCommand(kCommandFileSaveAs));
     EXPECT_FALSE(asked.back().open);
-    EXPECT_EQ(frame.saveInProgress, 1);
+    EXPECT_TRUE(frame.SaveInProgress());
     EXPECT_EQ(frame.settingsFilePath, path);
     EXPECT_EQ(model.saveCommands.readPosition, 0u);
     EXPECT_EQ(model.saveCommands2.readPosition, 0u);
@@ -184,7 +197,7 @@ TEST_F(MainFrameTest, SaveWritesTheFileFromTheTimerAndEnds) {
     ASSERT_EQ(
         frame.Link().Model().ParseModelText(
             "[PROPERTY]\r\nPROJECTOR_NAME=DEMO\r\n[SAVE]\r\nCOMMAND=BRIT CONT\r\n", "DEMO-100"),
-        1);
+        ModelLookup::Found);
     PowerOn();
     line->Reply("BRIT????\r", "50\r");
     line->Reply("CONT????\r", "-7\r");
@@ -193,14 +206,14 @@ TEST_F(MainFrameTest, SaveWritesTheFileFromTheTimerAndEnds) {
     for (const std::string& path : {saved, unwritable}) {
         SCOPED_TRACE(path);
         answers = {path};
-        ASSERT_TRUE(frame.OnCommand(kCommandSaveSettingsAs));
-        EXPECT_EQ(frame.saveInProgress, 1);
-        for (int i = 0; i < 500 && frame.saveInProgress != 0; ++i) {
+        ASSERT_TRUE(frame.OnCommand(kCommandFileSaveAs));
+        EXPECT_TRUE(frame.SaveInProgress());
+        for (int i = 0; i < 500 && frame.SaveInProgress(); ++i) {
             clock.Advance(1);
             frame.OnTimer();
         }
-        EXPECT_EQ(frame.saveInProgress, 0);
-        EXPECT_TRUE(frame.IsCommandEnabled(kCommandSaveSettingsAs));
+        EXPECT_FALSE(frame.SaveInProgress());
+        EXPECT_TRUE(frame.IsCommandEnabled(kCommandFileSaveAs));
     }
     EXPECT_EQ(TempDir::Read(saved), "DEMO-100\r\nBRIT  50\r\nCONT  -7\r\n");
     ASSERT_EQ(notifier.recorder.fileErrors.size(), 1u);
@@ -213,16 +226,18 @@ TEST_F(MainFrameTest, CloseWaitsForAQueuedTransfer) {
     const char block[] = "GAMM   0\r";
     ASSERT_TRUE(frame.Link().QueueCommand(block, 9, AnswerKind::Transfer, 1));
     EXPECT_FALSE(frame.close());
-    EXPECT_EQ(frame.closing, 1);
+    EXPECT_TRUE(frame.Closing());
     EXPECT_EQ(frame.CurrentCursor(), CursorShape::Wait);
-    EXPECT_EQ(notifier.recorder.cursors.back(), CursorShape::Wait);
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
     EXPECT_EQ(closed.count(), 0);
 
-    // Once the queue is empty the frame closes.
+    // Once the queue is empty the frame closes, and its hourglass goes with it.
     port->commandQueue.clear();
     port->cursor = 0;
     EXPECT_TRUE(frame.close());
     EXPECT_EQ(closed.count(), 1);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(MainFrameTest, AWaitingCloseEndsByItselfOnceTheQueueIsDone) {
@@ -241,10 +256,10 @@ TEST_F(MainFrameTest, AWaitingCloseEndsByItselfOnceTheQueueIsDone) {
 TEST_F(MainFrameTest, CloseWaitsForAnyQueuedCommandWhileSaving) {
     QSignalSpy closed(&frame, &CMainFrame::Closed);
     ASSERT_TRUE(frame.Link().QueueCommand("POWR????\r", 9, AnswerKind::Value, 0));
-    frame.saveInProgress = 1;
+    StartSave(false);
     EXPECT_FALSE(frame.close());
-    frame.saveInProgress = 0;
-    EXPECT_TRUE(frame.close());
+    frame.OnTimer(); // the save ends: the waiting close goes on
+    EXPECT_FALSE(frame.SaveInProgress());
     EXPECT_EQ(closed.count(), 1);
 }
 
@@ -253,17 +268,16 @@ TEST_F(MainFrameTest, DroppedQueueAbandonsTheSaveAndLeavesTheInteractionBits) {
     for (const std::int32_t bits : {0, 1}) {
         SCOPED_TRACE(bits);
         notifier.recorder.messages.clear();
-        frame.saveInProgress = 1;
-        frame.interactionBits = bits;
-        ASSERT_TRUE(frame.Link().QueueCommand("POWR????\r", 9, AnswerKind::Value, 0));
+        StartSave(true);
+        frame.SetPanelDragging(bits != 0);
         // The projector never answers: after RETRY time-outs the queue is dropped.
         for (int i = 0; i < 400 && notifier.recorder.messages.empty(); ++i) {
             clock.Advance(500);
             frame.OnTimer();
         }
         EXPECT_EQ(notifier.recorder.messages, std::vector<int>{kMessageQueueDropped});
-        EXPECT_EQ(frame.saveInProgress, 0);
-        EXPECT_EQ(frame.interactionBits, bits);
+        EXPECT_FALSE(frame.SaveInProgress());
+        EXPECT_EQ(frame.PanelInteractionBits(), bits);
     }
 }
 
@@ -297,28 +311,26 @@ TEST_F(MainFrameTest, CursorShowsWaitingAndClosing) {
     ASSERT_TRUE(port->IsAwaitingAnswer());
     EXPECT_EQ(frame.CurrentCursor(), CursorShape::AppStarting);
     EXPECT_EQ(frame.cursor().shape(), Qt::BusyCursor);
-    // A close waiting for the save to finish.
-    frame.saveInProgress = 1;
-    frame.closing = 1;
-    EXPECT_EQ(frame.CurrentCursor(), CursorShape::Wait);
-    frame.OnTimer();
-    EXPECT_EQ(frame.cursor().shape(), Qt::WaitCursor);
-    frame.closing = 0;
-    frame.saveInProgress = 0;
     line->Feed("1\r");
     frame.OnTimer();
     ASSERT_FALSE(frame.Link().IsBusy());
     EXPECT_EQ(frame.cursor().shape(), Qt::ArrowCursor);
+    // A close waiting for the save to finish.
+    StartSave(true);
+    EXPECT_FALSE(frame.close());
+    EXPECT_EQ(frame.CurrentCursor(), CursorShape::Wait);
+    frame.OnTimer();
+    EXPECT_EQ(frame.cursor().shape(), Qt::WaitCursor);
 }
 
 TEST_F(MainFrameTest, LoadModelReportsAMissingModelFile) {
     frame.Link().Model().SetFolder(temp.Path().string() + "/");
-    EXPECT_LT(frame.LoadModel("NOPE-1"), 0);
+    EXPECT_NE(frame.LoadModel("NOPE-1"), ModelLookup::Found);
     EXPECT_EQ(reported, std::vector<QString>{QStringLiteral("Failed to ReadModelFile\n")});
     EXPECT_EQ(frame.projectorName, "DEMO-100");
 
     WriteFile("demo.ini", "[PROPERTY]\nPROJECTOR_NAME=DEMO-200\n");
-    EXPECT_EQ(frame.LoadModel("DEMO-200"), 0);
+    EXPECT_EQ(frame.LoadModel("DEMO-200"), ModelLookup::Found);
     EXPECT_EQ(frame.projectorName, "DEMO-200");
     EXPECT_EQ(reported.size(), 1u);
 }
@@ -326,7 +338,7 @@ TEST_F(MainFrameTest, LoadModelReportsAMissingModelFile) {
 // The sample model's sheet: a page slot per tab and the tabs' bundle loaded; the gamma command
 // makes the visible page poll afresh; closing the frame deletes the sheet.
 TEST_F(MainFrameTest, LoadModelBuildsTheControlPanelThatTheGammaCommandRefreshes) {
-    ASSERT_EQ(frame.LoadModel("DEMO-100"), 0);
+    ASSERT_EQ(frame.LoadModel("DEMO-100"), ModelLookup::Found);
     ASSERT_NE(frame.ControlSheet(), nullptr);
     EXPECT_FALSE(frame.ControlSheet()->isVisible());
     EXPECT_EQ(frame.PanelTables().pages.size(), 3u);
@@ -402,7 +414,7 @@ protected:
         EXPECT_EQ(Written(9), "TNAM   1\r");
         Answer("DEMO-100\r");
         EXPECT_TRUE(Until([&] { return !frame->Link().Scanning(); }));
-        return frame->Link().Ports().at(0);
+        return *frame->Link().Port(frame->Link().Ports().at(0).ComNumber());
     }
     // The frame's descriptors watched now.
     int Watched() const {

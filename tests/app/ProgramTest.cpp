@@ -152,32 +152,55 @@ TEST_F(ProgramTest, TwoCopiesStartedTogetherBothEndCleanly) {
     Terminate(running);
 }
 
-TEST_F(ProgramTest, WithoutItsBundleTheProgramCarriesOnWithItsOwnResources) {
+// Without its bundle the program has no window to show: it says why and ends with 1, leaving
+// nothing behind. Offscreen, where nobody could close a message box, its text goes to the error
+// output as well.
+TEST_F(ProgramTest, WithoutItsBundleTheProgramSaysWhyAndEndsWithOne) {
     const std::string alone = temp.Path().string() + "/alone";
     std::filesystem::create_directories(alone);
     std::filesystem::copy_file(Program().toStdString(), alone + "/tonedesk");
     const Run run = Start(QString::fromStdString(alone + "/tonedesk"));
     ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_TRUE(run.errors.contains(QStringLiteral("not loaded"))) << run.errors.toStdString();
-    EXPECT_TRUE(run.errors.contains(QStringLiteral("first idle moment")))
+    EXPECT_EQ(run.exitCode, 1);
+    const QString bundle = QString::fromStdString(alone + "/lumidesk.rcc");
+    EXPECT_TRUE(run.errors.contains(bundle + QStringLiteral(" cannot be used: No such file")))
         << run.errors.toStdString();
-    // Its connection dialog cannot be built: the program ends, and leaves nothing behind.
-    EXPECT_TRUE(run.errors.contains(QStringLiteral("cannot be shown"))) << run.errors.toStdString();
+    EXPECT_TRUE(run.errors.contains(QStringLiteral("Vanto Tonedesk cannot start")))
+        << run.errors.toStdString();
+    EXPECT_FALSE(run.errors.contains(QStringLiteral("first idle moment")))
+        << run.errors.toStdString();
     EXPECT_FALSE(QFile::exists(LockPath()));
 }
 
-TEST_F(ProgramTest, PipeInPlaceOfItsBundleIsRefusedAndTheProgramCarriesOn) {
+TEST_F(ProgramTest, PipeInPlaceOfItsBundleIsRefusedAndNamed) {
     const std::string alone = temp.Path().string() + "/alone";
     std::filesystem::create_directories(alone);
     std::filesystem::copy_file(Program().toStdString(), alone + "/tonedesk");
     ASSERT_EQ(::mkfifo((alone + "/lumidesk.rcc").c_str(), 0600), 0);
     const Run run = Start(QString::fromStdString(alone + "/tonedesk"));
     ASSERT_TRUE(run.finished) << "waited on the pipe";
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_TRUE(run.errors.contains(QStringLiteral("not loaded"))) << run.errors.toStdString();
-    EXPECT_TRUE(run.errors.contains(QStringLiteral("first idle moment")))
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.errors.contains(QStringLiteral("cannot be used: not a regular file")))
         << run.errors.toStdString();
+}
+
+// Each program names itself and the project's version; tonedesk needs no display for that.
+TEST_F(ProgramTest, EveryProgramPrintsItsNameAndTheProjectsVersion) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        env.remove(QLatin1String(variable));
+    }
+    for (const char* name : {"tonedesk", "tonedesk-cli", "projector-sim"}) {
+        SCOPED_TRACE(name);
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(ProgramDir() + u'/' + QLatin1String(name), {QStringLiteral("--version")});
+        ASSERT_TRUE(process.waitForFinished(10000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 0);
+        EXPECT_EQ(QString::fromLocal8Bit(process.readAllStandardOutput()),
+                  QLatin1String(name) + QStringLiteral(" " TONEDESK_PROJECT_VERSION "\n"));
+    }
 }
 
 // A pipe in the profile's place is not opened: the program names it to the user (a message box

@@ -9,12 +9,12 @@
 #include "gamma/GammaFile.h"
 #include "gamma/GammaGraph.h"
 #include "gamma/GammaTransfer.h"
-#include "gamma/ui/GammaDialog.h"
 #include "link/PosixSerialPort.h"
 #include "link/ProjectorLink.h"
-#include "model/ui/ControlSheet.h"
 #include "support/Clock.h"
 #include "support/qt/QtSettingsStore.h"
+#include "ui/gamma/GammaDialog.h"
+#include "ui/panel/ControlSheet.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -110,7 +110,8 @@ protected:
         EXPECT_FALSE(gammaFile.empty()) << model << " names no GAMMAFILE1";
         GammaFileTable file;
         RecordingNotifier quiet;
-        EXPECT_EQ(ReadGammaFile(ProgramDir().toStdString() + "/" + gammaFile, file, quiet), 0);
+        EXPECT_EQ(ReadGammaFile(ProgramDir().toStdString() + "/" + gammaFile, file, quiet),
+                  GammaReadResult::Read);
         MemorySettings none;
         CGammaGraph graph(none);
         graph.OpenTable(file);
@@ -283,7 +284,7 @@ TEST_F(WholeProgramTest, SettingsFileSavedAndLoadedThroughTheControlPanel) {
     QObject::connect(&user, &QTimer::timeout, [&] {
         QWidget* modal = QApplication::activeModalWidget();
         CControlSheet* sheet = frame.ControlSheet();
-        const bool idle = !frame.Link().IsBusy() && frame.saveInProgress == 0;
+        const bool idle = !frame.Link().IsBusy() && !frame.SaveInProgress();
         if (auto* connect = qobject_cast<CConnectDialog*>(modal); connect) {
             auto* list = connect->findChild<QComboBox*>(ControlName(kConnectProjectorList));
             const int demoItem =
@@ -305,8 +306,8 @@ TEST_F(WholeProgramTest, SettingsFileSavedAndLoadedThroughTheControlPanel) {
                 editor->OnCommand(kGammaClose);
             }
         } else if (sheet && modal == sheet && idle) {
-            QPushButton* save = sheet->CommandButton(kCommandSaveSettingsAs);
-            QPushButton* load = sheet->CommandButton(kCommandOpenSettings);
+            QPushButton* save = sheet->CommandButton(kCommandFileSaveAs);
+            QPushButton* load = sheet->CommandButton(kCommandFileOpen);
             auto* brightness = FindControl<QSlider>(sheet, 1001);
             if (step == Step::Save && save->isEnabled()) {
                 step = Step::Change;

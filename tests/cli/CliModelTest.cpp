@@ -83,6 +83,41 @@ TEST_F(CliModel, ExitStatusTellsMissingFromRepeated) {
         << found.out;
 }
 
+TEST_F(CliModel, AnUnreadableModelFileIsNamedAndPassedOver) {
+    const auto cli = CliBeside({{"b.ini", "[PROPERTY]\nPROJECTOR_NAME=X\n"}});
+    std::filesystem::create_symlink("gone.ini", cli.parent_path() / "a.ini");
+    const CliResult found = Run(cli, {"model", "X-9"});
+    EXPECT_EQ(found.exit, 0) << found.err;
+    EXPECT_TRUE(found.out.starts_with("b.ini\n")) << found.out;
+    EXPECT_NE(found.err.find((cli.parent_path() / "a.ini").string() + ": "), std::string::npos)
+        << found.err;
+    EXPECT_NE(found.err.find("skipped"), std::string::npos) << found.err;
+}
+
+// Single bytes of the sample bundle's tree and names changed: lint names a bundle it refuses,
+// and never ends by a signal.
+TEST_F(CliModel, LintSurvivesADamagedBundle) {
+    const std::string bundle = TempDir::Read(bin_ / "demo100.rcc");
+    std::filesystem::copy(bin_ / "DEMO-100", dir_.Path() / "DEMO-100");
+    const auto model = dir_.Path() / "DEMO-100.ini";
+    std::filesystem::copy_file(bin_ / "DEMO-100.ini", model);
+    std::size_t names = 0; // the offset of the names, then the tree, to the end
+    for (std::size_t i = 16; i < 20; ++i) {
+        names = names << 8 | static_cast<unsigned char>(bundle[i]);
+    }
+    int refused = 0;
+    for (std::size_t at = names; at < bundle.size(); at += 23) {
+        std::string damaged = bundle;
+        damaged[at] = static_cast<char>(damaged[at] ^ 0xA5);
+        dir_.Write("demo100.rcc", damaged);
+        const CliResult r = Run({"lint", model.string()});
+        ASSERT_TRUE(r.exit == 0 || r.exit == 1)
+            << "byte " << at << ": " << r.exit.value_or(-1) << r.err;
+        refused += r.out.find("is not a valid resource bundle") != std::string::npos;
+    }
+    EXPECT_GT(refused, 0);
+}
+
 TEST_F(CliModel, LintReportsWithLineNumbers) {
     const CliResult clean = Run({"lint", (bin_ / "DEMO-100.ini").string()});
     EXPECT_EQ(clean.exit, 0) << clean.out;

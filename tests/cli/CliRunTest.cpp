@@ -58,6 +58,12 @@ TEST_F(CliRun, ProfileThatCannotBeReadFailsTheCommandNamingIt) {
              dir_.Write(profileName_, ports);
              std::filesystem::permissions(profile_, std::filesystem::perms::none);
          }},
+        // Read as the default, it would turn the default ports on.
+        {"SYSTEM=no", [&] { dir_.Write(profileName_, "[PORTS]\nSYSTEM=no\n"); }},
+        {"larger than 1 MiB",
+         [&] {
+             dir_.Write(profileName_, ports + std::string((1u << 20) - ports.size() + 1, '\n'));
+         }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -80,8 +86,11 @@ TEST_F(CliRun, ProfileThatCannotBeReadFailsTheCommandNamingIt) {
 }
 
 TEST_F(CliRun, OutputThatCannotBeWrittenFailsTheCommand) {
+    // The model's text is larger than the output buffer: it is written before the end.
     for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"levels", "--formula", "1,2,3"}, {"--help"}}) {
+         {std::vector<std::string>{"levels", "--formula", "1,2,3"},
+          {"--help"},
+          {"model", "DEMO-100"}}) {
         SCOPED_TRACE(args[0]);
         const ProgramResult full = Run(args, "/dev/full");
         EXPECT_EQ(full.exit, 1);
@@ -92,6 +101,77 @@ TEST_F(CliRun, OutputThatCannotBeWrittenFailsTheCommand) {
         EXPECT_EQ(written.exit, 0) << written.err;
         EXPECT_EQ(written.err, "");
         EXPECT_FALSE(TempDir::Read(file).empty());
+    }
+}
+
+// The link keeps the outcomes of its last 256 commands: a longer list is refused before any port
+// is opened, so no early command's rejection can go unreported.
+TEST_F(CliRun, SendOfMoreCommandsThanOutcomesKeptIsRefused) {
+    std::vector<std::string> args{"send", "--port", "1"};
+    args.insert(args.end(), 257, "POWR????");
+    const ProgramResult r = Run(args);
+    EXPECT_EQ(r.exit, 2);
+    EXPECT_NE(r.err.find("send takes at most 256 commands"), std::string::npos) << r.err;
+}
+
+// A profile that is used although parts of it are ignored names each part, with its line.
+TEST_F(CliRun, WhatTheProfileIgnoresIsNamed) {
+    dir_.Write(profileName_, "\xEF\xBB\xBF[PORTS]\nSYSTEM=0\nCOM0=/dev/ttyS0\nCOM300=/dev/ttyS1\n");
+    const ProgramResult r = Run({"levels", "--formula", "1,2,3"});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_TRUE(r.out.starts_with("5,5,5\n")) << r.out;
+    const std::string file = "tonedesk-cli: warning: " + profile_.string() + ": line ";
+    EXPECT_EQ(r.err, file + "3: COM0 in [PORTS] is ignored: COM numbers run from 1 to 255\n" +
+                         file + "4: COM300 in [PORTS] is ignored: COM numbers run from 1 to 255\n");
+}
+
+// A file that is no gamma file is refused before any port is opened, so that it is never
+// written into a projector; every line of a gamma file that did not read completely is named.
+TEST_F(CliRun, GammaFilesAreRefusedOrTheirIncompleteLinesNamed) {
+    dir_.Write(profileName_, "[PORTS]\nSYSTEM=0\n");
+    std::string shifted = "\r\n";
+    for (int i = 0; i < 256; ++i) {
+        shifted += "4,4,4\r\n";
+    }
+    const struct {
+        const char* name;
+        std::string text;
+        const char* command;
+        int exit;
+        std::string err; // "FILE" stands for the file's path
+    } cases[] = {
+        {"empty", "", "levels", 2,
+         "tonedesk-cli: FILE: not a gamma file: none of its lines holds a number\n"},
+        {"empty", "", "write-gamma", 2,
+         "tonedesk-cli: FILE: not a gamma file: none of its lines holds a number\n"},
+        {"binary",
+         std::string("\xFF\xFE"
+                     "1\0,\0"
+                     "2\0",
+                     8),
+         "write-gamma", 2,
+         "tonedesk-cli: FILE: not a gamma file: it holds binary data or text that is not ASCII\n"},
+        {"shifted", shifted, "levels", 0,
+         "tonedesk-cli: warning: FILE: line 1 did not read completely: ''\n"
+         "tonedesk-cli: warning: FILE: the file goes on after line 256: the rest is not read\n"},
+        {"short", "1 , 2\r\n", "write-gamma", 1,
+         "tonedesk-cli: warning: FILE: line 1 did not read completely: '1 , 2'\n"
+         "tonedesk-cli: warning: FILE: the file ends after line 1: lines 2 to 256 are missing\n"
+         "tonedesk-cli: COM1 cannot be opened: no such device\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.command) + " " + c.name);
+        const std::string file = dir_.Write(std::string(c.name) + ".gam", c.text).string();
+        const ProgramResult r = std::string_view(c.command) == "levels"
+                                    ? Run({"levels", file})
+                                    : Run({"write-gamma", "--port", "1", "--baud", "9600", file});
+        EXPECT_EQ(r.exit, c.exit);
+        std::string err = c.err;
+        for (auto at = err.find("FILE"); at != std::string::npos; at = err.find("FILE")) {
+            err.replace(at, 4, file);
+        }
+        EXPECT_EQ(r.err, err);
+        EXPECT_EQ(r.out.empty(), c.exit != 0) << r.out;
     }
 }
 

@@ -6,8 +6,8 @@
 // recording stand-in for the file dialogs and message boxes.
 
 #include "common/TestKit.h"
-#include "support/ui/ResourceBundle.h"
-#include "support/ui/UserPrompts.h"
+#include "ui/widgets/ResourceBundle.h"
+#include "ui/widgets/UserPrompts.h"
 
 #include <QString>
 #include <QWidget>

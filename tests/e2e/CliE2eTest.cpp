@@ -139,7 +139,7 @@ TEST_F(WholeProgram, SendPrintsEveryAnswerAtAGivenOrAProbedRate) {
 TEST_F(WholeProgram, SimulatorAnswersEveryCodeOfTheSampleModelUnlessToldNotTo) {
     RecordingNotifier notifier;
     CModelFile model(notifier, bin_.string());
-    ASSERT_EQ(model.ReadModelFile("DEMO-100"), 0);
+    ASSERT_EQ(model.ReadModelFile("DEMO-100"), ModelLookup::Found);
     std::vector<std::string> args{"send", "--port", "3", "--baud", "38400", "--kind", "value"};
     for (const KeyValueEntry& entry : model.statusTable.Entries()) {
         std::string code;
@@ -175,16 +175,25 @@ TEST_F(WholeProgram, LineHeldByAnotherProgramIsLeftAloneWithAReason) {
     ASSERT_GE(other, 0);
     ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
     ListPort(5, (dir_.Path() / "no-such-device").string());
-
     CliResult r = RunCli({"send", "--port", "4", "--baud", "9600", "POWR????"});
     EXPECT_NE(r.exit, 0);
-    EXPECT_NE(r.err.find("COM4 cannot be opened: in use by another program\n"), std::string::npos)
+    const std::string com4 = "COM4 (" + sim.path + ")";
+    EXPECT_NE(r.err.find(com4 + " cannot be opened: in use by another program\n"),
+              std::string::npos)
         << r.err;
+    // The scan passes over the port, and says why instead of that no projector answered.
+    r = RunCli({"scan"});
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_EQ(r.err, "tonedesk-cli: " + com4 + ": in use by another program\n");
+    EXPECT_EQ(sim.Received("TNAM   1"), 0);
     EXPECT_EQ(sim.Received("POWR????"), 0);
     ::close(other);
 
+    const std::string missing = (dir_.Path() / "no-such-device").string();
     r = RunCli({"send", "--port", "5", "--baud", "9600", "POWR????"});
-    EXPECT_NE(r.err.find("COM5 cannot be opened: no such device\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("COM5 (" + missing + ") cannot be opened: no such device\n"),
+              std::string::npos)
+        << r.err;
 }
 
 TEST_F(WholeProgram, RejectedQueryIsSentRetryTimes) {

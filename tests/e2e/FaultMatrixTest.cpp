@@ -14,16 +14,16 @@
 #include "common/GuiTestKit.h"
 #include "common/SimulatorLink.h"
 #include "gamma/GammaFile.h"
-#include "gamma/ui/GammaDialog.h"
 #include "link/SettingsFileActions.h"
 #include "link/SettingsSave.h"
-#include "model/ui/ControlPanelHost.h"
-#include "model/ui/ControlPanelTables.h"
-#include "model/ui/ControlSheet.h"
-#include "model/ui/TabPage.h"
 #include "support/FileRead.h"
 #include "support/Settings.h"
-#include "support/ui/ResourceBundle.h"
+#include "ui/gamma/GammaDialog.h"
+#include "ui/panel/ControlPanelHost.h"
+#include "ui/panel/ControlPanelTables.h"
+#include "ui/panel/ControlSheet.h"
+#include "ui/panel/TabPage.h"
+#include "ui/widgets/ResourceBundle.h"
 
 #include <QAbstractButton>
 #include <QTabWidget>
@@ -516,8 +516,8 @@ TEST(LinkFault, PortTakenByAnotherProgramIsRefusedWithTheReason) {
     EXPECT_NE(reason.find("in use by another program"), std::string::npos) << reason;
     EXPECT_FALSE(link.SendValue("POWR", kNoValue, 0)) << "nothing is queued on a port not open";
     report.time = Ms(took);
-    report.sees = "the port is refused at once: \"" + reason +
-                  "\" (tonedesk-cli: \"COM1 cannot be opened: " + reason +
+    report.sees = "the port is refused at once: \"" + reason + "\" (tonedesk-cli: \"COM1 (" +
+                  device + ") cannot be opened: " + reason +
                   "\"); the program's scan leaves the port out of its list";
 
     holder.Stop(10s);
@@ -538,7 +538,8 @@ class PanelHost final : public ControlPanelHost {
 public:
     explicit PanelHost(CProjectorLink& link) : link_(link) {}
     CProjectorLink& PanelLink() override { return link_; }
-    std::int32_t& PanelInteractionBits() override { return bits_; }
+    std::int32_t PanelInteractionBits() const override { return bits_; }
+    void SetPanelDragging(bool dragging) override { bits_ = dragging ? bits_ | 1 : bits_ & ~1; }
     const Clock& PanelClock() const override { return clock_; }
     UserPrompts& PanelPrompts() override { return prompts; }
     Notifier& PanelNotifier() override { return notifier; }
@@ -568,7 +569,7 @@ TEST_F(PanelFault, ProjectorSwitchedOffDuringAPollStopsTheLeaveQueriesAndDisable
     ASSERT_EQ(sim.Error(), "");
     CProjectorLink& link = sim.Link();
     link.Model().SetFolder(BuiltProgramDir() + "/");
-    ASSERT_EQ(link.Model().ReadModelFile("DEMO-100"), 0);
+    ASSERT_EQ(link.Model().ReadModelFile("DEMO-100"), ModelLookup::Found);
     PanelHost host(link);
     ControlPanelTables tables;
     tables.Prepare(link.Model());
@@ -765,7 +766,7 @@ protected:
         ASSERT_EQ(
             link.Model().ParseModelText(
                 "[PROPERTY]\r\nPROJECTOR_NAME=DEMO\r\n[SAVE]\r\nCOMMAND=BRIT CONT\r\n", "DEMO-100"),
-            1);
+            ModelLookup::Found);
         link.Model().presetGamma[0] = Preset(40);
         dialog = std::make_unique<CGammaDialog>(
             link, settings, notifier, prompts,
@@ -788,7 +789,7 @@ protected:
         notifier.fileErrors.clear();
         const auto start = SteadyTime::now();
         if (what == Saved::Gamma) {
-            FindControl<QAbstractButton>(dialog.get(), kGammaSaveFile)->click();
+            FindControl<QAbstractButton>(dialog.get(), kCommandFileSaveAs)->click();
         } else {
             PrepareSettingsSave(link, settings, target);
             CSettingsSave save;
@@ -967,7 +968,7 @@ protected:
         const auto start = SteadyTime::now();
         if (what == Saved::Gamma) {
             prompts.answers = {path};
-            FindControl<QAbstractButton>(dialog.get(), kGammaOpenFile)->click();
+            FindControl<QAbstractButton>(dialog.get(), kCommandFileOpen)->click();
         } else {
             std::deque<std::optional<std::string>> answers{path};
             OpenSettingsFile(link, settings, notifier, "DEMO-100",
@@ -1036,7 +1037,7 @@ TEST_P(ReadFault, TellsClearlyOrGivesTheDefinedResult) {
     // The next open, of a good file.
     const std::string good = (temp.Path() / "good").string();
     if (row.what == Saved::Gamma) {
-        ASSERT_EQ(WriteGammaFile(good, before, true, notifier), 0);
+        ASSERT_EQ(WriteGammaFile(good, before, true, notifier), GammaFileResult::Done);
         Open(row.what, good);
         EXPECT_TRUE(notifier.fileErrors.empty());
         EXPECT_TRUE(SameCurves(before, dialog->Graph().Active()));
@@ -1073,7 +1074,7 @@ const ReadRow kReadRows[] = {
          WriteText(path, FormatGammaFile(GammaTable{}, true).substr(0, 100 * 37 + 15));
      },
      false},
-    {"BinaryGamma", "binary", "4 KiB of random bytes", Saved::Gamma, MakeBinary, false},
+    {"BinaryGamma", "binary", "4 KiB of random bytes", Saved::Gamma, MakeBinary, true},
     {"HugeGamma", "huge", "a sparse file of 16 MiB + 1 byte", Saved::Gamma, MakeHuge, true},
     {"EndlessGamma", "endless", "a named pipe (FIFO) nobody writes to", Saved::Gamma,
      [](const std::string& path) { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); }, true},

@@ -87,7 +87,7 @@ protected:
         CGammaGraph graph(settings);
         RecordingNotifier notifier;
         GammaFileTable table;
-        EXPECT_EQ(ReadGammaFile(file, table, notifier), 0);
+        EXPECT_EQ(ReadGammaFile(file, table, notifier), GammaReadResult::Read);
         graph.SwitchBank(bank);
         graph.OpenTable(table);
         graph.RecomputeLevels();

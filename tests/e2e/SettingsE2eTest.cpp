@@ -47,7 +47,7 @@ protected:
                                                 "COMMAND=BRIT CONT HPOS\r\n"
                                                 "COMMAND2=GAMA BRIT\r\n",
                                                 "DEMO-100"),
-                  1);
+                  ModelLookup::Found);
     }
 
     CProjectorLink& Link() { return sim->Link(); }

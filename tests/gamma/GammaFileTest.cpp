@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -58,7 +59,8 @@ TEST(ReadGammaFile, LayoutsAndLineEndsReadAlike) {
         SCOPED_TRACE(c.name);
         RecordingNotifier notifier;
         GammaFileTable table = GammaFileTable::Identity();
-        ASSERT_EQ(ReadGammaFile(dir.Write(c.name, c.text).string(), table, notifier), 0);
+        ASSERT_EQ(ReadGammaFile(dir.Write(c.name, c.text).string(), table, notifier),
+                  GammaReadResult::Read);
         EXPECT_TRUE(notifier.fileErrors.empty());
         for (int i = 0; i < 256; ++i) {
             ASSERT_EQ(table.At(0, i), static_cast<std::uint32_t>(i)) << i;
@@ -71,7 +73,8 @@ TEST(ReadGammaFile, LayoutsAndLineEndsReadAlike) {
 TEST(ReadGammaFile, ShortAndOddContentStartsFromZeros) {
     TempDir dir;
     // Line 0: hex, binary and 0x numbers; line 1 stops after red (no comma); line 2 is empty and
-    // must not borrow the numbers of line 3; line 3 has blanks and a sign; then the end mark.
+    // must not borrow the numbers of line 3; line 3 has blanks around a comma and a sign; then
+    // the end mark.
     const std::string text = "$10,%101,0x20\r\n"
                              "7;8,9\r\n"
                              "\r\n"
@@ -80,7 +83,8 @@ TEST(ReadGammaFile, ShortAndOddContentStartsFromZeros) {
                              "99,99,99\r\n";
     RecordingNotifier notifier;
     GammaFileTable table = GammaFileTable::Identity();
-    ASSERT_EQ(ReadGammaFile(dir.Write("odd.gam", text).string(), table, notifier), 0);
+    ASSERT_EQ(ReadGammaFile(dir.Write("odd.gam", text).string(), table, notifier),
+              GammaReadResult::Read);
     EXPECT_EQ(table.At(0, 0), 16u);
     EXPECT_EQ(table.At(1, 0), 5u);
     EXPECT_EQ(table.At(2, 0), 32u);
@@ -89,9 +93,84 @@ TEST(ReadGammaFile, ShortAndOddContentStartsFromZeros) {
     EXPECT_EQ(table.At(0, 2), 0u);
     EXPECT_EQ(table.At(1, 2), 0u);
     EXPECT_EQ(table.At(0, 3), 5u);
-    EXPECT_EQ(table.At(1, 3), 0u); // " -1" follows "5 " : the blank after 5 ends the line
+    EXPECT_EQ(table.At(1, 3), 0xFFFFFFFFu);
+    EXPECT_EQ(table.At(2, 3), 3u);
     for (int i = 4; i < 256; ++i) {
         ASSERT_EQ(table.At(0, i), 0u) << i;
+    }
+}
+
+// Shapes that files take on their way through editors and conversions: read as meant, with each
+// line that did not read completely reported; and what is no gamma file at all, refused with the
+// table unchanged.
+TEST(ReadGammaFile, ShapesOfRealFilesAndWhatIsNoGammaFile) {
+    const std::string utf16 = std::string("0\0,\0001\0,\0002\0\r\0\n\0", 14);
+    const std::string lf = Lines(256, "\n", false);
+    const struct {
+        const char* name;
+        std::string text;
+        const char* firstLines; // the values of the first two lines as read
+        const char* issues;     // the lines that did not read completely
+        int lines;              // lines the text holds
+        bool moreLines;         // text after line 256
+    } readCases[] = {
+        {"blanks around commas", "4 ,4 ,4\r\n 5\t, 6 , 7 , 0008 \r\n", "4,4,4 5,6,7", "", 2, false},
+        {"UTF-8 byte order mark", "\xEF\xBB\xBF" + lf, "0,1000,0 1,999,2", "", 256, false},
+        {"CR CR LF", Lines(256, "\r\r\n", true), "0,1000,0 1,999,2", "", 256, false},
+        {"a leading blank line", "\r\n" + lf, "0,0,0 0,1000,0", "1:'' ", 256, true},
+        {"NUL bytes after the text", lf + std::string(3, '\0'), "0,1000,0 1,999,2", "", 256, false},
+        {"text left over, columns missing", "1,2,3 x\r\n7;8,9\r\n,5,\x01\r\n", "1,2,3 7,0,0",
+         "1:'1,2,3 x' 2:'7;8,9' 3:',5,?' ", 3, false},
+    };
+    TempDir dir;
+    for (const auto& c : readCases) {
+        SCOPED_TRACE(c.name);
+        RecordingNotifier notifier;
+        GammaFileTable table = GammaFileTable::Identity();
+        GammaTextReport report;
+        const std::string path = dir.Write("shape.gam", c.text).string();
+        ASSERT_EQ(ReadGammaFile(path, table, notifier, GammaReadBase::Zeros, &report),
+                  GammaReadResult::Read);
+        EXPECT_TRUE(notifier.fileErrors.empty());
+        const auto line = [&](int i) {
+            return std::to_string(table.At(0, i)) + "," + std::to_string(table.At(1, i)) + "," +
+                   std::to_string(table.At(2, i));
+        };
+        EXPECT_EQ(line(0) + " " + line(1), c.firstLines);
+        std::string issues;
+        for (const GammaLineIssue& issue : report.incomplete) {
+            issues += std::to_string(issue.line) + ":'" + issue.text + "' ";
+        }
+        EXPECT_EQ(issues, c.issues);
+        EXPECT_EQ(report.lines, c.lines);
+        EXPECT_EQ(report.moreLines, c.moreLines);
+    }
+
+    const struct {
+        const char* name;
+        std::string text;
+    } refusedCases[] = {
+        {"empty", ""},
+        {"blank lines only", "\r\n \r\n\r\n"},
+        {"words and prefixes without digits", "red,green,blue\r\n-,$,0x\r\n"},
+        {"UTF-16 with its mark", "\xFF\xFE" + utf16},
+        {"UTF-16 without a mark", utf16},
+        {"binary", std::string("\x7F"
+                               "ELF\x02\x01\x01\0\0\0"
+                               "12,34,56\n",
+                               19)},
+    };
+    for (const auto& c : refusedCases) {
+        SCOPED_TRACE(c.name);
+        RecordingNotifier notifier;
+        GammaFileTable table = GammaFileTable::Identity();
+        const std::string path = dir.Write("shape.gam", c.text).string();
+        EXPECT_EQ(ReadGammaFile(path, table, notifier), GammaReadResult::NotAGammaFile);
+        EXPECT_EQ(table.values, GammaFileTable::Identity().values);
+        ASSERT_EQ(notifier.fileErrors.size(), 1u);
+        EXPECT_EQ(notifier.fileErrors[0].fileName, path);
+        EXPECT_TRUE(notifier.fileErrors[0].reason.starts_with("not a gamma file: "))
+            << notifier.fileErrors[0].reason;
     }
 }
 
@@ -99,7 +178,8 @@ TEST(ReadGammaFile, NegativeNumbersKeepTheirBitPattern) {
     TempDir dir;
     RecordingNotifier notifier;
     GammaFileTable table;
-    ASSERT_EQ(ReadGammaFile(dir.Write("neg.gam", "-1,2,3\r\n").string(), table, notifier), 0);
+    ASSERT_EQ(ReadGammaFile(dir.Write("neg.gam", "-1,2,3\r\n").string(), table, notifier),
+              GammaReadResult::Read);
     EXPECT_EQ(table.At(0, 0), 0xFFFFFFFFu);
 }
 
@@ -111,7 +191,7 @@ TEST(ReadGammaFile, UnreadableFileReportsAndKeepsTheTable) {
                                        std::pair{folder, std::string("Is a directory")}}) {
         RecordingNotifier notifier;
         GammaFileTable table = GammaFileTable::Identity();
-        EXPECT_EQ(ReadGammaFile(path, table, notifier), -1);
+        EXPECT_EQ(ReadGammaFile(path, table, notifier), GammaReadResult::Unreadable);
         EXPECT_EQ(table.values, GammaFileTable::Identity().values);
         ASSERT_EQ(notifier.fileErrors.size(), 1u);
         EXPECT_EQ(notifier.fileErrors[0].fileName, path);
@@ -134,7 +214,7 @@ TEST(ReadGammaFile, RefusesWhatIsNotAModestRegularFile) {
                           Case{huge, "file too large (more than 16 MiB)"}}) {
         RecordingNotifier notifier;
         GammaFileTable table = GammaFileTable::Identity();
-        EXPECT_EQ(ReadGammaFile(c.path, table, notifier), -1) << c.path;
+        EXPECT_EQ(ReadGammaFile(c.path, table, notifier), GammaReadResult::Unreadable) << c.path;
         EXPECT_EQ(table.values, GammaFileTable::Identity().values) << c.path;
         ASSERT_EQ(notifier.fileErrors.size(), 1u) << c.path;
         EXPECT_EQ(notifier.fileErrors[0].reason, c.reason) << c.path;
@@ -147,7 +227,7 @@ TEST(ReadGammaFile, ShortLinesOverTheCurrentTableKeepItsValues) {
     const std::string path = dir.Write("short.gam", "7\r\n8,9\r\n1,2,3\r\n").string();
     RecordingNotifier notifier;
     GammaFileTable table = GammaFileTable::Identity();
-    ASSERT_EQ(ReadGammaFile(path, table, notifier, GammaReadBase::Current), 0);
+    ASSERT_EQ(ReadGammaFile(path, table, notifier, GammaReadBase::Current), GammaReadResult::Read);
     EXPECT_EQ(table.At(0, 0), 7u);
     EXPECT_EQ(table.At(1, 0), 4u * 0);
     EXPECT_EQ(table.At(2, 0), 0u);
@@ -178,7 +258,7 @@ TEST(WriteGammaFile, FourColumnLayoutByteForByte) {
     TempDir dir;
     RecordingNotifier notifier;
     const std::string path = (dir.Path() / "out.gam").string();
-    ASSERT_EQ(WriteGammaFile(path, TableWithMarks(), true, notifier), 0);
+    ASSERT_EQ(WriteGammaFile(path, TableWithMarks(), true, notifier), GammaFileResult::Done);
     const std::string text = TempDir::Read(path);
     ASSERT_EQ(text.size(), 9472u);
     EXPECT_EQ(text.substr(0, 37), "10000000,00000000,00000000,00000000\r\n");
@@ -200,7 +280,7 @@ TEST(WriteGammaFile, ThreeColumnLayoutByteForByte) {
     TempDir dir;
     RecordingNotifier notifier;
     const std::string path = (dir.Path() / "out.gam").string();
-    ASSERT_EQ(WriteGammaFile(path, TableWithMarks(), false, notifier), 0);
+    ASSERT_EQ(WriteGammaFile(path, TableWithMarks(), false, notifier), GammaFileResult::Done);
     const std::string text = TempDir::Read(path);
     ASSERT_EQ(text.size(), 7168u);
     EXPECT_EQ(text.substr(0, 28), "10000000,00000000,00000000\r\n");
@@ -213,9 +293,9 @@ TEST(WriteGammaFile, MarksReadBackAsWritten) {
     TempDir dir;
     RecordingNotifier notifier;
     const std::string path = (dir.Path() / "round.gam").string();
-    ASSERT_EQ(WriteGammaFile(path, TableWithMarks(), true, notifier), 0);
+    ASSERT_EQ(WriteGammaFile(path, TableWithMarks(), true, notifier), GammaFileResult::Done);
     GammaFileTable read;
-    ASSERT_EQ(ReadGammaFile(path, read, notifier), 0);
+    ASSERT_EQ(ReadGammaFile(path, read, notifier), GammaReadResult::Read);
     EXPECT_EQ(read.At(0, 0), kControlPointMark);
     EXPECT_EQ(read.At(0, 128), kControlPointMark + 512);
     EXPECT_EQ(read.At(0, 255), kControlPointMark + 1023);
@@ -235,7 +315,8 @@ TEST(WriteGammaFile, FailedWriteKeepsTheOldFile) {
     std::filesystem::create_directory(blocked);
     dir.Write("blocked.gam/inner", "x");
     RecordingNotifier notifier;
-    EXPECT_EQ(WriteGammaFile(blocked.string(), GammaTable{}, true, notifier), -1);
+    EXPECT_EQ(WriteGammaFile(blocked.string(), GammaTable{}, true, notifier),
+              GammaFileResult::Failed);
     ASSERT_EQ(notifier.fileErrors.size(), 1u);
     EXPECT_EQ(notifier.fileErrors[0].fileName, blocked.string());
     EXPECT_FALSE(notifier.fileErrors[0].reason.empty());
@@ -248,7 +329,8 @@ TEST(WriteGammaFile, FailedWriteKeepsTheOldFile) {
 
     // A missing folder.
     RecordingNotifier n2;
-    EXPECT_EQ(WriteGammaFile((dir.Path() / "no/such.gam").string(), GammaTable{}, true, n2), -1);
+    EXPECT_EQ(WriteGammaFile((dir.Path() / "no/such.gam").string(), GammaTable{}, true, n2),
+              GammaFileResult::Failed);
     ASSERT_EQ(n2.fileErrors.size(), 1u);
     EXPECT_EQ(n2.fileErrors[0].reason, "No such file or directory");
 }
@@ -258,7 +340,8 @@ TEST(WriteGammaFile, ReplacesAnExistingFileKeepingItsPermissions) {
     const auto target = dir.Write("old.gam", "old content");
     ::chmod(target.c_str(), 0640);
     RecordingNotifier notifier;
-    ASSERT_EQ(WriteGammaFile(target.string(), GammaTable{}, false, notifier), 0);
+    ASSERT_EQ(WriteGammaFile(target.string(), GammaTable{}, false, notifier),
+              GammaFileResult::Done);
     EXPECT_EQ(TempDir::Read(target).size(), 7168u);
     struct stat st {};
     ASSERT_EQ(::stat(target.c_str(), &st), 0);
@@ -270,9 +353,9 @@ TEST(WriteGammaFile, ANewFileGetsTheUsualPermissions) {
     const mode_t old = ::umask(027);
     RecordingNotifier notifier;
     const auto target = dir.Path() / "new.gam";
-    const int result = WriteGammaFile(target.string(), GammaTable{}, true, notifier);
+    const GammaFileResult result = WriteGammaFile(target.string(), GammaTable{}, true, notifier);
     ::umask(old);
-    ASSERT_EQ(result, 0);
+    ASSERT_EQ(result, GammaFileResult::Done);
     struct stat st {};
     ASSERT_EQ(::stat(target.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
@@ -288,7 +371,9 @@ TEST(WriteGammaFile, SavesThroughSymbolicLinksIntoTheirTargets) {
     for (const auto& [path, target] :
          {std::pair{link, real}, std::pair{dangling, dir.Path() / "shared/later.gam"}}) {
         RecordingNotifier notifier;
-        ASSERT_EQ(WriteGammaFile(path.string(), GammaTable{}, true, notifier), 0) << path;
+        ASSERT_EQ(WriteGammaFile(path.string(), GammaTable{}, true, notifier),
+                  GammaFileResult::Done)
+            << path;
         EXPECT_TRUE(std::filesystem::is_symlink(path)) << path;
         EXPECT_EQ(TempDir::Read(target).size(), 9472u) << path;
     }
@@ -307,7 +392,7 @@ TEST(WriteGammaFile, HardLinkedFileIsRewrittenForEveryName) {
     const auto second = dir.Path() / "second.gam";
     std::filesystem::create_hard_link(first, second);
     RecordingNotifier notifier;
-    ASSERT_EQ(WriteGammaFile(first.string(), GammaTable{}, false, notifier), 0);
+    ASSERT_EQ(WriteGammaFile(first.string(), GammaTable{}, false, notifier), GammaFileResult::Done);
     EXPECT_EQ(TempDir::Read(second).size(), 7168u);
     EXPECT_EQ(TempDir::Read(first), TempDir::Read(second));
     EXPECT_EQ(std::filesystem::hard_link_count(first), 2u);
@@ -317,9 +402,10 @@ TEST(WriteGammaFile, NameNearTheLengthLimitStillSaves) {
     TempDir dir;
     const auto target = dir.Path() / (std::string(251, 'g') + ".gam"); // 255 characters
     RecordingNotifier notifier;
-    ASSERT_EQ(WriteGammaFile(target.string(), GammaTable{}, true, notifier), 0);
+    ASSERT_EQ(WriteGammaFile(target.string(), GammaTable{}, true, notifier), GammaFileResult::Done);
     EXPECT_EQ(TempDir::Read(target).size(), 9472u);
-    ASSERT_EQ(WriteGammaFile(target.string(), GammaTable{}, false, notifier), 0);
+    ASSERT_EQ(WriteGammaFile(target.string(), GammaTable{}, false, notifier),
+              GammaFileResult::Done);
     EXPECT_EQ(TempDir::Read(target).size(), 7168u);
     EXPECT_TRUE(notifier.fileErrors.empty());
 }
@@ -353,7 +439,8 @@ TEST(WriteGammaFile, RefusesToReplaceAReadOnlyFile) {
     }
     EXPECT_TRUE(AsUnprivilegedUser(dir.Path(), [&] {
         RecordingNotifier notifier;
-        return WriteGammaFile(target.string(), GammaTable{}, true, notifier) == -1 &&
+        return WriteGammaFile(target.string(), GammaTable{}, true, notifier) ==
+                   GammaFileResult::Failed &&
                notifier.fileErrors.size() == 1 &&
                notifier.fileErrors[0].reason == std::strerror(EACCES);
     }));
@@ -361,6 +448,32 @@ TEST(WriteGammaFile, RefusesToReplaceAReadOnlyFile) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
                             std::filesystem::directory_iterator()),
               1);
+}
+
+TEST(WriteGammaFile, RefusesToSaveOntoAPipeOrADeviceAndLeavesItInPlace) {
+    TempDir dir;
+    const std::string fifo = (dir.Path() / "pipe.gam").string();
+    const std::string device = (dir.Path() / "null.gam").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::vector<std::pair<std::string, mode_t>> nodes{{fifo, S_IFIFO}};
+    // Only a privileged process may make a device node: one of its own, never a system one.
+    if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
+        nodes.emplace_back(device, S_IFCHR);
+    }
+    for (const auto& [path, type] : nodes) {
+        RecordingNotifier notifier;
+        EXPECT_EQ(WriteGammaFile(path, GammaTable{}, true, notifier), GammaFileResult::Failed)
+            << path;
+        ASSERT_EQ(notifier.fileErrors.size(), 1u) << path;
+        EXPECT_EQ(notifier.fileErrors[0].reason, "not a regular file") << path;
+        struct stat st {};
+        ASSERT_EQ(::lstat(path.c_str(), &st), 0) << path;
+        EXPECT_EQ(st.st_mode & S_IFMT, type) << path;
+    }
+    EXPECT_EQ(
+        static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(dir.Path()),
+                                               std::filesystem::directory_iterator())),
+        nodes.size());
 }
 
 TEST(WriteGammaFile, ReplacementKeepsOwnerAndGroup) {
@@ -371,7 +484,7 @@ TEST(WriteGammaFile, ReplacementKeepsOwnerAndGroup) {
     const auto target = dir.Write("owned.gam", "old content");
     ASSERT_EQ(::chown(target.c_str(), 65534, 65534), 0);
     RecordingNotifier notifier;
-    ASSERT_EQ(WriteGammaFile(target.string(), GammaTable{}, true, notifier), 0);
+    ASSERT_EQ(WriteGammaFile(target.string(), GammaTable{}, true, notifier), GammaFileResult::Done);
     struct stat st {};
     ASSERT_EQ(::stat(target.c_str(), &st), 0);
     EXPECT_EQ(st.st_uid, 65534u);

@@ -137,6 +137,8 @@ INSTANTIATE_TEST_SUITE_P(
                                   "OK", CommandEnd::Confirmed},
                       OutcomeCase{"TextLines", Text, "TLOG????\r", "A\rB\x04", CommandEnd::Answered,
                                   "B", CommandEnd::Confirmed},
+                      OutcomeCase{"TextErrEot", Text, "TLOG????\r", "ERR\x04", CommandEnd::Answered,
+                                  "ERR", CommandEnd::Confirmed},
                       OutcomeCase{"IdentifyName", Identify, "TNAM   1\r", "ALT 7\r",
                                   CommandEnd::Answered, "ALT 7", CommandEnd::Confirmed},
                       OutcomeCase{"TransferOk", Transfer, "GAMM   1\r", "OK\r",
@@ -262,6 +264,23 @@ TEST_F(ExchangeTest, ALineLeftWhenTheQueueEndsAnswersNoLaterCommand) {
     Step();
     EXPECT_FALSE(link->IsBusy());
     // The next operation's command waits for its own answer.
+    Queue("MOUT   2\r", Plain);
+    Step();
+    Step();
+    EXPECT_TRUE(link->IsBusy());
+    line->Feed("OK\r");
+    Step();
+    EXPECT_FALSE(link->IsBusy());
+}
+
+TEST_F(ExchangeTest, ALineLeftWhenARejectedTransferDropsTheQueueAnswersNoLaterCommand) {
+    Connect();
+    line->Reply("GAMM   1\r", "ERR\r", 0, 2);
+    line->Reply("GAMM   1\r", "ERR\rOK\r", 0, 1); // a stray OK behind the last rejection
+    Queue("GAMM   1\r", Transfer, 1);
+    Queue("DATA   1\r", Transfer, 1);
+    RunFor(500);
+    ASSERT_EQ(notifier.messages, std::vector<int>{4105});
     Queue("MOUT   2\r", Plain);
     Step();
     Step();

@@ -96,6 +96,22 @@ TEST_F(GammaQueueTest, WriteAnsweredOkThroughoutIsConfirmed) {
     EXPECT_FALSE(SummariseGammaWrite(*link, GammaWrite{}).Confirmed()) << "nothing queued";
 }
 
+TEST_F(GammaQueueTest, WriteWhoseRecordsWerePushedOutIsNotConfirmed) {
+    Connect();
+    line->Reply("", "OK\r");
+    const GammaWrite write = QueueGammaTables(*link, 0, GammaTable{}, 1);
+    for (std::size_t i = 0; i < kOutcomesKept; ++i) {
+        Queue("MOUT   1\r", AnswerKind::Plain);
+    }
+    RunFor(3000);
+    ASSERT_FALSE(link->IsBusy());
+    EXPECT_FALSE(link->Outcome(write.entries[0].id));
+    const GammaWriteSummary summary = SummariseGammaWrite(*link, write);
+    EXPECT_FALSE(summary.Confirmed());
+    ASSERT_EQ(summary.problems.size(), 4u);
+    EXPECT_EQ(DescribeGammaWriteProblem(summary.problems[0]), "block 2 announce: no record left");
+}
+
 TEST_F(GammaQueueTest, NoPortRefusesTheWrite) {
     MakeLink();
     EXPECT_FALSE(QueueGammaTables(*link, 0, GammaTable{}, -1));

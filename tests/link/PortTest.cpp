@@ -48,6 +48,19 @@ TEST_F(PortTest, CountsBelowOneAreTakenAsOne) {
     EXPECT_FALSE(link->IsBusy());
 }
 
+// A RETRY of thousands would retry one unanswered command for hours.
+TEST_F(PortTest, RetryIsHeldAtAHundred) {
+    const struct {
+        const char* text;
+        std::int32_t taken;
+    } kCases[] = {{"100000", kMaxRetry}, {"101", kMaxRetry}, {"100", 100}, {"7", 7}};
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.text);
+        settings.WriteText(kEnvSection, "RETRY", c.text);
+        EXPECT_EQ(MakeLink().Configuration().retry, c.taken);
+    }
+}
+
 TEST_F(PortTest, TimeSettingsAreReadAsWrittenAndHeldAtTheLongestTime) {
     const struct {
         const char* text;

@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <poll.h>
 #include <string>
 #include <sys/file.h>
@@ -339,6 +340,10 @@ TEST_F(PosixSerialPortTest, LineErrorsMarkedInTheDataBecomeFlags) {
         SCOPED_TRACE(a.data);
         EXPECT_EQ(Arrive(a.sent), std::make_pair(a.data, a.errors));
     }
+    // A mark cut off by a purge (a reopen, a change of rate) ends there.
+    EXPECT_EQ(Arrive("\xff"), std::make_pair(std::string(), 0u));
+    port_->Purge();
+    EXPECT_EQ(Arrive("F"), std::make_pair(std::string("F"), 0u));
 }
 
 TEST(PosixSerialPortCountersTest, DriverCountersReplaceTheMarking) {
@@ -400,6 +405,15 @@ TEST_F(PosixSerialPortTest, HungUpLineIsLetGo) {
         EXPECT_FALSE(port_->Configure(9600));
         port_->Purge();
     }
+}
+
+// The program's own second open of a line it holds is refused, also for the super-user, whom
+// the line's exclusive mode lets through: the lock on the device is exclusive.
+TEST_F(PosixSerialPortTest, SecondOpenOfAHeldLineIsRefused) {
+    EXPECT_EQ(factory_.Open(5), nullptr);
+    EXPECT_EQ(factory_.LastFailure().error, PortOpenError::kInUse);
+    port_.reset();
+    EXPECT_NE(factory_.Open(5), nullptr);
 }
 
 TEST_F(PosixSerialPortTest, ClosingThePortLetsOthersOpenTheLine) {
@@ -528,6 +542,70 @@ TEST_F(PortRefusalTest, LiveLockFilesAreHonouredAndStaleOnesIgnored) {
         std::ofstream(host_.port.lockFolder + "/LCK..ttyS0", std::ios::binary) << c.lock;
         EXPECT_EQ(Outcome(1), c.outcome);
         EXPECT_EQ(Outcome(7), c.outcome); // the lock of the device a named path leads to
+    }
+}
+
+// Everyone may write in the lock folder. What is there in place of a lock file is never waited
+// for or read whole: the line counts as held by an unknown program, and the reason says why.
+TEST_F(PortRefusalTest, LockFilesThatCannotBeReadHoldTheLine) {
+    const std::string lock = host_.port.lockFolder + "/LCK..ttyS0";
+    const std::string unknown = "in use by an unknown program (lock file " + lock + ": ";
+    const struct {
+        const char* name;
+        std::function<void()> make;
+        std::string outcome;
+    } cases[] = {
+        {"a pipe nobody writes to", [&] { ASSERT_EQ(::mkfifo(lock.c_str(), 0600), 0); },
+         unknown + "not a regular file)"},
+        {"a folder", [&] { std::filesystem::create_directory(lock); }, unknown + "Is a directory)"},
+        {"a sparse file of 1 GiB",
+         [&] {
+             std::ofstream(lock) << ::getpid();
+             std::filesystem::resize_file(lock, std::uintmax_t{1} << 30);
+         },
+         unknown + "file too large (more than 4 KiB))"},
+        {"a live process id padded to the largest lock file",
+         [&] {
+             std::string text = std::to_string(::getpid()) + "\n";
+             std::ofstream(lock) << std::string(kMaxLockFileSize - text.size(), ' ') << text;
+         },
+         "in use by another program (pid " + std::to_string(::getpid()) + ")"},
+        {"a device", [&] { std::filesystem::create_symlink("/dev/zero", lock); },
+         unknown + "not a regular file)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(lock);
+        c.make();
+        EXPECT_EQ(Outcome(1), c.outcome);
+    }
+    std::filesystem::remove_all(lock);
+    EXPECT_EQ(Outcome(1), "opened");
+}
+
+// A lock file's process that runs under another user cannot be signalled: it still holds the
+// line.
+TEST_F(PortRefusalTest, LockOfAnotherUsersProcessHoldsTheLine) {
+    std::ofstream(host_.port.lockFolder + "/LCK..ttyS0") << "  4242\n";
+    const struct {
+        int probe;
+        const char* outcome;
+    } cases[] = {
+        {0, "in use by another program (pid 4242)"},
+        {EPERM, "in use by another program (pid 4242)"},
+        {ESRCH, "opened"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.probe);
+        PosixPortHost host = host_;
+        std::vector<int> probed;
+        host.port.probeProcess = [&](int pid) {
+            probed.push_back(pid);
+            return c.probe;
+        };
+        PosixSerialPortFactory factory(settings_, host);
+        EXPECT_EQ(factory.Open(1) ? "opened" : Describe(factory.LastFailure()), c.outcome);
+        EXPECT_EQ(probed, std::vector<int>{4242});
     }
 }
 

@@ -232,11 +232,9 @@ TEST_F(ScanTest, ChosenPortRunsOutsideTheScanAfterwards) {
     MakeLink();
     link->ScanPorts();
     ScanUntilDone();
-    PortEntry& chosen = link->Ports()[1];
+    const PortEntry& chosen = link->Ports()[1];
     link->StopScanning();
-    link->CloseOtherPorts(chosen.portIndex);
-    chosen.probing = 0;
-    ASSERT_TRUE(link->OpenPort(chosen));
+    ASSERT_TRUE(link->UseScannedPort(chosen.portIndex));
     EXPECT_EQ(link->CurrentPort(), &chosen);
     EXPECT_EQ(chosen.answerTimeout, 10000u);
     EXPECT_EQ(chosen.baudRate, 9600);

@@ -4,6 +4,7 @@
 #include "link/SettingsFile.h"
 
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace tonedesk::test {
 namespace {
@@ -20,7 +21,7 @@ protected:
                                                "COMMAND=BRIT,50,CONT,????,HPOS\r\n"
                                                "COMMAND2=VPOS BRIT GAMA\r\n",
                                                "DEMO-100"),
-                  1);
+                  ModelLookup::Found);
         path = (temp.Path() / "lobby.txt").string();
     }
 
@@ -136,6 +137,20 @@ TEST_F(SettingsSaveTest, WriteFailureIsAFileErrorAndNoFile) {
     EXPECT_EQ(notifier.fileErrors[0].reason, "No such file or directory");
     EXPECT_TRUE(notifier.messages.empty());
     EXPECT_TRUE(FolderContent().empty());
+}
+
+TEST_F(SettingsSaveTest, SaveOntoAPipeIsRefusedAndLeavesThePipe) {
+    for (const char* code : {"BRIT", "CONT", "HPOS", "VPOS", "GAMA"}) {
+        Answer(code, "1");
+    }
+    const std::string pipe = (temp.Path() / "pipe.txt").string();
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    ASSERT_TRUE(save.Start(*link, pipe, "DEMO-100"));
+
+    EXPECT_EQ(RunSave(), SaveState::Failed);
+    ASSERT_EQ(notifier.fileErrors.size(), 1u);
+    EXPECT_EQ(notifier.fileErrors[0].reason, "not a regular file");
+    EXPECT_EQ(FolderContent(), std::vector<std::string>{"pipe.txt"});
 }
 
 TEST(SettingsFileFormat, NameLineThenOneSetCommandPerLine) {

@@ -37,10 +37,23 @@ struct InstallFixture : ::testing::Test {
 
     // Installs `path`, answering a replace question with `reply`.
     InstallResult Install(const std::string& path, bool reply = false) {
-        return installer.Install(path, program.string(), [&](const std::string& name) {
-            asked.push_back(name);
-            return reply;
-        });
+        return installer.Install(path, program.string(),
+                                 [&](ReplaceSubject subject, const std::string& name) {
+                                     asked.push_back(name);
+                                     subjects.push_back(subject);
+                                     return reply;
+                                 });
+    }
+
+    // The model with two tabs in the bundle panel.rcc and one in sub/extra.rcc.
+    void WithBundles() {
+        model = dir.Write("source/DEMO.ini", "[PROPERTY]\nPROJECTOR_NAME=DEMO\n"
+                                             "[TAB]\nID=1\nRESOURCEFILE=panel.rcc\n"
+                                             "[TAB]\nID=2\nRESOURCEFILE=panel.rcc\n"
+                                             "[TAB]\nID=3\nRESOURCEFILE=sub/extra.rcc\n")
+                    .string();
+        dir.Write("source/panel.rcc", "panel");
+        dir.Write("source/sub/extra.rcc", "extra");
     }
 
     TempDir dir;
@@ -48,6 +61,7 @@ struct InstallFixture : ::testing::Test {
     std::string model;
     CModelInstall installer;
     std::vector<std::string> asked;
+    std::vector<ReplaceSubject> subjects;
 };
 
 TEST_F(InstallFixture, IncompleteSourcesChangeNothing) {
@@ -125,25 +139,78 @@ TEST_F(InstallFixture, AFailedCopyStopsAndLeavesNoTemporaryFile) {
     EXPECT_EQ(Install(model), InstallResult::Failed);
     EXPECT_EQ(Tree(program), (std::map<std::string, std::string>{{"DEMO", "not a folder"}}));
 
-    // A folder where the second gamma file must go: the copies before it stay.
+    // A folder where the second gamma file must go: the copies before it are taken back.
     fs::remove(program / "DEMO");
     fs::create_directories(program / "DEMO/cstvideo.gam");
     EXPECT_EQ(Install(model), InstallResult::Failed);
-    std::map<std::string, std::string> partly = {
-        {"DEMO.ini", TempDir::Read(model)},
+    const std::map<std::string, std::string> blocked = {
         {"DEMO", "/"},
-        {"DEMO/cstrgb.gam", "rgb\r\n"},
         {"DEMO/cstvideo.gam", "/"},
     };
-    EXPECT_EQ(Tree(program), partly);
+    EXPECT_EQ(Tree(program), blocked);
 
     // A pipe chosen as the model file is refused without waiting for a writer.
     const fs::path pipe = dir.Path() / "source/PIPE.ini";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
     fs::copy(dir.Path() / "source/DEMO", dir.Path() / "source/PIPE");
     EXPECT_EQ(Install(pipe.string()), InstallResult::Failed);
-    partly["PIPE"] = "/";
-    EXPECT_EQ(Tree(program), partly);
+    EXPECT_EQ(Tree(program), blocked);
+}
+
+TEST_F(InstallFixture, TheTabsBundlesAreInstalledWithTheModel) {
+    WithBundles();
+    EXPECT_EQ(Install(model), InstallResult::Installed);
+    EXPECT_EQ(installer.InstalledFiles(),
+              (std::vector<std::string>{"DEMO.ini", "DEMO/cstrgb.gam", "DEMO/cstvideo.gam",
+                                        "panel.rcc", "sub/extra.rcc"}));
+    EXPECT_EQ(TempDir::Read(program / "panel.rcc"), "panel");
+    EXPECT_EQ(TempDir::Read(program / "sub/extra.rcc"), "extra");
+    EXPECT_EQ(Tree(program).size(), 7u) << "no temporary file stays";
+
+    // Installed again: the model is asked about, an unchanged bundle is not, a changed one is.
+    dir.Write("source/sub/extra.rcc", "extra 2");
+    EXPECT_EQ(Install(model, true), InstallResult::Installed);
+    EXPECT_EQ(asked, (std::vector<std::string>{"DEMO", "sub/extra.rcc"}));
+    EXPECT_EQ(subjects,
+              (std::vector<ReplaceSubject>{ReplaceSubject::Model, ReplaceSubject::Bundle}));
+    EXPECT_EQ(TempDir::Read(program / "sub/extra.rcc"), "extra 2");
+}
+
+TEST_F(InstallFixture, AMissingOrForeignBundleStopsTheInstallationBeforeAnyWrite) {
+    WithBundles();
+    const auto before = Tree(dir.Path());
+    struct Case {
+        std::string resourceFile;
+        bool create; // the file exists beside the model
+    };
+    for (const Case& c : std::vector<Case>{{"none.rcc", false},
+                                           {"../source/panel.rcc", true},
+                                           {(dir.Path() / "source/panel.rcc").string(), true}}) {
+        dir.Write("source/DEMO.ini", "[PROPERTY]\n[TAB]\nRESOURCEFILE=panel.rcc\n[TAB]\n"
+                                     "RESOURCEFILE=" +
+                                         c.resourceFile + "\n");
+        EXPECT_EQ(Install(model, true), InstallResult::MissingBundle) << c.resourceFile;
+        EXPECT_EQ(installer.MissingBundle(), c.resourceFile);
+        EXPECT_TRUE(fs::is_empty(program)) << c.resourceFile;
+    }
+    WithBundles();
+    EXPECT_EQ(Tree(dir.Path()), before);
+
+    // A changed bundle that the user keeps: nothing is installed.
+    dir.Write("program/panel.rcc", "someone else's");
+    EXPECT_EQ(Install(model, false), InstallResult::Declined);
+    EXPECT_EQ(Tree(program), (std::map<std::string, std::string>{{"panel.rcc", "someone else's"}}));
+}
+
+TEST_F(InstallFixture, AFailedInstallationPutsBackWhatItReplaced) {
+    WithBundles();
+    dir.Write("program/DEMO.ini", "old model");
+    dir.Write("program/DEMO/cstrgb.gam", "old rgb");
+    dir.Write("program/panel.rcc", "panel");
+    fs::create_directories(program / "sub/extra.rcc"); // the last copy cannot be renamed
+    const auto before = Tree(program);
+    EXPECT_EQ(Install(model, true), InstallResult::Failed);
+    EXPECT_EQ(Tree(program), before);
 }
 
 } // namespace

@@ -19,7 +19,7 @@ TEST(ModelJson, WholeModel) {
                                    "[STATUS]\nID=1001\nCOMMAND2=POWR,1\nRELATE=5,6\nMODE=1\n"
                                    "RELOAD=VOLM\nDISABLE=POWR,0\n",
                                    "D"),
-              1);
+              ModelLookup::Found);
     EXPECT_EQ(ModelToJson(model),
               R"({"autoReceiveElapse":2000,"tabs":[{"id":100,"resourceFile":"a\"b\\.rcc",)"
               R"("modeControlId":1001,"statusControlId":1001,"leaveCommands":[["INPT",null]],)"

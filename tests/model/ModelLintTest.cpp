@@ -167,6 +167,34 @@ INSTANTIATE_TEST_SUITE_P(
             "[RADIO]\r\nID=1103\r\nCOMMAND=ZOOM,1\r\n[BUTTON]\r\nID=1104\r\nMODE=1\r\n"
             "RELATE=1102,1103\r\n",
             {{7, "no MODE=1 control of this tab reads PMOD, COLT: their controls show DEFAULT"}}},
+        LintCase{"UnsendableValues",
+                 "COMMAND2=POWR,12345\r\nCOMMAND3=MUTE,-1000,MUTE,0xFFFFFFFF\r\n"
+                 "COMMAND4=POWR,99999999999\r\nDISABLE=POWR,12345\r\nMAX=$FFFFFFFE\r\n"
+                 "[TAB]\r\nID=101\r\nCOMMAND2=PATT,10000,PATT,9999\r\n"
+                 "[SAVE]\r\nCOMMAND=BRIT,-5000\r\n",
+                 {{21, "COMMAND2: POWR,12345 is never sent: a value must lie in -999 .. 9999"},
+                  {22, "COMMAND3: MUTE,-1000 is never sent"},
+                  {22, "COMMAND3: MUTE,0xFFFFFFFF reads as -1"},
+                  {23, "COMMAND4: POWR,99999999999 reads as no value"},
+                  {25, "MAX reads as -2"},
+                  {28, "COMMAND2: PATT,10000 is never sent"}}},
+        LintCase{"ControlRangesBeyondWhatIsSent",
+                 "[EDIT]\r\nID=1006\r\nCOMMAND=BRIT\r\nMIN=-1000\r\nMAX=9999\r\n"
+                 "[SLIDER BAR]\r\nID=1007\r\nCOMMAND=BRIT\r\nMAX=100000\r\nINCREMENT=10\r\n"
+                 "[SPINBUTTON]\r\nID=1008\r\nCOMMAND=BRIT\r\nMIN=-10000\r\nMAX=999\r\n"
+                 "[EDIT]\r\nID=1009\r\nCOMMAND=BRIT\r\nMIN=-999\r\nMAX=9999\r\n"
+                 "[SLIDER BAR]\r\nID=1010\r\nCOMMAND=BRIT\r\nMAX=99990\r\nINCREMENT=10\r\n",
+                 {{7, "reads BRIT"},
+                  {22, "[EDIT] gives values -1000 .. 9999, of which only those in -999 .. 9999"},
+                  {27, "[SLIDER BAR] gives values 0 .. 10000"},
+                  {32, "[SPINBUTTON] gives values -999 .. 10000"}}},
+        LintCase{"CodesOfOtherLengths",
+                 "[BUTTON]\r\nID=1005\r\nCOMMAND=PMO\r\nCOMMAND2=PMOD,1,PMO,2\r\n"
+                 "COMMAND3=MUTE,1, MUTE,0\r\nRELOAD=VOLM,INP\r\nCOMMAND4=POWR,1 \r\n",
+                 {{23, "COMMAND: code 'PMO' is not four characters"},
+                  {24, "COMMAND2: code 'PMO' is not four characters"},
+                  {25, "COMMAND3: code ' MUT' is not four characters"},
+                  {26, "RELOAD: code 'INP' is not four characters"}}},
         LintCase{"NameProblems",
                  "[PROPERTY]\r\nPROJECTOR_NAME=\r\n",
                  {{22, "PROJECTOR_NAME again"}, {22, "matches every projector"}}}),
@@ -234,8 +262,9 @@ TEST(ModelLintFile, LineNumbersCountEveryBreakAsAnEditorDoes) {
 // The tabs' forms, read from a bundle that holds these files.
 class FakeBundles final : public BundleReader {
 public:
-    bool Open(const std::string& path) override {
+    bool Open(const std::string& path, std::string& problem) override {
         opened = path;
+        problem = "damaged";
         return opens;
     }
     std::optional<std::string> Read(const std::string& name) override {
@@ -296,7 +325,11 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, ModelLintForms,
     ::testing::Values(
         FormCase{"Clean", kForm, "", {}},
-        FormCase{"NotABundle", kForm, "", {{7, "'demo.rcc' is not a resource bundle"}}, false},
+        FormCase{"NotABundle",
+                 kForm,
+                 "",
+                 {{7, "'demo.rcc' is not a valid resource bundle: damaged"}},
+                 false},
         FormCase{"NoForm", "", "", {{7, "'demo.rcc' has no form dialogs/100.ui"}}},
         FormCase{"NotAForm", "<html/>", "", {{7, "has no form dialogs/100.ui"}}},
         FormCase{"MisnamedWidgetAndWrongClass",

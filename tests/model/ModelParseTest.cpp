@@ -24,7 +24,7 @@ Items ItemsOf(const CommandList& list) {
 class ModelParse : public ::testing::Test {
 protected:
     // Parses `body` after a matching [PROPERTY] section.
-    int Parse(const std::string& body, const std::string& name = "DEMO-100") {
+    ModelLookup Parse(const std::string& body, const std::string& name = "DEMO-100") {
         return model.ParseModelText("[PROPERTY]\nPROJECTOR_NAME=DEMO\n" + body, name);
     }
     const ModelControl& Control(std::size_t tab, std::size_t index) const {
@@ -42,7 +42,7 @@ protected:
 struct NameCase {
     const char* fileValue;
     const char* projector;
-    int result;
+    ModelLookup result;
 };
 
 class ProjectorNameMatch : public ::testing::TestWithParam<NameCase> {};
@@ -57,21 +57,22 @@ TEST_P(ProjectorNameMatch, ValueIsLeadingPartOfName) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ProjectorNameMatch,
-                         ::testing::Values(NameCase{"ABC", "ABC-100", 1},
-                                           NameCase{"ABC-100", "ABC", 0},
-                                           NameCase{"ABC-100", "ABC-100", 1},
-                                           NameCase{"", "ANY", 1}, NameCase{"", "", 1},
-                                           NameCase{"abc", "ABC", 0},
+                         ::testing::Values(NameCase{"ABC", "ABC-100", ModelLookup::Found},
+                                           NameCase{"ABC-100", "ABC", ModelLookup::NotFound},
+                                           NameCase{"ABC-100", "ABC-100", ModelLookup::Found},
+                                           NameCase{"", "ANY", ModelLookup::Found},
+                                           NameCase{"", "", ModelLookup::Found},
+                                           NameCase{"abc", "ABC", ModelLookup::NotFound},
                                            // trailing blanks belong to the value
-                                           NameCase{"ABC ", "ABC-100", 0}));
+                                           NameCase{"ABC ", "ABC-100", ModelLookup::NotFound}));
 
 TEST_F(ModelParse, MismatchStopsReadingAndAFileWithoutNameNeverMatches) {
     EXPECT_EQ(model.ParseModelText("[TAB]\nID=1\n[PROPERTY]\nPROJECTOR_NAME=OTHER\n[TAB]\nID=2\n",
                                    "DEMO"),
-              0);
+              ModelLookup::NotFound);
     ASSERT_EQ(model.tabs.size(), 1u) << "nothing after the mismatching name is read";
 
-    EXPECT_EQ(model.ParseModelText("[TAB]\nID=1\n[TAB]\nID=2\n", "DEMO"), 0);
+    EXPECT_EQ(model.ParseModelText("[TAB]\nID=1\n[TAB]\nID=2\n", "DEMO"), ModelLookup::NotFound);
     EXPECT_EQ(model.tabs.size(), 2u) << "a file without a name is read to its end";
 }
 
@@ -117,7 +118,7 @@ TEST_F(ModelParse, CommandNumbersSetTheListCount) {
                     "[CHECK]\nID=1001\nCOMMAND2=POWR,1\n"
                     "[CHECK]\nID=1002\nCOMMAND3=VOLM,1\nCOMMAND=MUTE,0\n"
                     "[CHECK]\nID=1003\nCOMMAND=MUTE,1\nCOMMAND=MUTE,0\n"),
-              1);
+              ModelLookup::Found);
     const auto& first = Control(0, 0).commandLists;
     ASSERT_EQ(first.size(), 2u);
     EXPECT_TRUE(first[0].empty());
@@ -135,7 +136,7 @@ TEST_F(ModelParse, CommandCodesEnterTheStatusTableButReloadCodesDoNot) {
                     "[TAB]\nID=1000\nCOMMAND=INPT\nCOMMAND2=SHRP,3\n"
                     "[SLIDER BAR]\nID=1001\nCOMMAND=VOLM,5\nRELOAD=BRIT,CONT\n"
                     "DISABLE=POWR,0,MOUT,1\n"),
-              1);
+              ModelLookup::Found);
     for (const char* code : {"GAMA", "SAVE", "INPT", "SHRP", "VOLM"}) {
         EXPECT_EQ(Status(code), kNoValue) << code;
     }
@@ -154,7 +155,8 @@ TEST_F(ModelParse, CommandCodesEnterTheStatusTableButReloadCodesDoNot) {
 }
 
 TEST_F(ModelParse, ShortCodeListRestIsNotRead) {
-    ASSERT_EQ(Parse("[TAB]\n[BUTTON]\nRELOAD=\nRELOAD=VOLM,BR\nRELOAD=INPT MUTE\n"), 1);
+    ASSERT_EQ(Parse("[TAB]\n[BUTTON]\nRELOAD=\nRELOAD=VOLM,BR\nRELOAD=INPT MUTE\n"),
+              ModelLookup::Found);
     EXPECT_EQ(ItemsOf(Control(0, 0).reloadCodes), (Items{{"VOLM", 0}, {"INPT", 0}}));
 }
 
@@ -164,7 +166,7 @@ TEST_F(ModelParse, RelateToItselfCountsAsUnrelated) {
                     "[RADIO]\nID=1006\nRELATE=1005,1006\n"
                     "[RADIO]\nRELATE=1007\nID=1007\n"
                     "[RADIO]\nID=1008\nRELATE=1009\nRELATE=1008\n"),
-              1);
+              ModelLookup::Found);
     EXPECT_TRUE(Control(0, 0).relatedIds.empty());
     EXPECT_EQ(Control(0, 1).relatedIds, (std::vector<std::int32_t>{1005, 1006}));
     EXPECT_EQ(Control(0, 2).relatedIds, (std::vector<std::int32_t>{1007}))
@@ -175,7 +177,7 @@ TEST_F(ModelParse, RelateToItselfCountsAsUnrelated) {
 TEST_F(ModelParse, IdentifiersIndexTabsAndControlsByPosition) {
     ASSERT_EQ(Parse("[TAB]\nID=100\n[BUTTON]\nID=1001\n[EDIT]\nID=1002\n"
                     "[TAB]\nID=101\n[CHECK]\nID=1003\n"),
-              1);
+              ModelLookup::Found);
     const std::vector<std::pair<std::uint32_t, std::int32_t>> expected{
         {100, 1}, {101, 2}, {1001, 1}, {1002, 2}, {1003, 1}};
     for (const auto& [id, position] : expected) {
@@ -186,11 +188,12 @@ TEST_F(ModelParse, IdentifiersIndexTabsAndControlsByPosition) {
 }
 
 TEST_F(ModelParse, RepeatedIdentifierAnywhereFails) {
-    EXPECT_EQ(Parse("[TAB]\nID=1000\n[BUTTON]\nID=1000\n"), -2);
-    EXPECT_EQ(Parse("[TAB]\nID=1\n[BUTTON]\nID=1000\n[TAB]\nID=2\n[CHECK]\nID=1000\n"), -2);
-    EXPECT_EQ(Parse("[TAB]\nID=1\n[TAB]\nID=1\n"), -2);
-    EXPECT_EQ(Parse("[TAB]\nID=1\n[BUTTON]\nID=5\n[TAB]\nID=5\n"), -2);
-    EXPECT_EQ(Parse("[TAB]\nID=1\n[BUTTON]\nID=5\n[BUTTON]\nID=6\n"), 1);
+    EXPECT_EQ(Parse("[TAB]\nID=1000\n[BUTTON]\nID=1000\n"), ModelLookup::RepeatedId);
+    EXPECT_EQ(Parse("[TAB]\nID=1\n[BUTTON]\nID=1000\n[TAB]\nID=2\n[CHECK]\nID=1000\n"),
+              ModelLookup::RepeatedId);
+    EXPECT_EQ(Parse("[TAB]\nID=1\n[TAB]\nID=1\n"), ModelLookup::RepeatedId);
+    EXPECT_EQ(Parse("[TAB]\nID=1\n[BUTTON]\nID=5\n[TAB]\nID=5\n"), ModelLookup::RepeatedId);
+    EXPECT_EQ(Parse("[TAB]\nID=1\n[BUTTON]\nID=5\n[BUTTON]\nID=6\n"), ModelLookup::Found);
 }
 
 TEST_F(ModelParse, ModeAndStatusControlsOfATab) {
@@ -200,7 +203,7 @@ TEST_F(ModelParse, ModeAndStatusControlsOfATab) {
                     "[COMBOBOX]\nID=1003\nMODE=1\n"
                     "[BUTTON]\nID=1004\nMODE=2\n"
                     "[TAB]\nID=101\n"),
-              1);
+              ModelLookup::Found);
     EXPECT_EQ(model.tabs[0].modeControlId, 1003);
     EXPECT_EQ(model.tabs[0].statusControlId, 1002);
     EXPECT_EQ(Control(0, 3).mode, 2);
@@ -211,7 +214,7 @@ TEST_F(ModelParse, ModeAndStatusControlsOfATab) {
 TEST_F(ModelParse, NumericKeysAndDefaults) {
     ASSERT_EQ(Parse("[TAB]\nID=100\n[SLIDER BAR]\nID=1001\nMAX=$FF\nMIN=-10\nFREQ=16\n"
                     "DEFAULT=7\nELAPSE=200\nINCREMENT=10\nITEM=anything\n[SPINBUTTON]\n"),
-              1);
+              ModelLookup::Found);
     const ModelControl& slider = Control(0, 0);
     EXPECT_EQ(slider.kind, ModelSection::SliderBar);
     EXPECT_EQ(slider.max, 255);
@@ -235,15 +238,15 @@ TEST_F(ModelParse, NumericKeysAndDefaults) {
 }
 
 TEST_F(ModelParse, AutoReceiveElapseInSeconds) {
-    ASSERT_EQ(Parse(""), 1);
+    ASSERT_EQ(Parse(""), ModelLookup::Found);
     EXPECT_EQ(model.autoReceiveElapse, 180000);
-    ASSERT_EQ(Parse("AUTORECVELAPSE=0\n"), 1);
+    ASSERT_EQ(Parse("AUTORECVELAPSE=0\n"), ModelLookup::Found);
     EXPECT_EQ(model.autoReceiveElapse, 0);
-    ASSERT_EQ(Parse("AUTORECVELAPSE = 5\n"), 1);
+    ASSERT_EQ(Parse("AUTORECVELAPSE = 5\n"), ModelLookup::Found);
     EXPECT_EQ(model.autoReceiveElapse, 5000);
-    ASSERT_EQ(Parse("AUTORECVELAPSE=3000000\n"), 1);
+    ASSERT_EQ(Parse("AUTORECVELAPSE=3000000\n"), ModelLookup::Found);
     EXPECT_EQ(model.autoReceiveElapse, 2147483647) << "held at the top, not wrapped";
-    ASSERT_EQ(Parse(""), 1);
+    ASSERT_EQ(Parse(""), ModelLookup::Found);
     EXPECT_EQ(model.autoReceiveElapse, 180000) << "each text starts from the defaults";
 }
 
@@ -253,7 +256,7 @@ TEST_F(ModelParse, OnlyExactKeysAtTheFirstColumnCount) {
                     "COMMAND2 = MUTE,1\n"
                     " [TAB]\nFREQ=8\n"
                     ";MIN=4\n"),
-              1);
+              ModelLookup::Found);
     ASSERT_EQ(model.tabs.size(), 1u) << "a header with leading blanks is not a header";
     const ModelControl& button = Control(0, 0);
     EXPECT_EQ(button.id, -1);
@@ -271,7 +274,7 @@ TEST_F(ModelParse, KeysOutsideTheirSectionsAreIgnored) {
                     "[BUTTON]\nID=1001\nRESOURCEFILE=b.rcc\nGAMMAFILE1=x.gam\n"
                     "[UNKNOWN]\nMIN=7\nID=1002\n"
                     "[SAVE]\nMAX=9\nCOMMAND3=VOLM\n"),
-              1);
+              ModelLookup::Found);
     EXPECT_EQ(model.tabs[0].resourceFile, "a.rcc");
     EXPECT_EQ(model.autoReceiveElapse, 180000);
     EXPECT_TRUE(model.GammaReferences().empty());
@@ -284,7 +287,7 @@ TEST_F(ModelParse, KeysOutsideTheirSectionsAreIgnored) {
 TEST_F(ModelParse, ControlSectionBeforeTheFirstTabIsSkippedWithItsKeys) {
     ASSERT_EQ(Parse("[BUTTON]\nID=1001\nCOMMAND=POWR,0\nDISABLE=MOUT,1\n"
                     "[TAB]\nID=100\n[BUTTON]\nID=1001\n"),
-              1);
+              ModelLookup::Found);
     ASSERT_EQ(model.tabs.size(), 1u);
     ASSERT_EQ(model.tabs[0].controls.size(), 1u);
     EXPECT_EQ(model.statusTable.Find(CodeKey("POWR")), nullptr);
@@ -292,27 +295,29 @@ TEST_F(ModelParse, ControlSectionBeforeTheFirstTabIsSkippedWithItsKeys) {
 }
 
 TEST_F(ModelParse, TextEndsAtItsEndNulOrCtrlZ) {
-    ASSERT_EQ(Parse("[TAB]\nRESOURCEFILE=last.rcc"), 1);
+    ASSERT_EQ(Parse("[TAB]\nRESOURCEFILE=last.rcc"), ModelLookup::Found);
     EXPECT_EQ(model.tabs.at(0).resourceFile, "last.rcc") << "a last line without a break";
 
-    ASSERT_EQ(Parse("[TAB]\nID=100\x1a\n[TAB]\nID=101\n"), 1);
+    ASSERT_EQ(Parse("[TAB]\nID=100\x1a\n[TAB]\nID=101\n"), ModelLookup::Found);
     EXPECT_EQ(model.tabs.size(), 1u);
-    ASSERT_EQ(Parse(std::string("[TAB]\nID=100\n\0[TAB]\n", 20)), 1);
+    ASSERT_EQ(Parse(std::string("[TAB]\nID=100\n\0[TAB]\n", 20)), ModelLookup::Found);
     EXPECT_EQ(model.tabs.size(), 1u);
-    EXPECT_EQ(model.ParseModelText("\x1a[PROPERTY]\nPROJECTOR_NAME=\n", "X"), 0);
+    EXPECT_EQ(model.ParseModelText("\x1a[PROPERTY]\nPROJECTOR_NAME=\n", "X"),
+              ModelLookup::NotFound);
 }
 
 TEST_F(ModelParse, LineBreakVariants) {
     ASSERT_EQ(model.ParseModelText("[PROPERTY]\rPROJECTOR_NAME=DEMO\n\r[TAB]\r\rRESOURCEFILE= "
                                    "a b.rcc \r\n[BUTTON]\n\nMAX=4",
                                    "DEMO"),
-              1);
+              ModelLookup::Found);
     EXPECT_EQ(model.tabs.at(0).resourceFile, "a b.rcc ") << "trailing blanks belong to a text";
     EXPECT_EQ(Control(0, 0).max, 4);
 }
 
 TEST_F(ModelParse, NumbersNeverReadIntoTheNextLine) {
-    ASSERT_EQ(Parse("[TAB]\n[SLIDER BAR]\nMAX=\n7\nMIN= \r\n-3\nRELATE=1,\n2\n"), 1);
+    ASSERT_EQ(Parse("[TAB]\n[SLIDER BAR]\nMAX=\n7\nMIN= \r\n-3\nRELATE=1,\n2\n"),
+              ModelLookup::Found);
     EXPECT_EQ(Control(0, 0).max, 0);
     EXPECT_EQ(Control(0, 0).min, 0);
     EXPECT_EQ(Control(0, 0).relatedIds, (std::vector<std::int32_t>{1}));
@@ -324,7 +329,7 @@ TEST_F(ModelParse, RelateListEndsAtTheEndOfTheLine) {
                     "[BUTTON]\nID=1002\nRELATE= \t\n"
                     "[BUTTON]\nID=1003\nRELATE=1005,\n"
                     "[BUTTON]\nID=1004\nRELATE=1003,,1005\n"),
-              1);
+              ModelLookup::Found);
     EXPECT_TRUE(Control(0, 0).relatedIds.empty()) << "an empty RELATE leaves the control alone";
     EXPECT_TRUE(Control(0, 1).relatedIds.empty());
     EXPECT_EQ(Control(0, 2).relatedIds, (std::vector<std::int32_t>{1005}));
@@ -333,7 +338,8 @@ TEST_F(ModelParse, RelateListEndsAtTheEndOfTheLine) {
 }
 
 TEST_F(ModelParse, RelateNamingItselfFirstAndAnotherKeepsBoth) {
-    ASSERT_EQ(Parse("[TAB]\n[RADIO]\nID=1005\nRELATE=1005,1006\n[RADIO]\nID=1006\n"), 1);
+    ASSERT_EQ(Parse("[TAB]\n[RADIO]\nID=1005\nRELATE=1005,1006\n[RADIO]\nID=1006\n"),
+              ModelLookup::Found);
     EXPECT_EQ(Control(0, 0).relatedIds, (std::vector<std::int32_t>{1005, 1006}));
 }
 
@@ -341,7 +347,7 @@ TEST_F(ModelParse, LongFileNamesAreCut) {
     const std::string longName(400, 'r');
     ASSERT_EQ(Parse("[TAB]\nRESOURCEFILE=" + longName + "\n[PROPERTY]\nGAMMAFILE2=" +
                     std::string(300, 'g') + "\nGAMMAFILE5=short.gam\n"),
-              1);
+              ModelLookup::Found);
     EXPECT_EQ(model.tabs.at(0).resourceFile, std::string(259, 'r'));
     ASSERT_EQ(model.GammaReferences().size(), 2u);
     EXPECT_EQ(model.GammaReferences()[0].preset, 1u);
@@ -351,7 +357,7 @@ TEST_F(ModelParse, LongFileNamesAreCut) {
 }
 
 TEST_F(ModelParse, PresetsStartAsTheRamp) {
-    ASSERT_EQ(Parse(""), 1);
+    ASSERT_EQ(Parse(""), ModelLookup::Found);
     for (const GammaFileTable& preset : model.presetGamma) {
         for (int channel = 0; channel < 3; ++channel) {
             EXPECT_EQ(preset.At(channel, 0), 0u);

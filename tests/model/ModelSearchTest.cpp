@@ -1,6 +1,7 @@
 #include "model/ModelFile.h"
 
 #include "common/TestKit.h"
+#include "support/FileRead.h"
 
 #include <gtest/gtest.h>
 
@@ -40,7 +41,7 @@ TEST_F(ModelSearch, CandidatesAreTriedInNameOrderWithoutCase) {
     dir.Write("b.ini", Property("DEMO", "[TAB]\nID=2\n"));
     dir.Write("A.ini", Property("DEM", "[TAB]\nID=1\n"));
     dir.Write("C.INI", Property("DEMO-100"));
-    ASSERT_EQ(model.ReadModelFile("DEMO-100"), 0);
+    ASSERT_EQ(model.ReadModelFile("DEMO-100"), ModelLookup::Found);
     EXPECT_EQ(model.FileName(), "A.ini");
     ASSERT_EQ(model.tabs.size(), 1u);
     EXPECT_EQ(model.tabs[0].id, 1);
@@ -52,43 +53,60 @@ TEST_F(ModelSearch, OnlyMatchingIniFilesAreChosen) {
     dir.Write("b.txt", Property(""));
     std::filesystem::create_directory(dir.Path() / "c.ini");
     dir.Write("d.ini", "[TAB]\nID=1\n");
-    EXPECT_EQ(model.ReadModelFile("DEMO-100"), -1);
+    EXPECT_EQ(model.ReadModelFile("DEMO-100"), ModelLookup::NotFound);
     dir.Write("e.Ini", Property("DEMO-100"));
-    EXPECT_EQ(model.ReadModelFile("DEMO-100"), 0);
+    EXPECT_EQ(model.ReadModelFile("DEMO-100"), ModelLookup::Found);
     EXPECT_EQ(model.FileName(), "e.Ini");
     EXPECT_TRUE(notifier.fileErrors.empty());
 }
 
 TEST_F(ModelSearch, EmptyFolderFindsNothing) {
-    EXPECT_EQ(model.ReadModelFile("DEMO-100"), -1);
+    EXPECT_EQ(model.ReadModelFile("DEMO-100"), ModelLookup::NotFound);
     CModelFile missing(notifier, (dir.Path() / "none").string());
-    EXPECT_EQ(missing.ReadModelFile("DEMO-100"), -1);
+    EXPECT_EQ(missing.ReadModelFile("DEMO-100"), ModelLookup::NotFound);
     EXPECT_TRUE(notifier.fileErrors.empty());
 }
 
 TEST_F(ModelSearch, RepeatedIdentifierEndsTheSearch) {
     dir.Write("a.ini", Property("DEMO", "[TAB]\nID=1000\n[BUTTON]\nID=1000\n"));
     dir.Write("b.ini", Property("DEMO"));
-    EXPECT_EQ(model.ReadModelFile("DEMO-100"), -2);
+    EXPECT_EQ(model.ReadModelFile("DEMO-100"), ModelLookup::RepeatedId);
     EXPECT_EQ(model.FileName(), "a.ini");
 }
 
-TEST_F(ModelSearch, UnreadableCandidateIsReportedAndEndsTheSearch) {
+TEST_F(ModelSearch, UnreadableCandidatesArePassedOverAndNamed) {
+    // A dangling link and a file over the size limit, before the projector's own file.
     std::filesystem::create_symlink(dir.Path() / "gone.txt", dir.Path() / "a.ini");
-    dir.Write("b.ini", Property("DEMO"));
-    EXPECT_EQ(model.ReadModelFile("DEMO"), -1);
-    ASSERT_EQ(notifier.fileErrors.size(), 1u);
-    EXPECT_EQ(notifier.fileErrors[0].fileName, (dir.Path() / "a.ini").string());
-    EXPECT_FALSE(notifier.fileErrors[0].reason.empty());
+    dir.Write("b.ini", "");
+    std::filesystem::resize_file(dir.Path() / "b.ini", kMaxReadFileSize + 1);
+    dir.Write("c.ini", Property("DEMO", "[TAB]\nID=1\n"));
+    ASSERT_EQ(model.ReadModelFile("DEMO"), ModelLookup::Found);
+    EXPECT_EQ(model.FileName(), "c.ini");
+    EXPECT_EQ(model.tabs.size(), 1u);
+    ASSERT_EQ(model.SkippedFiles().size(), 2u);
+    EXPECT_EQ(model.SkippedFiles()[0].name, "a.ini");
+    EXPECT_EQ(model.SkippedFiles()[0].reason, FileReadReason(ENOENT));
+    EXPECT_EQ(model.SkippedFiles()[1].name, "b.ini");
+    EXPECT_EQ(model.SkippedFiles()[1].reason, FileReadReason(kErrorFileTooLarge));
+    EXPECT_TRUE(notifier.fileErrors.empty()) << "the callers name skipped files";
+
+    // Each search names its own.
+    std::filesystem::remove(dir.Path() / "a.ini");
+    std::filesystem::remove(dir.Path() / "b.ini");
+    ASSERT_EQ(model.ReadModelFile("DEMO"), ModelLookup::Found);
+    EXPECT_TRUE(model.SkippedFiles().empty());
 }
 
 TEST_F(ModelSearch, APipeAmongTheCandidatesIsRefusedNotWaitedOn) {
     const std::filesystem::path pipe = dir.Path() / "a.ini";
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
     dir.Write("b.ini", Property("DEMO"));
-    EXPECT_EQ(model.ReadModelFile("DEMO"), -1);
-    ASSERT_EQ(notifier.fileErrors.size(), 1u);
-    EXPECT_EQ(notifier.fileErrors[0].fileName, pipe.string());
+    EXPECT_EQ(model.ReadModelFile("DEMO"), ModelLookup::Found);
+    EXPECT_EQ(model.FileName(), "b.ini");
+    ASSERT_EQ(model.SkippedFiles().size(), 1u);
+    EXPECT_EQ(model.SkippedFiles()[0].reason, "not a regular file");
+    EXPECT_EQ(model.ReadModelFile("OTHER"), ModelLookup::NotFound);
+    EXPECT_EQ(model.SkippedFiles().size(), 1u);
 }
 
 TEST_F(ModelSearch, GammaFilesFillThePresetsAndAMissingOneIsReported) {
@@ -96,7 +114,7 @@ TEST_F(ModelSearch, GammaFilesFillThePresetsAndAMissingOneIsReported) {
     dir.Write("demo.ini", Property("DEMO", "GAMMAFILE1=DEMO/cstrgb.gam\n"
                                            "GAMMAFILE2=DEMO/missing.gam\n"
                                            "AUTORECVELAPSE=2\n[TAB]\nID=1\n"));
-    ASSERT_EQ(model.ReadModelFile("DEMO"), 0);
+    ASSERT_EQ(model.ReadModelFile("DEMO"), ModelLookup::Found);
     ASSERT_EQ(notifier.fileErrors.size(), 1u);
     EXPECT_EQ(notifier.fileErrors[0].fileName, (dir.Path() / "DEMO/missing.gam").string());
     EXPECT_EQ(model.autoReceiveElapse, 2000) << "the file is read on after the missing gamma file";
@@ -117,7 +135,7 @@ TEST_F(ModelSearch, PresetFromShortLinesKeepsTheRampWhereLinesEndEarly) {
     dir.Write("one.gam", oneColumn);
     dir.Write("half.gam", "1,2,3\r\n");
     dir.Write("demo.ini", Property("DEMO", "GAMMAFILE1=one.gam\nGAMMAFILE2=half.gam\n"));
-    ASSERT_EQ(model.ReadModelFile("DEMO"), 0);
+    ASSERT_EQ(model.ReadModelFile("DEMO"), ModelLookup::Found);
     ASSERT_TRUE(notifier.fileErrors.empty());
     const GammaFileTable& one = model.presetGamma[0];
     for (int i = 0; i < 256; ++i) {
@@ -138,7 +156,7 @@ TEST_F(ModelSearch, GammaFilesThatAreNoRegularFilesAreRefusedNotWaitedOn) {
     std::filesystem::create_symlink("/dev/zero", dir.Path() / "zero.gam");
     dir.Write("demo.ini", Property("DEMO", "GAMMAFILE1=pipe.gam\nGAMMAFILE2=zero.gam\n"
                                            "AUTORECVELAPSE=3\n"));
-    ASSERT_EQ(model.ReadModelFile("DEMO"), 0);
+    ASSERT_EQ(model.ReadModelFile("DEMO"), ModelLookup::Found);
     ASSERT_EQ(notifier.fileErrors.size(), 2u);
     EXPECT_EQ(notifier.fileErrors[0].reason, "not a regular file");
     EXPECT_EQ(notifier.fileErrors[1].reason, "not a regular file");
@@ -153,7 +171,7 @@ TEST_F(ModelSearch, OtherModelsLeaveNothingBehind) {
     dir.Write("b.ini", "[PROPERTY]\nAUTORECVELAPSE=7\nGAMMAFILE2=none.gam\n"
                        "PROJECTOR_NAME=OTHER\n");
     dir.Write("c.ini", Property("DEMO"));
-    ASSERT_EQ(model.ReadModelFile("DEMO"), 0);
+    ASSERT_EQ(model.ReadModelFile("DEMO"), ModelLookup::Found);
     EXPECT_EQ(model.FileName(), "c.ini");
     EXPECT_EQ(model.autoReceiveElapse, 180000);
     EXPECT_EQ(model.presetGamma[0].At(0, 1), 4u);
@@ -163,9 +181,9 @@ TEST_F(ModelSearch, OtherModelsLeaveNothingBehind) {
 TEST_F(ModelSearch, EachSearchStartsAfresh) {
     dir.Write("a.ini", Property("ONE", "AUTORECVELAPSE=0\n[TAB]\nID=1\nCOMMAND=VOLM\n"));
     dir.Write("b.ini", Property("TWO", "[TAB]\nID=1\n[TAB]\nID=2\n"));
-    ASSERT_EQ(model.ReadModelFile("ONE"), 0);
+    ASSERT_EQ(model.ReadModelFile("ONE"), ModelLookup::Found);
     model.statusTable.FindOrAdd(CodeKey("POWR")).value = 1;
-    ASSERT_EQ(model.ReadModelFile("TWO"), 0);
+    ASSERT_EQ(model.ReadModelFile("TWO"), ModelLookup::Found);
     EXPECT_EQ(model.tabs.size(), 2u);
     EXPECT_EQ(model.autoReceiveElapse, 180000);
     EXPECT_EQ(model.statusTable.Count(), 0u);

@@ -23,7 +23,7 @@ TEST(SampleModel, Demo100IsFoundAndComplete) {
     ASSERT_FALSE(ProgramDir().empty());
     test::RecordingNotifier notifier;
     CModelFile model(notifier, ProgramDir());
-    ASSERT_EQ(model.ReadModelFile("DEMO-100"), 0);
+    ASSERT_EQ(model.ReadModelFile("DEMO-100"), ModelLookup::Found);
     EXPECT_EQ(model.FileName(), "DEMO-100.ini");
     EXPECT_TRUE(notifier.fileErrors.empty());
     EXPECT_EQ(model.autoReceiveElapse, 5000);

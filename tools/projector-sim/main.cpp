@@ -1,6 +1,7 @@
 // projector-sim: a projector on a pseudo-terminal, for trying the program without hardware
 // and for its whole-program tests. See Usage() for what it does.
 
+#include "ProgramVersion.h"
 #include "ProjectorSimulator.h"
 
 #include <algorithm>
@@ -94,6 +95,7 @@ Running:
   --stdin-exit          end when standard input reaches its end (the starter went away)
   --verbose             log every command and answer on standard error
   --help                show this text
+  --version             print the program's name and version
 
 Exit status: 0 when stopped, 1 when the terminal could not be set up, 2 for bad usage.
 )";
@@ -214,6 +216,9 @@ Program ParseArguments(int argc, char** argv) {
         if (option == "--help" || option == "-h") {
             std::fputs(kUsage, stdout);
             PrintDemoValues();
+            std::exit(0);
+        } else if (option == "--version") {
+            std::printf("projector-sim %s\n", tonedesk::kProgramVersion);
             std::exit(0);
         } else if (option == "--name") {
             p.sim.name = value();

@@ -7,16 +7,16 @@
 // projector-sim are: the connection dialog lists two simulated projectors.
 #include "app/ConnectDialog.h"
 #include "app/MainFrame.h"
-#include "gamma/ui/GammaDialog.h"
-#include "gamma/ui/GammaGraphView.h"
 #include "link/PosixSerialPort.h"
 #include "link/ProjectorLink.h"
-#include "model/ui/ControlSheet.h"
 #include "support/Clock.h"
 #include "support/Notifier.h"
 #include "support/Settings.h"
-#include "support/ui/DialogPrompts.h"
-#include "support/ui/ResourceBundle.h"
+#include "ui/gamma/GammaDialog.h"
+#include "ui/gamma/GammaGraphView.h"
+#include "ui/panel/ControlSheet.h"
+#include "ui/widgets/DialogPrompts.h"
+#include "ui/widgets/ResourceBundle.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -190,7 +190,7 @@ bool SaveControlPanel(const QString& folder) {
     NoPrompts quiet;
     CMainFrame frame({settings, clock, ports, notifier, quiet});
     frame.Link().StopScanning();
-    if (frame.LoadModel("DEMO-100") != 0 || !frame.ControlSheet()) {
+    if (frame.LoadModel("DEMO-100") != ModelLookup::Found || !frame.ControlSheet()) {
         std::fprintf(stderr, "tonedesk-screenshots: the control panel was not built\n");
         return false;
     }
@@ -234,7 +234,7 @@ int Run(const QString& folder) {
     DialogPrompts prompts;
     CProjectorLink link(settings, clock, ports, notifier);
     link.StopScanning();
-    if (link.Model().ReadModelFile("DEMO-100") != 0) {
+    if (link.Model().ReadModelFile("DEMO-100") != ModelLookup::Found) {
         std::fprintf(stderr, "tonedesk-screenshots: the DEMO-100 model is not in %s\n",
                      qPrintable(programDir));
         return 1;

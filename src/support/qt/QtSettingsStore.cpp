@@ -1,18 +1,15 @@
 #include "support/qt/QtSettingsStore.h"
 
+#include "support/FileRead.h"
+#include "support/ProfileCheck.h"
+
 #include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QString>
+#include <QTemporaryFile>
 
 #include <cerrno>
-#include <cstring>
-
-#if !defined(Q_OS_WIN)
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace tonedesk {
 
@@ -32,39 +29,27 @@ QString ProfileFile() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u'/' +
            kOrganisation + u'/' + kApplication + QStringLiteral(".conf");
 }
-
-// Why the profile file cannot be handed to QSettings, or nothing when it can (a missing file
-// is an empty profile). QSettings opens the file itself and would wait for ever on a pipe, so
-// the file is looked at just before; a pipe put in its place in between is not caught.
-std::optional<std::string> RefusalOf(const std::string& path) {
-    constexpr const char* kNotRegular = "it is not a regular file";
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR) {
-            return std::nullopt;
-        }
-        return std::strerror(errno);
-    }
-    if (!S_ISREG(st.st_mode)) {
-        return kNotRegular;
-    }
-    // Opened without waiting, for the system's reason when it cannot be read.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        return std::strerror(errno);
-    }
-    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    ::close(fd);
-    if (!regular) {
-        return kNotRegular;
-    }
-    return std::nullopt;
-}
 #endif
+
+// Whether `text` is an INI file that QSettings reads without a format error. QSettings reads a
+// file that starts with a UTF-8 byte order mark right, but reports a format error for the mark:
+// the text after the mark is judged from a copy.
+bool ValidIniText(const std::string& text) {
+    QTemporaryFile copy;
+    if (!copy.open() || copy.write(text.data(), static_cast<qint64>(text.size())) !=
+                            static_cast<qint64>(text.size())) {
+        return false;
+    }
+    copy.close();
+    QSettings check(copy.fileName(), QSettings::IniFormat);
+    check.allKeys();
+    return check.status() == QSettings::NoError;
+}
 
 } // namespace
 
 QtSettingsStore::QtSettingsStore() {
+    std::string text; // the profile file's text as read before QSettings reads it
 #if defined(Q_OS_WIN)
     settings_ = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
                                             kOrganisation, kApplication);
@@ -74,16 +59,32 @@ QtSettingsStore::QtSettingsStore() {
     // fallback files (VANTO.conf, the system's /etc/xdg) that nobody looked at first.
     const QString file = ProfileFile();
     const std::string fileName = QFile::encodeName(file).toStdString();
-    if (auto refusal = RefusalOf(fileName)) {
-        failure_ = SettingsFailure{fileName, std::move(*refusal)};
+    // The file is read here first, without waiting (QSettings would wait for ever on a pipe) and
+    // only up to its size limit, for what QSettings passes over in silence. A file put in its
+    // place in between is not caught. A missing file is an empty profile.
+    if (const int error = ReadWholeFile(fileName, text, kMaxProfileSize);
+        error != 0 && error != ENOENT && error != ENOTDIR) {
+        failure_ = SettingsFailure{fileName, FileReadReason(error, kMaxProfileSize)};
         return;
+    }
+    ProfileFindings findings = CheckProfileText(text);
+    if (findings.error) {
+        failure_ = SettingsFailure{fileName, std::move(*findings.error)};
+        return;
+    }
+    for (const std::string& warning : findings.warnings) {
+        warnings_.push_back(fileName + ": " + warning);
     }
     settings_ = std::make_unique<QSettings>(file, QSettings::IniFormat);
 #endif
     // QSettings parses the sections of an INI file only when they are first read: read every
     // key now, so that a line it cannot parse shows in the status before anything is used.
     settings_->allKeys();
-    if (settings_->status() != QSettings::NoError) {
+    constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+    const bool valid = settings_->status() == QSettings::NoError ||
+                       (settings_->status() == QSettings::FormatError &&
+                        text.starts_with(kUtf8Mark) && ValidIniText(text.substr(kUtf8Mark.size())));
+    if (!valid) {
         failure_ = SettingsFailure{fileName, settings_->status() == QSettings::AccessError
                                                  ? "it cannot be read"
                                                  : "it is not a valid profile (INI format)"};

@@ -128,14 +128,7 @@ private:
         return at_ < input_.size() ? static_cast<std::uint8_t>(input_[at_++]) : 0;
     }
 
-    PortEntry* Port(int com) {
-        for (PortEntry& port : link_->Ports()) {
-            if (port.ComNumber() == com) {
-                return &port;
-            }
-        }
-        return nullptr;
-    }
+    PortEntry* Port(int com) { return link_->Port(com); }
 
     void Feed(int com, std::string_view bytes) {
         lines_[com - 1]->Feed(bytes);

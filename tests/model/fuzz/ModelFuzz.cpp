@@ -18,8 +18,10 @@ using tonedesk::test::FuzzCheck;
 namespace {
 
 // What every parsed model must satisfy, whatever the text.
-void CheckModel(const CModelFile& model, int result) {
-    FuzzCheck(result == 1 || result == 0 || result == -2, "result");
+void CheckModel(const CModelFile& model, ModelLookup result) {
+    FuzzCheck(result == ModelLookup::Found || result == ModelLookup::NotFound ||
+                  result == ModelLookup::RepeatedId,
+              "result");
     for (const auto& gamma : model.GammaReferences()) {
         FuzzCheck(gamma.path.size() <= kMaxPathLength, "gamma path cut");
         FuzzCheck(gamma.preset < kPresetGammaCount, "preset index");
@@ -46,7 +48,7 @@ void CheckModel(const CModelFile& model, int result) {
             }
         }
     }
-    if (result >= 0) {
+    if (result != ModelLookup::RepeatedId) {
         for (const auto& entry : model.idIndex.Entries()) {
             FuzzCheck(entry.value >= 1, "identifier position");
         }
@@ -60,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SilentNotifier notifier;
     CModelFile model(notifier, "/nonexistent-tonedesk-fuzz/");
     for (std::string_view name : {std::string_view("DEMO-100"), std::string_view()}) {
-        const int result = model.ParseModelText(text, name);
+        const ModelLookup result = model.ParseModelText(text, name);
         CheckModel(model, result);
         const std::string json = ModelToJson(model);
         FuzzCheck(!json.empty() && json.front() == '{' && json.back() == '}', "json object");

@@ -1,6 +1,7 @@
 #include "support/qt/QtSettingsStore.h"
 
 #include "common/TestKit.h"
+#include "support/ProfileCheck.h"
 #include "support/Settings.h"
 
 #include <gtest/gtest.h>
@@ -151,6 +152,44 @@ TEST_F(QtSettingsStoreTest, ProfileThatCannotBeReadIsReportedAndLeftAlone) {
     // No profile at all is no failure: the defaults are what the user chose.
     std::filesystem::remove_all(other.Path() / "VANTO");
     EXPECT_FALSE(QtSettingsStore().LoadFailure().has_value());
+    ::setenv("XDG_CONFIG_HOME", home_->Path().c_str(), 1);
+}
+
+// What the store's parser passes over in silence: a byte order mark is taken (but excuses no
+// garbage), and a SYSTEM that is neither 0 nor 1 or a profile beyond its size limit is refused
+// like an unreadable one.
+TEST_F(QtSettingsStoreTest, ProfileTextIsCheckedBeforeItIsUsed) {
+    const TempDir other;
+    ::setenv("XDG_CONFIG_HOME", other.Path().c_str(), 1);
+    const std::string kProfile = "VANTO/Vanto Tonedesk.conf";
+    const std::string ports = "[PORTS]\nSYSTEM=0\nCOM5=/dev/pts/7\n";
+    const std::string mark = "\xEF\xBB\xBF";
+    const std::string tooLarge = "file too large (more than 1 MiB)";
+    const struct {
+        const char* name;
+        std::string text;
+        std::string reason; // empty: the profile is used
+    } cases[] = {
+        {"a byte order mark", mark + ports, ""},
+        {"as large as it may be", ports + std::string(kMaxProfileSize - ports.size(), '\n'), ""},
+        {"one byte larger", ports + std::string(kMaxProfileSize - ports.size() + 1, '\n'),
+         tooLarge},
+        {"SYSTEM=no", "[PORTS]\nSYSTEM=no\n",
+         "line 2: SYSTEM in [PORTS] is 'no'; it must be 0 "
+         "(only the listed ports) or 1 (the default ports too)"},
+        {"a byte order mark before garbage", mark + "\x01[\xfe\n" + ports,
+         "it is not a valid profile (INI format)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        other.Write(kProfile, c.text);
+        const QtSettingsStore store;
+        const auto failure = store.LoadFailure();
+        EXPECT_EQ(failure ? failure->reason : "", c.reason);
+        const bool used = c.reason.empty();
+        EXPECT_EQ(store.GetInt(kPortsSection, "SYSTEM", 1), used ? 0 : 1);
+        EXPECT_EQ(store.GetText(kPortsSection, "COM5", ""), used ? "/dev/pts/7" : "");
+    }
     ::setenv("XDG_CONFIG_HOME", home_->Path().c_str(), 1);
 }
 

@@ -1,0 +1,167 @@
+#pragma once
+
+#include "gamma/GammaGraph.h"
+#include "link/GammaQueue.h"
+#include "support/Notifier.h"
+#include "ui/gamma/GammaSaveDialog.h"
+#include "ui/widgets/ProgramIds.h"
+
+#include <QDialog>
+#include <QTimer>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+class QAbstractButton;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QSlider;
+
+namespace tonedesk {
+
+class CGammaGraphView;
+class CNumberEdit;
+class CProjectorLink;
+class Settings;
+class UserPrompts;
+
+// Command and control ids of the gamma editor's form.
+inline constexpr int kGammaUndo = 900;
+inline constexpr int kGammaRedo = 901;
+inline constexpr int kGammaBank = 1000;
+inline constexpr int kGammaChannel = 1001;
+inline constexpr int kGammaGainEdit = 1010;
+inline constexpr int kGammaOffsetEdit = 1011;
+inline constexpr int kGammaExponentEdit = 1012;
+inline constexpr int kGammaGainSlider = 1020;
+inline constexpr int kGammaOffsetSlider = 1021;
+inline constexpr int kGammaExponentSlider = 1022;
+inline constexpr int kGammaFormula = 1030;
+inline constexpr int kGammaReloadChannel = 1088;
+inline constexpr int kGammaWriteChannel = 1089;
+inline constexpr int kGammaReloadAll = 1090;
+inline constexpr int kGammaWriteAll = 1091;
+inline constexpr int kGammaGraphFrame = 1134;
+inline constexpr int kGammaReadoutX = 1126;
+inline constexpr int kGammaReadoutY = 1129;
+inline constexpr int kGammaFallingWarning = 1140;
+inline constexpr int kGammaClose = 2000;
+inline constexpr int kGammaControlPanel = 20001;
+
+// The gamma editor: edits the two banks of the connected projector's gamma curves, by points or
+// by formula, opens and saves gamma files and writes the active bank into the projector. A
+// top-level window of its own, run modally by its caller.
+//
+// Every change sets the pending flag; the 50 ms timer recomputes, redraws and enables the
+// controls again on its first tick at which the link is idle, so nothing is edited while a
+// write is on its way.
+class CGammaDialog : public QDialog {
+    Q_OBJECT
+public:
+    // `chooseSave` names the file a bank is saved to; empty: the prompts' save dialog. The
+    // link, profile, notifier and prompts must outlive the dialog.
+    CGammaDialog(CProjectorLink& link, Settings& profile, Notifier& notifier, UserPrompts& prompts,
+                 GammaSaveChooser chooseSave = {});
+    ~CGammaDialog() override;
+
+    int DoModal() { return exec(); }
+
+    // The timer's work.
+    void OnTimer();
+    // Shows the graph's state in the controls and enables them as the state allows.
+    void UpdateControls();
+    // Loads the active bank's channel (-1: all) from the model's preset table.
+    void ReloadFromModel(int channel);
+    // Queues the active bank's tables of the channel (-1: all) for the projector.
+    void QueueGammaTables(int channel);
+    // Runs a command of the form's buttons; false for an id that is not one.
+    bool OnCommand(int id);
+
+    // The cursor the dialog shows now.
+    CursorShape CurrentCursor() const;
+
+    CGammaGraph& Graph() { return *graph_; }
+    CGammaGraphView* View() const { return view_; }
+    QWidget* Control(int id) const;
+    bool Pending() const { return pending_; }
+    bool Sending() const { return sending_; }
+    QTimer& Timer() { return timer_; }
+
+    // Enables the control panel button (20001) whenever the editor's controls are: there is a
+    // control panel to open.
+    void SetControlPanelAvailable(bool available);
+
+    // The program-wide flag that the first idle tick clears (set again for a fresh start).
+    static bool FirstTickPending();
+    static void SetFirstTickPending(bool pending);
+
+signals:
+    // The control panel button (20001) was pressed: whoever owns the panel shows it now.
+    void ControlPanelRequested();
+    // The about button (57664) was pressed: the application shows its about box.
+    void AboutRequested();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    struct Parameter {
+        int editId;
+        int sliderId;
+        void (CGammaGraph::*set)(int);
+        int (CGammaGraph::*get)() const;
+        QLineEdit* edit = nullptr;
+        CNumberEdit* number = nullptr;
+        QSlider* slider = nullptr;
+    };
+
+    void BuildControls();
+    void ConnectControls();
+    void Initialise();
+    void SetPending() { pending_ = true; }
+
+    void OnBankChanged(int item);
+    void OnChannelChanged(int item);
+    void OnFormulaClicked();
+    void OnSliderMoved(Parameter& parameter);
+    // The edit's value, clamped to the parameters' range, becomes the parameter.
+    void CommitEdit(Parameter& parameter);
+    void OpenGammaFile();
+    void SaveGammaFile();
+    // Once the link finished a write: tells the user when the projector did not confirm it.
+    void ReportWrite();
+    void ShowCursor(CursorShape shape);
+
+    Parameter* ParameterOfEdit(const QObject* watched);
+    Parameter* ParameterOfSlider(const QObject* watched);
+
+    CProjectorLink& link_;
+    Settings& profile_;
+    Notifier& notifier_;
+    UserPrompts& prompts_;
+    GammaSaveChooser chooseSave_;
+    std::unique_ptr<CGammaGraph> graph_;
+    bool pending_ = true;
+    bool sending_ = false;
+    GammaWrite write_;
+    int tickDepth_ = 0;
+    bool destroying_ = false;
+    bool controlPanelAvailable_ = false;
+
+    QWidget* form_ = nullptr;
+    CGammaGraphView* view_ = nullptr;
+    QComboBox* bank_ = nullptr;
+    QComboBox* channel_ = nullptr;
+    QCheckBox* formula_ = nullptr;
+    QLabel* readoutX_ = nullptr;
+    QLabel* readoutY_ = nullptr;
+    QLabel* falling_ = nullptr;
+    std::array<Parameter, 3> parameters_;
+    QTimer timer_;
+};
+
+} // namespace tonedesk

@@ -1,0 +1,460 @@
+#include "ui/gamma/GammaDialog.h"
+
+#include "ProjectorSimulator.h"
+#include "common/FakeSerialPort.h"
+#include "common/GuiTestKit.h"
+#include "common/SimulatorLink.h"
+#include "gamma/GammaTransfer.h"
+#include "link/ProjectorLink.h"
+#include "support/Settings.h"
+#include "ui/gamma/GammaGraphView.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+
+#include <filesystem>
+
+namespace tonedesk::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A preset whose channels carry control points on these lines, each level `lift` above the
+// ramp; all three channels alike unless `greenLift` differs.
+GammaFileTable Preset(int lift, int greenLift) {
+    GammaFileTable table = GammaFileTable::Identity();
+    for (int channel = 0; channel < kChannelCount; ++channel) {
+        const int l = channel == 1 ? greenLift : lift;
+        for (int line : {0, 64, 128, 192, 255}) {
+            table.At(channel, line) = kControlPointMark + std::min(1023, 4 * line + l);
+        }
+    }
+    return table;
+}
+
+// The dialog on a link whose COM1 is scripted; the projector answers the power query.
+class GammaDialogTest : public GuiTest {
+protected:
+    void SetUp() override {
+        GuiTest::SetUp();
+        CGammaDialog::SetFirstTickPending(true);
+        line = ports.AddLine(1);
+        line->Reply("POWR????\r", "1\r");
+        link.StopScanning();
+        port = link.UsePort(1);
+        ASSERT_NE(port, nullptr);
+        link.Model().presetGamma[0] = Preset(0, 0);
+        link.Model().presetGamma[1] = Preset(40, 80);
+        dialog = std::make_unique<CGammaDialog>(link, settings, notifier, prompts);
+    }
+
+    // Runs the link until it is idle, answering every awaited entry with the next of
+    // `answers` ("OK\r" when none is left), then gives the dialog its tick.
+    void Settle(std::deque<std::string> answers = {}) {
+        for (int ms = 0; ms < 60000 && link.IsBusy(); ++ms) {
+            if (port->IsAwaitingAnswer() && line->incoming.empty() &&
+                port->pendingKind == AnswerKind::Transfer) {
+                line->Feed(answers.empty() ? std::string("OK\r") : answers.front());
+                if (!answers.empty()) {
+                    answers.pop_front();
+                }
+            }
+            clock.Advance(1);
+            link.Service();
+        }
+        ASSERT_FALSE(link.IsBusy());
+        dialog->OnTimer();
+    }
+
+    template <typename T = QWidget> T* Control(int id) {
+        return qobject_cast<T*>(dialog->Control(id));
+    }
+    CGammaGraph& Graph() { return dialog->Graph(); }
+    void Click(int id) { Control<QAbstractButton>(id)->click(); }
+
+    MemorySettings settings;
+    ManualClock clock;
+    FakeSerialPortFactory ports;
+    RecordingNotifier notifier;
+    RecordingPrompts prompts;
+    CProjectorLink link{settings, clock, ports, notifier};
+    std::shared_ptr<FakeLine> line;
+    PortEntry* port = nullptr;
+    std::unique_ptr<CGammaDialog> dialog;
+};
+
+TEST_F(GammaDialogTest, StartsDisabledWithThePowerQueryAndBothBanksFromTheModel) {
+    EXPECT_TRUE(dialog->isWindow());
+    EXPECT_FALSE(dialog->windowIcon().isNull());
+    EXPECT_FALSE(dialog->isEnabled());
+    EXPECT_TRUE(dialog->Pending());
+    ASSERT_EQ(port->commandQueue.size(), 1u);
+    EXPECT_EQ(port->commandQueue[0].kind, AnswerKind::Value);
+    EXPECT_EQ(port->commandQueue[0].pause, 0);
+    EXPECT_EQ(dialog->Timer().interval(), 50);
+    for (int id : {kGammaExponentSlider, kGammaGainSlider, kGammaOffsetSlider}) {
+        EXPECT_EQ(Control<QSlider>(id)->minimum(), -30);
+        EXPECT_EQ(Control<QSlider>(id)->maximum(), 30);
+        EXPECT_EQ(Control<QSlider>(id)->tickInterval(), 3);
+    }
+    // The power query is still unanswered: the tick waits.
+    dialog->OnTimer();
+    EXPECT_TRUE(dialog->Pending());
+    EXPECT_TRUE(CGammaDialog::FirstTickPending());
+
+    Settle();
+    EXPECT_EQ(line->WrittenText(), "POWR????\r");
+    EXPECT_FALSE(CGammaDialog::FirstTickPending());
+    EXPECT_TRUE(dialog->isEnabled());
+    EXPECT_EQ(Graph().ActiveBank(), 0);
+    EXPECT_EQ(Graph().SelectedChannel(), kAllChannels); // the preset's channels are alike
+    EXPECT_FALSE(Control(kGammaControlPanel)->isEnabled());
+    EXPECT_FALSE(Control(kGammaWriteChannel)->isEnabled());
+    EXPECT_FALSE(Control(kGammaExponentEdit)->isEnabled());
+
+    // Bank 1 came from the second preset, whose green differs: red is selected there.
+    Control<QComboBox>(kGammaBank)->setCurrentIndex(1);
+    Settle();
+    EXPECT_EQ(Graph().ActiveBank(), 1);
+    EXPECT_EQ(Graph().SelectedChannel(), 0);
+    EXPECT_EQ(Graph().Points(0).points[1], (ControlPoint{256, 256 + 40}));
+    EXPECT_EQ(Graph().Points(1).points[1], (ControlPoint{256, 256 + 80}));
+    EXPECT_TRUE(Control(kGammaWriteChannel)->isEnabled());
+}
+
+TEST_F(GammaDialogTest, EnterInAParameterFieldClampsCommitsAndKeepsTheDialogOpen) {
+    Settle();
+    ShowReady(*dialog);
+    Click(kGammaFormula);
+    Settle();
+    auto* edit = Control<QLineEdit>(kGammaExponentEdit);
+    ASSERT_TRUE(edit->isEnabled());
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, "45");
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(Graph().Exponent(), 30);
+    EXPECT_EQ(edit->selectedText(), edit->text());
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_TRUE(dialog->Pending());
+
+    Settle();
+    EXPECT_EQ(edit->text(), "30");
+    EXPECT_EQ(Control<QSlider>(kGammaExponentSlider)->value(), 30);
+
+    // Up moves a slider towards +30, Down towards -30.
+    auto* gain = Control<QSlider>(kGammaGainSlider);
+    QTest::keyClick(gain, Qt::Key_Up);
+    EXPECT_EQ(Graph().Gain(), 1);
+    QTest::keyClick(gain, Qt::Key_Down);
+    QTest::keyClick(gain, Qt::Key_Down);
+    EXPECT_EQ(Graph().Gain(), -1);
+}
+
+TEST_F(GammaDialogTest, LeavingLinkedChannelsCopiesRedsPointsFirst) {
+    Settle();
+    // An edit of the linked curve changes red's points; the others follow on propagation.
+    Graph().Points(0).points[2].y += 100;
+    Control<QComboBox>(kGammaChannel)->setCurrentIndex(2);
+    EXPECT_EQ(Graph().SelectedChannel(), 1);
+    EXPECT_TRUE(Graph().Points(1).SamePoints(Graph().Points(0)));
+    EXPECT_TRUE(Graph().Points(2).SamePoints(Graph().Points(0)));
+    EXPECT_EQ(Graph().Points(1).points[2].y, 512 + 100);
+}
+
+TEST_F(GammaDialogTest, AFallingCurveShowsItsWarningBesideTheReadouts) {
+    Settle();
+    auto* warning = Control<QLabel>(kGammaFallingWarning);
+    ASSERT_NE(warning, nullptr);
+    EXPECT_TRUE(warning->isHidden()) << "the model's curves rise";
+
+    // Red's middle point pulled far above its right neighbour: the curve falls after it.
+    Graph().Points(0).points[2].y = 1000;
+    Control<QComboBox>(kGammaChannel)->setCurrentIndex(1);
+    dialog->OnTimer();
+    QApplication::processEvents();
+    EXPECT_FALSE(warning->isHidden());
+    EXPECT_EQ(warning->text(), LoadString(4111));
+}
+
+TEST_F(GammaDialogTest, FormulaModeFitsPointsWhenClearedAndKeepsEachChannelsParameters) {
+    Settle();
+    Control<QComboBox>(kGammaChannel)->setCurrentIndex(1); // red
+    Click(kGammaFormula);
+    Control<QSlider>(kGammaGainSlider)->setValue(12);
+    Settle();
+    Control<QComboBox>(kGammaChannel)->setCurrentIndex(2); // green
+    Control<QSlider>(kGammaGainSlider)->setValue(-9);
+    Settle();
+    const LevelTable red = Graph().Levels(0);
+    const LevelTable green = Graph().Levels(1);
+    ASSERT_NE(red, green);
+
+    Click(kGammaFormula);
+    EXPECT_FALSE(Graph().FormulaMode());
+    Settle();
+    for (int channel : {0, 1}) {
+        const LevelTable& formula = channel == 0 ? red : green;
+        const ControlPointList& points = Graph().Points(channel);
+        ASSERT_GT(points.count, 1);
+        for (int i = 0; i < points.count; ++i) {
+            const ControlPoint p = points.points[i];
+            EXPECT_NEAR(p.y, formula[p.x / 4], 4) << "channel " << channel << " point " << i;
+        }
+    }
+
+    Click(kGammaFormula);
+    Settle();
+    EXPECT_EQ(Graph().Gain(), -9);
+    Control<QComboBox>(kGammaChannel)->setCurrentIndex(1);
+    Settle();
+    EXPECT_EQ(Graph().Gain(), 12);
+    EXPECT_EQ(Control<QLineEdit>(kGammaGainEdit)->text(), "12");
+}
+
+TEST_F(GammaDialogTest, UndoIsOfferedOnlyInPointModeAndForgottenOnEveryBigChange) {
+    Settle();
+    const auto snapshot = [this] {
+        Graph().TakeUndoSnapshot(Graph().ScreenX(512), Graph().ScreenY(512));
+        dialog->UpdateControls();
+        return Control(kGammaUndo)->isEnabled();
+    };
+    ASSERT_TRUE(snapshot());
+    Click(kGammaUndo);
+    Settle();
+    EXPECT_EQ(Graph().UndoState(), -1);
+    EXPECT_TRUE(Control(kGammaRedo)->isEnabled());
+    EXPECT_FALSE(Control(kGammaUndo)->isEnabled());
+
+    const std::string file = WriteFile("ramp.gam", FormatGammaFile(Graph().Active(), true));
+    const std::vector<std::pair<const char*, std::function<void()>>> changes{
+        {"channel", [this] { Control<QComboBox>(kGammaChannel)->setCurrentIndex(3); }},
+        {"reload channel", [this] { Click(kGammaReloadChannel); }},
+        {"reload all", [this] { Click(kGammaReloadAll); }},
+        {"bank", [this] { Control<QComboBox>(kGammaBank)->setCurrentIndex(1); }},
+        {"formula", [this] { Click(kGammaFormula); }},
+        {"file",
+         [&] {
+             prompts.answers = {file};
+             Click(kCommandFileOpen);
+         }},
+    };
+    for (const auto& [name, change] : changes) {
+        if (Graph().FormulaMode()) {
+            Click(kGammaFormula);
+            Settle();
+        }
+        ASSERT_TRUE(snapshot()) << name;
+        change();
+        Settle();
+        EXPECT_EQ(Graph().UndoState(), 0) << name;
+        EXPECT_FALSE(Control(kGammaUndo)->isEnabled()) << name;
+    }
+    // In formula mode a snapshot is not offered.
+    ASSERT_TRUE(Graph().FormulaMode() || (Click(kGammaFormula), Settle(), true));
+    EXPECT_FALSE(snapshot());
+}
+
+TEST_F(GammaDialogTest, EscapeNeverClosesTheDialogButCloseDoes) {
+    Settle();
+    ShowReady(*dialog);
+    QTest::keyClick(dialog.get(), Qt::Key_Escape);
+    QTest::keyClick(Control(kGammaChannel), Qt::Key_Escape);
+    QTest::keyClick(Control(kGammaGainEdit), Qt::Key_Escape);
+    QTest::keyClick(dialog.get(), Qt::Key_Return);
+    EXPECT_TRUE(dialog->isVisible());
+
+    QTest::mouseClick(Control(kGammaClose), Qt::LeftButton);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+}
+
+TEST_F(GammaDialogTest, AWriteDisablesEverythingWithTheBusyCursorUntilTheLinkIsIdle) {
+    Settle();
+    Click(kGammaWriteAll);
+    EXPECT_TRUE(dialog->Sending());
+    EXPECT_FALSE(dialog->isEnabled());
+    EXPECT_FALSE(dialog->View()->isEnabled());
+    for (int id : {kGammaBank, kGammaChannel, kGammaFormula, kGammaWriteAll, kGammaClose,
+                   kCommandFileOpen, kCommandFileSaveAs, kGammaReloadAll}) {
+        EXPECT_FALSE(Control(id)->isEnabled()) << id;
+    }
+    EXPECT_EQ(dialog->cursor().shape(), Qt::BusyCursor);
+    EXPECT_EQ(dialog->CurrentCursor(), CursorShape::AppStarting);
+    ASSERT_EQ(port->commandQueue.size() - port->cursor, 12u);
+
+    // Ticks while the link works change nothing.
+    clock.Advance(60);
+    link.Service();
+    dialog->OnTimer();
+    EXPECT_FALSE(dialog->isEnabled());
+    EXPECT_EQ(dialog->cursor().shape(), Qt::BusyCursor);
+
+    notifier.cursors.clear();
+    Settle();
+    EXPECT_FALSE(dialog->Sending());
+    EXPECT_TRUE(dialog->isEnabled());
+    EXPECT_TRUE(Control(kGammaClose)->isEnabled());
+    EXPECT_EQ(dialog->cursor().shape(), Qt::ArrowCursor);
+    // The program's cursor over every window is the frame's, not the editor's.
+    EXPECT_TRUE(notifier.cursors.empty());
+    EXPECT_TRUE(prompts.shown.empty()) << prompts.shown.front().toStdString();
+}
+
+TEST_F(GammaDialogTest, AWriteNotConfirmedByTheProjectorIsReportedWithItsBlocks) {
+    Settle();
+    Control<QComboBox>(kGammaChannel)->setCurrentIndex(2); // green: blocks 2 and 3
+    Settle();
+    Click(kGammaWriteChannel);
+    Settle({"OK\r", "OK\r", "X7\r"});
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    const QString text = prompts.shown.front();
+    EXPECT_TRUE(text.contains("did not confirm")) << text.toStdString();
+    EXPECT_TRUE(text.contains("green of bank 1")) << text.toStdString();
+    EXPECT_TRUE(text.contains("block 3 announce")) << text.toStdString();
+    EXPECT_TRUE(text.contains("X7")) << text.toStdString();
+    EXPECT_FALSE(text.contains("red of")) << text.toStdString();
+    EXPECT_TRUE(dialog->isEnabled());
+}
+
+class GammaFileCommandTest : public GammaDialogTest {
+protected:
+    std::string Folder() const { return temp.Path().string() + "/"; }
+    std::string Path(const char* name) const { return Folder() + name; }
+};
+
+TEST_F(GammaFileCommandTest, SavesBothLayoutsAndOpensThemIntoTheActiveBank) {
+    Settle();
+    // An edit of the linked curve, as a drag leaves it.
+    Graph().Points(0).points[2].y = 700;
+    Graph().PropagateLinked();
+    Graph().RecomputeLevels();
+    const GammaTable saved = Graph().Active();
+    prompts.answers = {Path("four.gam"), Path("three.gam")};
+    prompts.fileTypes = {1, 2};
+    Click(kCommandFileSaveAs);
+    Click(kCommandFileSaveAs);
+    ASSERT_EQ(prompts.asked.size(), 2u);
+    EXPECT_FALSE(prompts.asked[0].open);
+    EXPECT_EQ(prompts.asked[0].filter, LoadString(2053).toStdString());
+    EXPECT_EQ(std::filesystem::file_size(Path("four.gam")), 256u * kFourColumnLineLength);
+    EXPECT_EQ(std::filesystem::file_size(Path("three.gam")), 256u * kThreeColumnLineLength);
+    EXPECT_EQ(EnvText(settings, "GAMMAPATH"), Folder());
+    EXPECT_TRUE(prompts.questions.empty());
+
+    for (const char* name : {"four.gam", "three.gam"}) {
+        Control<QComboBox>(kGammaBank)->setCurrentIndex(1);
+        Settle();
+        prompts.answers = {Path(name)};
+        Click(kCommandFileOpen);
+        Settle();
+        EXPECT_EQ(prompts.asked.back().initialPath, Folder());
+        EXPECT_TRUE(prompts.asked.back().open);
+        EXPECT_EQ(Graph().ActiveBank(), 1);
+        for (int c = 0; c < kChannelCount; ++c) {
+            EXPECT_TRUE(Graph().Points(c).SamePoints(saved.points[c])) << name << c;
+            EXPECT_EQ(Graph().Levels(c), saved.levels[c]) << name << c;
+        }
+        Control<QComboBox>(kGammaBank)->setCurrentIndex(0);
+        Settle();
+    }
+}
+
+TEST_F(GammaFileCommandTest, AFileThatCannotBeReadAsksAgainAndChangesNothing) {
+    Settle();
+    const GammaTable before = Graph().Active();
+    prompts.answers = {Path("missing.gam")};
+    Click(kCommandFileOpen);
+    EXPECT_EQ(notifier.fileErrors.size(), 1u);
+    EXPECT_EQ(prompts.asked.size(), 2u); // shown again, then cancelled
+    EXPECT_FALSE(dialog->Pending());
+    for (int c = 0; c < kChannelCount; ++c) {
+        EXPECT_EQ(Graph().Levels(c), before.levels[c]);
+        EXPECT_TRUE(Graph().Points(c).SamePoints(before.points[c]));
+    }
+}
+
+TEST_F(GammaFileCommandTest, ARefusedOverwriteKeepsTheOldFileAndAsksForAnotherName) {
+    Settle();
+    const std::string old = WriteFile("old.gam", "not gamma data\r\n");
+    prompts.answers = {old};
+    prompts.replies = {false};
+    Click(kCommandFileSaveAs);
+    ASSERT_EQ(prompts.questions.size(), 1u);
+    EXPECT_TRUE(prompts.questions[0].text.startsWith("old.gam"))
+        << prompts.questions[0].text.toStdString();
+    EXPECT_EQ(prompts.asked.size(), 2u);
+    EXPECT_EQ(TempDir::Read(old), "not gamma data\r\n");
+
+    prompts.answers = {old};
+    prompts.replies = {true};
+    Click(kCommandFileSaveAs);
+    EXPECT_EQ(std::filesystem::file_size(old), 256u * kFourColumnLineLength);
+}
+
+// The dialog on a link to projector-sim over a pseudo-terminal.
+class GammaDialogSimulatorTest : public GuiTest {
+protected:
+    void Start() {
+        sim = std::make_unique<SimulatorLink>(
+            std::vector<std::string>{"--dump-gamma", dump.string()}, 38400);
+        ASSERT_EQ(sim->Error(), "");
+        sim->Link().Model().presetGamma[0] = Preset(30, 30);
+        sim->Link().Model().presetGamma[1] = Preset(-20, 60);
+        dialog = std::make_unique<CGammaDialog>(sim->Link(), settings, notifier, prompts);
+        Tick();
+        ASSERT_TRUE(dialog->isEnabled());
+    }
+    void Tick() {
+        sim->ServiceUntilIdle(30s);
+        ASSERT_FALSE(sim->Link().IsBusy());
+        dialog->OnTimer();
+    }
+    // The dump the simulator writes after receiving the data entries of this write.
+    std::string Expected(int bank, int channel) {
+        return ExpectedGammaDump(bank, dialog->Graph().Active(), channel);
+    }
+    std::string Written() {
+        EXPECT_EQ(sim->Simulator().Stop(10s), 0);
+        return TempDir::Read(dump);
+    }
+
+    MemorySettings settings;
+    RecordingNotifier notifier;
+    RecordingPrompts prompts;
+    std::filesystem::path dump = temp.Path() / "gamma.txt";
+    std::unique_ptr<SimulatorLink> sim;
+    std::unique_ptr<CGammaDialog> dialog;
+};
+
+TEST_F(GammaDialogSimulatorTest, WriteAllDeliversTheActiveBanksTwelveBlocks) {
+    Start();
+    FindControl<QComboBox>(dialog.get(), kGammaBank)->setCurrentIndex(1);
+    Tick();
+    FindControl<QAbstractButton>(dialog.get(), kGammaWriteAll)->click();
+    EXPECT_FALSE(dialog->isEnabled());
+    Tick();
+    EXPECT_TRUE(dialog->isEnabled());
+    EXPECT_TRUE(prompts.shown.empty());
+    EXPECT_TRUE(sim->Messages().empty());
+    EXPECT_EQ(Written(), Expected(1, kAllChannels));
+}
+
+TEST_F(GammaDialogSimulatorTest, WriteChannelDeliversGreensFourBlocks) {
+    Start();
+    FindControl<QComboBox>(dialog.get(), kGammaChannel)->setCurrentIndex(2);
+    Tick();
+    FindControl<QAbstractButton>(dialog.get(), kGammaWriteChannel)->click();
+    Tick();
+    EXPECT_TRUE(dialog->isEnabled());
+    EXPECT_TRUE(prompts.shown.empty());
+    EXPECT_EQ(Written(), Expected(0, 1));
+}
+
+} // namespace
+} // namespace tonedesk::test
