@@ -90,8 +90,8 @@ HEADER
 ## Notes
 
 - After a block is refused RETRY times the projector still waits for that block; a write started
-  within its block time-out would be taken as block data. The row waits 3 s before the next
-  write, as a user does, and the simulator gives an unfinished block up after 750 ms (1.2 s and
+  within its block time-out would be taken as block data. The row waits 4 s before the next
+  write, as a user does, and the simulator gives an unfinished block up after 2 s (0.6 s and
   300 ms in the timing-exact row).
 - A garbage or over-long line in place of an answer moves the write on (any answer but "ERR"
   does), so the editor reports the blocks it could not confirm; the data may well have arrived.
