@@ -256,11 +256,6 @@ void ProjectorSimulator::HandleCommand(const std::string& command, Nanos at) {
         return;
     }
     SendAnswer(AnswerCommand(command, at), at);
-    if (blockTable_ >= 0 && block_.empty()) {
-        // The sender cannot start the block before it has the OK: the block is awaited from
-        // when the OK left, also when the answer was sent late.
-        lastBlockByte_ = std::max(at, lastOut_);
-    }
 }
 
 void ProjectorSimulator::HandleBlock(Nanos at) {
