@@ -419,6 +419,11 @@ void CProjectorLink::ApplyAnswer(PortEntry& port, ExchangeResult result, const s
 }
 
 ExchangeResult CProjectorLink::PumpPort(PortEntry& port) {
+    // Read before the driver is asked: an answer counts as missing only if the driver held
+    // nothing of it after this tick. A tick read later would count the time this program was
+    // not running after it asked (a busy machine) as silence of the projector, although the
+    // answer may have arrived meanwhile.
+    const Tick asked = clock_.Now();
     bool hungUp = false;
     const std::int32_t bytesRead = ReadFromDriver(port, hungUp);
     if (hungUp) {
@@ -428,14 +433,13 @@ ExchangeResult CProjectorLink::PumpPort(PortEntry& port) {
     if (port.IsAwaitingAnswer()) {
         result = TakeAnswer(port, bytesRead);
     }
-    if (port.IsAwaitingAnswer() && AnswerTimedOut(port)) {
+    if (port.IsAwaitingAnswer() && AnswerTimedOut(port, asked)) {
         result = ExchangeResult::TimedOut;
     }
     return SendNext(port, result);
 }
 
-bool CProjectorLink::AnswerTimedOut(PortEntry& port) {
-    const Tick now = clock_.Now();
+bool CProjectorLink::AnswerTimedOut(PortEntry& port, Tick now) {
     if (!After(now, port.answerDeadline)) {
         return false;
     }
@@ -473,7 +477,9 @@ ExchangeResult CProjectorLink::SendNext(PortEntry& port, ExchangeResult result) 
         }
         port.writing = false;
         command.sent = 0;
-        AwaitAnswer(port, command, now);
+        // The wait for the answer starts when the last byte went out, not when this pump
+        // began: the write may have been late.
+        AwaitAnswer(port, command, clock_.Now());
         return result;
     }
 

@@ -197,9 +197,9 @@ private:
     // What the answer line does to the command in flight, by the kind of answer awaited.
     void ApplyAnswer(PortEntry& port, ExchangeResult result, const std::string& line,
                      bool endedByEot);
-    // The awaited answer is overdue (and the projector is not powering up): the received bytes
-    // are dropped.
-    bool AnswerTimedOut(PortEntry& port);
+    // The awaited answer is overdue at `now`, a tick read before the driver was last asked for
+    // bytes (and the projector is not powering up): the received bytes are dropped.
+    bool AnswerTimedOut(PortEntry& port, Tick now);
     // A power command was written less than POWERON_WAIT ago; forgets it once that is over.
     bool PowerGraceRunning(Tick now);
     // Writes (the rest of) the next command when no answer is awaited; the queue is emptied

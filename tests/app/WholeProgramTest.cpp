@@ -307,6 +307,7 @@ TEST_F(WholeProgramTest, SettingsFileSavedAndLoadedThroughTheControlPanel) {
             }
         } else if (sheet && modal == sheet && idle) {
             QPushButton* save = sheet->CommandButton(kCommandFileSaveAs);
+            QPushButton* load = sheet->CommandButton(kCommandFileOpen);
             auto* brightness = FindControl<QSlider>(sheet, 1001);
             if (step == Step::Save && save->isEnabled()) {
                 step = Step::Change;
@@ -315,10 +316,12 @@ TEST_F(WholeProgramTest, SettingsFileSavedAndLoadedThroughTheControlPanel) {
             } else if (step == Step::Change && brightness && std::filesystem::exists(file)) {
                 step = Step::Load;
                 brightness->triggerAction(QAbstractSlider::SliderPageStepAdd);
-            } else if (step == Step::Load) {
+            } else if (step == Step::Load && load->isEnabled()) {
+                // The sheet enables its buttons on a timer of its own: on a busy machine it may
+                // not have ticked since the save ended, and a disabled button takes no click.
                 step = Step::Loaded;
                 prompts.answers = {file};
-                sheet->CommandButton(kCommandFileOpen)->click();
+                load->click();
             } else if (step == Step::Loaded) {
                 step = Step::Done;
                 sheet->reject();

@@ -52,6 +52,9 @@ PortStatus FakeSerialPort::Status() {
     } else {
         status.waiting += static_cast<std::uint32_t>(line_->incoming.size());
     }
+    if (const auto stall = std::exchange(line_->afterStatus, nullptr)) {
+        stall();
+    }
     return status;
 }
 
@@ -71,6 +74,9 @@ std::uint32_t FakeSerialPort::TakeReadErrors() {
 }
 
 int FakeSerialPort::Write(const std::uint8_t* data, int size) {
+    if (const auto stall = std::exchange(line_->beforeWrite, nullptr)) {
+        stall();
+    }
     int n = std::max(size, 0);
     if (line_->hungUp || line_->xoffHold) {
         n = 0;

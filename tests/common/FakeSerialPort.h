@@ -21,6 +21,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -66,6 +67,11 @@ struct FakeLine {
     // A driver that lies: Status claims this many more bytes waiting than there are, which
     // Read never delivers.
     std::uint32_t claimsWaiting = 0;
+    // A stall of the program: runs once, right after the next Status answered (or before the
+    // next Write takes its bytes), and is then cleared. What it does (the clock jumps, bytes
+    // arrive) happens while the program is not running.
+    std::function<void()> afterStatus;
+    std::function<void()> beforeWrite;
     // What the port gives as its descriptor (-1: none, the link polls it). Never polled here:
     // a test stands for the readiness of a line by servicing while `incoming` holds bytes.
     int descriptor = -1;
