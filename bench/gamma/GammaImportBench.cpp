@@ -1,14 +1,13 @@
 // What the gamma editor does when the user applies a target or imports a .cal file: the levels
 // made or read, points fitted to them, and the graph redrawn (background and curve, offscreen)
-// as CGammaDialog::SetExactLevels does. Timings are reported, never asserted.
+// as CGammaDialog::SetExactLevels does. Part of gamma_view_bench, whose main runs offscreen.
+// Timings are reported, never asserted.
 #include "../color/BenchCalText.h"
 #include "color/BankCurveFile.h"
 #include "color/Target.h"
 #include "gamma/GammaGraph.h"
 #include "support/Settings.h"
 #include "ui/gamma/GammaGraphView.h"
-
-#include <QApplication>
 
 #include <benchmark/benchmark.h>
 
@@ -84,12 +83,3 @@ BENCHMARK(BM_ImportCalAndFit)->Arg(256)->Arg(4096)->Unit(benchmark::kMillisecond
 
 } // namespace
 } // namespace tonedesk
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
