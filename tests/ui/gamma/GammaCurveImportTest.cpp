@@ -54,6 +54,7 @@ TEST_F(GammaCurveImportTest, ImportedCurvesAreWrittenExactlyAndUndoneInOneStep) 
     }
     WriteFile("bad.cal", CalText("0 0 0 0\n0 1 1 1\n"));
     WriteFile("bad.icc", "not a profile");
+    WriteFile("bad.gam", "no numbers here\r\n");
 
     const struct {
         const char* file;
@@ -68,6 +69,7 @@ TEST_F(GammaCurveImportTest, ImportedCurvesAreWrittenExactlyAndUndoneInOneStep) 
         {"curves.icc", 1, {}, 1, "", ""},
         {"bad.cal", kAllChannels, {}, kAllChannels, "", "ascend"},
         {"bad.icc", kAllChannels, {}, kAllChannels, "", "ICC profile"},
+        {"bad.gam", kAllChannels, {}, kAllChannels, "", "not a gamma file"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file + std::to_string(c.channel));
