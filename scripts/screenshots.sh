@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Renders the program's windows to docs/images/ (offscreen, no display or projector needed):
-# the gamma editor with all channels linked, with one channel selected, in formula mode and with
-# a falling curve, each tab of the DEMO-100 control panel, and the connection dialog listing two
-# simulated projectors; and the editor with one channel selected once more on a desktop at 200 %.
+# the gamma editor with all channels linked, with one channel selected, in formula mode, with
+# a falling curve and with a .cal file imported, the target dialog, each tab of the DEMO-100
+# control panel, and the connection dialog listing two simulated projectors; and the editor
+# with one channel selected once more on a desktop at 200 %.
 # Builds what it needs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."

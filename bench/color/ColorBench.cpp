@@ -1,31 +1,14 @@
 // Reading calibration curves: a .cal file of 4096 rows (a fine measurement), a profile's vcgt,
 // and a target's levels. Timings are reported, never asserted.
+#include "BenchCalText.h"
 #include "color/CalFile.h"
 #include "color/IccVcgt.h"
 #include "color/Target.h"
 
 #include <benchmark/benchmark.h>
 
-#include <cmath>
-#include <cstdio>
-
 namespace tonedesk {
 namespace {
-
-std::string CalText(int rows) {
-    std::string text = "CAL\n\nDESCRIPTOR \"bench\"\nDEVICE_CLASS \"DISPLAY\"\nCOLOR_REP \"RGB\"\n"
-                       "NUMBER_OF_FIELDS 4\nBEGIN_DATA_FORMAT\nRGB_I RGB_R RGB_G RGB_B\n"
-                       "END_DATA_FORMAT\nNUMBER_OF_SETS " +
-                       std::to_string(rows) + "\nBEGIN_DATA\n";
-    for (int k = 0; k < rows; ++k) {
-        const double x = k / static_cast<double>(rows - 1);
-        char line[128];
-        std::snprintf(line, sizeof line, "%.8f %.8f %.8f %.8f\n", x, std::pow(x, 2.2),
-                      std::pow(x, 2.0), std::pow(x, 1.8));
-        text += line;
-    }
-    return text + "END_DATA\n";
-}
 
 void BM_ReadCal(benchmark::State& state) {
     const std::string text = CalText(static_cast<int>(state.range(0)));

@@ -265,18 +265,6 @@ int OutputError() {
     return firstOutputError;
 }
 
-bool ReadGammaFileWithWarnings(const std::string& path, GammaFileTable& table, Notifier& notifier) {
-    GammaTextReport report;
-    if (ReadGammaFile(path, table, notifier, GammaReadBase::Zeros, &report) !=
-        GammaReadResult::Read) {
-        return false;
-    }
-    for (const std::string& issue : DescribeGammaTextIssues(report)) {
-        std::fprintf(stderr, "tonedesk-cli: warning: %s: %s\n", path.c_str(), issue.c_str());
-    }
-    return true;
-}
-
 std::string CommandFromWord(const std::string& word) {
     if (word.size() != 8) {
         throw UsageError("a command has 8 characters (a code and a parameter), not '" + word + "'");

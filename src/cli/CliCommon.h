@@ -156,11 +156,6 @@ private:
 // The error number of the first output write that failed, 0 when none failed.
 int OutputError();
 
-// Reads a gamma file as the gamma editor opens it, and warns on stderr, naming the line, of each
-// line that did not read completely and of missing lines. False when the file could not be read
-// or is no gamma file (the user was told why through `notifier`).
-bool ReadGammaFileWithWarnings(const std::string& path, GammaFileTable& table, Notifier& notifier);
-
 // A 9-byte command from the 8 characters the user typed: CR appended. UsageError for any other
 // length or for a control character in it.
 std::string CommandFromWord(const std::string& word);

@@ -20,7 +20,7 @@ int RunExport(CliArgs& args, CliContext& context) {
     if (!LoadBankFromFile(words[0], bank, graph, context)) {
         return kExitUsage;
     }
-    return WriteBankToFile(out, graph, context) ? kExitOk : kExitFailed;
+    return WriteBankCurveFile(out, graph.Active(), context.Notify()) ? kExitOk : kExitFailed;
 }
 
 } // namespace tonedesk::cli

@@ -66,6 +66,10 @@ bool CGammaGraph::HasExactLevels(int channel) const {
 }
 
 void CGammaGraph::SetExactLevels(const LevelTable& levels) {
+    SetExactLevels(std::array<LevelTable, kChannelCount>{levels, levels, levels});
+}
+
+void CGammaGraph::SetExactLevels(const std::array<LevelTable, kChannelCount>& levels) {
     if (active_.formulaMode) {
         RecomputeLevels();
         SetFormulaMode(false);
@@ -81,10 +85,14 @@ void CGammaGraph::SetExactLevels(const LevelTable& levels) {
             continue;
         }
         for (int i = 0; i < kLevelCount; ++i) {
-            active_.levels[c][i] = std::min<std::uint16_t>(levels[i], kMaxLevel);
+            active_.levels[c][i] = std::min<std::uint16_t>(levels[c][i], kMaxLevel);
         }
         active_.exact[c] = true;
         FitPointsToLevels(c);
+    }
+    if (active_.selectedChannel == kAllChannels &&
+        (levels[0] != levels[1] || levels[0] != levels[2])) {
+        SelectChannel(0);
     }
     RecomputeLevels();
     ClearSelection();

@@ -64,6 +64,10 @@ public:
     // (fitting every channel to its formula curve first); in point mode the previous curves
     // become the undo copy.
     void SetExactLevels(const LevelTable& levels);
+    // The same with each channel's own levels: the selected channel takes its entry, all three
+    // take theirs when linked; linked channels whose new levels differ leave the link, red
+    // selected.
+    void SetExactLevels(const std::array<LevelTable, kChannelCount>& levels);
     // Whether the channel (-1: the display channel) keeps exactly set levels.
     bool HasExactLevels(int channel = -1) const;
     // The open command's steps after a file was read: point mode, all channels loaded, all

@@ -14,8 +14,8 @@
 #include "support/Settings.h"
 #include "ui/gamma/GammaDialog.h"
 #include "ui/gamma/GammaGraphView.h"
+#include "ui/gamma/GammaTargetDialog.h"
 #include "ui/panel/ControlSheet.h"
-#include "ui/widgets/DialogPrompts.h"
 #include "ui/widgets/ResourceBundle.h"
 
 #include <QAbstractButton>
@@ -24,6 +24,7 @@
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProcess>
@@ -31,6 +32,7 @@
 #include <QTabWidget>
 #include <QThread>
 
+#include <cmath>
 #include <cstdio>
 #include <list>
 
@@ -78,18 +80,38 @@ void Drag(CGammaGraphView& view, QPoint from, QPoint to) {
     Mouse(view, QEvent::MouseButtonRelease, view.ToWidget(to));
 }
 
-// Answers no question: the connection dialog asks none while it lists projectors.
+// Answers no question (the connection dialog asks none while it lists projectors), but chooses
+// `file` in the file dialog when one is set.
 class NoPrompts final : public UserPrompts {
 public:
     std::optional<std::string> ChooseFile(FileDialogMode, const std::string&, const std::string&,
                                           const QString& = {}, int* = nullptr) override {
-        return std::nullopt;
+        return file;
     }
     void ShowText(const QString& text, const QString& = {}) override {
         std::fprintf(stderr, "tonedesk-screenshots: %s\n", qPrintable(text));
     }
     bool AskYesNo(const QString&, const QString& = {}) override { return false; }
+
+    std::optional<std::string> file;
 };
+
+// A .cal file as a measurement leaves it: each channel's video curve bent a little its own way,
+// 33 rows.
+std::string MeasuredCalText() {
+    std::string text = "CAL\n\nDESCRIPTOR \"measured\"\nDEVICE_CLASS \"DISPLAY\"\n"
+                       "COLOR_REP \"RGB\"\nNUMBER_OF_FIELDS 4\nBEGIN_DATA_FORMAT\n"
+                       "RGB_I RGB_R RGB_G RGB_B\nEND_DATA_FORMAT\nNUMBER_OF_SETS 33\nBEGIN_DATA\n";
+    for (int k = 0; k <= 32; ++k) {
+        const double x = k / 32.0;
+        const double bend = std::sin(3.14159265358979 * x);
+        char line[128];
+        std::snprintf(line, sizeof line, "%.6f %.6f %.6f %.6f\n", x, x * 0.96 + 0.05 * bend,
+                      x - 0.03 * bend, x * 0.9 - 0.06 * bend * x);
+        text += line;
+    }
+    return text + "END_DATA\n";
+}
 
 // Simulated projectors on pseudo-terminals, ended with the tool (they end when their input
 // does).
@@ -231,7 +253,7 @@ int Run(const QString& folder) {
     SteadyClock clock;
     PosixSerialPortFactory ports(settings);
     QuietNotifier notifier;
-    DialogPrompts prompts;
+    NoPrompts prompts;
     CProjectorLink link(settings, clock, ports, notifier);
     link.StopScanning();
     if (link.Model().ReadModelFile("DEMO-100") != ModelLookup::Found) {
@@ -278,8 +300,30 @@ int Run(const QString& folder) {
     Drag(*editor.View(), QPoint(150, 140), QPoint(150, 110));
     editor.OnTimer();
     ok = Save(editor, folder, QStringLiteral("gamma-falling.png")) && ok;
-
+    // A measurement's .cal file imported into the linked bank: its channels differ, so red is
+    // selected with green and blue behind it.
+    const QString cal = QDir::temp().filePath(QStringLiteral("tonedesk-measured.cal"));
+    if (QFile out(cal); out.open(QIODevice::WriteOnly)) {
+        out.write(QByteArray::fromStdString(MeasuredCalText()));
+    }
+    editor.OnCommand(kGammaReloadAll);
+    editor.OnTimer();
+    channel->setCurrentIndex(0);
+    editor.OnTimer();
+    prompts.file = cal.toStdString();
+    editor.OnCommand(kGammaImport);
+    prompts.file.reset();
+    QFile::remove(cal);
+    editor.OnTimer();
+    ok = Save(editor, folder, QStringLiteral("gamma-import.png")) && ok;
     editor.close();
+    // The target dialog, with BT.1886 and a black level chosen.
+    CGammaTargetDialog target;
+    target.SelectKind(TargetKind::Bt1886);
+    target.SetParameter(0.002);
+    target.show();
+    ok = Save(target, folder, QStringLiteral("gamma-target.png")) && ok;
+    target.close();
     ok = SaveControlPanel(folder) && ok;
     ok = SaveConnectDialog(folder) && ok;
     SetCurrentBundle(nullptr);

@@ -48,7 +48,8 @@ bool firstTickPending = true;
 // Buttons that act when clicked.
 constexpr int kCommandButtons[] = {kGammaUndo,         kGammaRedo,         kCommandFileOpen,
                                    kCommandFileSaveAs, kGammaReloadAll,    kGammaReloadChannel,
-                                   kGammaWriteAll,     kGammaWriteChannel, kGammaClose};
+                                   kGammaWriteAll,     kGammaWriteChannel, kGammaImport,
+                                   kGammaExport,       kGammaTarget,       kGammaClose};
 
 QString ChannelName(int channel) {
     static const char* const names[] = {"red", "green", "blue"};
@@ -68,7 +69,7 @@ CGammaDialog::CGammaDialog(CProjectorLink& link, Settings& profile, Notifier& no
                            UserPrompts& prompts, GammaSaveChooser chooseSave)
     : QDialog(nullptr), link_(link), profile_(profile), notifier_(notifier), prompts_(prompts),
       chooseSave_(chooseSave ? std::move(chooseSave) : PromptedGammaSaveChooser(prompts)),
-      graph_(std::make_unique<CGammaGraph>(profile)),
+      curveFiles_(profile, notifier, prompts), graph_(std::make_unique<CGammaGraph>(profile)),
       parameters_{
           {{kGammaExponentEdit, kGammaExponentSlider, &CGammaGraph::SetExponent,
             &CGammaGraph::Exponent},
@@ -299,7 +300,8 @@ void CGammaDialog::UpdateControls() {
         }
     };
     const bool ready = !pending_;
-    for (int id : {kGammaBank, kGammaChannel, kGammaFormula, kGammaWriteAll, kGammaClose}) {
+    for (int id : {kGammaBank, kGammaChannel, kGammaFormula, kGammaWriteAll, kGammaImport,
+                   kGammaExport, kGammaTarget, kGammaClose}) {
         enable(id, ready);
     }
     for (const Parameter& p : parameters_) {
@@ -356,6 +358,10 @@ void CGammaDialog::CommitPointEdits() {
 }
 
 void CGammaDialog::SetExactLevels(const LevelTable& levels) {
+    SetExactLevels(ChannelLevels{levels, levels, levels});
+}
+
+void CGammaDialog::SetExactLevels(const ChannelLevels& levels) {
     graph_->SetExactLevels(levels);
     view_->RedrawBackground();
     graph_->Redraw();
@@ -446,6 +452,15 @@ bool CGammaDialog::OnCommand(int id) {
     case kGammaWriteChannel:
         QueueGammaTables(graph_->SelectedChannel()); // shows the controls' new state itself
         return true;
+    case kGammaImport:
+        ImportCurves();
+        return true;
+    case kGammaExport:
+        curveFiles_.Export(graph_->Active());
+        return true;
+    case kGammaTarget:
+        ApplyTarget();
+        return true;
     case kGammaClose:
         reject();
         return true;
@@ -522,6 +537,18 @@ void CGammaDialog::SaveGammaFile() {
     profile_.WriteText(kEnvSection, kGammaPathKey, GetFolder(choice->path));
     // A write error was reported; the tables stay as they are.
     WriteGammaFile(choice->path, graph_->Active(), choice->fourColumns, notifier_);
+}
+
+void CGammaDialog::ImportCurves() {
+    if (const std::optional<ChannelLevels> levels = curveFiles_.Import()) {
+        SetExactLevels(*levels);
+    }
+}
+
+void CGammaDialog::ApplyTarget() {
+    if (const std::optional<Target> target = chooseTarget_(this)) {
+        SetExactLevels(target->Levels());
+    }
 }
 
 CGammaDialog::Parameter* CGammaDialog::ParameterOfEdit(const QObject* watched) {

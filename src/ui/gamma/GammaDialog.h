@@ -3,7 +3,9 @@
 #include "gamma/GammaGraph.h"
 #include "link/GammaQueue.h"
 #include "support/Notifier.h"
+#include "ui/gamma/GammaCurveFiles.h"
 #include "ui/gamma/GammaSaveDialog.h"
+#include "ui/gamma/GammaTargetDialog.h"
 #include "ui/widgets/ProgramIds.h"
 
 #include <QDialog>
@@ -50,6 +52,9 @@ inline constexpr int kGammaReadoutY = 1129;
 inline constexpr int kGammaPointInput = 1127;
 inline constexpr int kGammaPointOutput = 1130;
 inline constexpr int kGammaFallingWarning = 1140;
+inline constexpr int kGammaImport = 1150;
+inline constexpr int kGammaExport = 1151;
+inline constexpr int kGammaTarget = 1152;
 inline constexpr int kGammaClose = 2000;
 inline constexpr int kGammaControlPanel = 20001;
 
@@ -83,6 +88,11 @@ public:
     // `levels`, with points fitted to them for editing (CGammaGraph::SetExactLevels). The curve
     // shows at once; undo brings back the previous curves.
     void SetExactLevels(const LevelTable& levels);
+    // The same with each channel's own levels: the selected channel takes its entry, all three
+    // take theirs when linked.
+    void SetExactLevels(const ChannelLevels& levels);
+    // Replaces the target dialog (tests answer it themselves).
+    void SetTargetChooser(GammaTargetChooser chooser) { chooseTarget_ = std::move(chooser); }
     // Runs a command of the form's buttons; false for an id that is not one.
     bool OnCommand(int id);
 
@@ -138,6 +148,10 @@ private:
     void CommitEdit(Parameter& parameter);
     void OpenGammaFile();
     void SaveGammaFile();
+    // Import...: the curves of a chosen file become the selected or linked channels' levels.
+    void ImportCurves();
+    // Target...: the chosen standard response becomes the selected or linked channels' levels.
+    void ApplyTarget();
     // Once the link finished a write: tells the user when the projector did not confirm it.
     void ReportWrite();
     void ShowCursor(CursorShape shape);
@@ -154,6 +168,8 @@ private:
     Notifier& notifier_;
     UserPrompts& prompts_;
     GammaSaveChooser chooseSave_;
+    GammaTargetChooser chooseTarget_ = CGammaTargetDialog::Chooser();
+    CGammaCurveFiles curveFiles_;
     std::unique_ptr<CGammaGraph> graph_;
     bool pending_ = true;
     bool sending_ = false;

@@ -1,4 +1,4 @@
-#include "ui/gamma/GammaDialog.h"
+#include "GammaDialogFixture.h"
 
 #include "ProjectorSimulator.h"
 #include "common/FakeSerialPort.h"
@@ -25,70 +25,6 @@ namespace tonedesk::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-// A preset whose channels carry control points on these lines, each level `lift` above the
-// ramp; all three channels alike unless `greenLift` differs.
-GammaFileTable Preset(int lift, int greenLift) {
-    GammaFileTable table = GammaFileTable::Identity();
-    for (int channel = 0; channel < kChannelCount; ++channel) {
-        const int l = channel == 1 ? greenLift : lift;
-        for (int line : {0, 64, 128, 192, 255}) {
-            table.At(channel, line) = kControlPointMark + std::min(1023, 4 * line + l);
-        }
-    }
-    return table;
-}
-
-// The dialog on a link whose COM1 is scripted; the projector answers the power query.
-class GammaDialogTest : public GuiTest {
-protected:
-    void SetUp() override {
-        GuiTest::SetUp();
-        CGammaDialog::SetFirstTickPending(true);
-        line = ports.AddLine(1);
-        line->Reply("POWR????\r", "1\r");
-        link.StopScanning();
-        port = link.UsePort(1);
-        ASSERT_NE(port, nullptr);
-        link.Model().presetGamma[0] = Preset(0, 0);
-        link.Model().presetGamma[1] = Preset(40, 80);
-        dialog = std::make_unique<CGammaDialog>(link, settings, notifier, prompts);
-    }
-
-    // Runs the link until it is idle, answering every awaited entry with the next of
-    // `answers` ("OK\r" when none is left), then gives the dialog its tick.
-    void Settle(std::deque<std::string> answers = {}) {
-        for (int ms = 0; ms < 60000 && link.IsBusy(); ++ms) {
-            if (port->IsAwaitingAnswer() && line->incoming.empty() &&
-                port->pendingKind == AnswerKind::Transfer) {
-                line->Feed(answers.empty() ? std::string("OK\r") : answers.front());
-                if (!answers.empty()) {
-                    answers.pop_front();
-                }
-            }
-            clock.Advance(1);
-            link.Service();
-        }
-        ASSERT_FALSE(link.IsBusy());
-        dialog->OnTimer();
-    }
-
-    template <typename T = QWidget> T* Control(int id) {
-        return qobject_cast<T*>(dialog->Control(id));
-    }
-    CGammaGraph& Graph() { return dialog->Graph(); }
-    void Click(int id) { Control<QAbstractButton>(id)->click(); }
-
-    MemorySettings settings;
-    ManualClock clock;
-    FakeSerialPortFactory ports;
-    RecordingNotifier notifier;
-    RecordingPrompts prompts;
-    CProjectorLink link{settings, clock, ports, notifier};
-    std::shared_ptr<FakeLine> line;
-    PortEntry* port = nullptr;
-    std::unique_ptr<CGammaDialog> dialog;
-};
 
 TEST_F(GammaDialogTest, StartsDisabledWithThePowerQueryAndBothBanksFromTheModel) {
     EXPECT_TRUE(dialog->isWindow());
@@ -324,12 +260,6 @@ TEST_F(GammaDialogTest, AWriteNotConfirmedByTheProjectorIsReportedWithItsBlocks)
     EXPECT_TRUE(dialog->isEnabled());
 }
 
-class GammaFileCommandTest : public GammaDialogTest {
-protected:
-    std::string Folder() const { return temp.Path().string() + "/"; }
-    std::string Path(const char* name) const { return Folder() + name; }
-};
-
 TEST_F(GammaFileCommandTest, ExactLevelsAreWrittenAndSavedUntilAPointMoves) {
     Settle();
     LevelTable exact{};
@@ -344,16 +274,7 @@ TEST_F(GammaFileCommandTest, ExactLevelsAreWrittenAndSavedUntilAPointMoves) {
     line->written.clear();
     Click(kGammaWriteAll);
     Settle();
-    ByteBuffer expected;
-    for (int channel = 0; channel < kChannelCount; ++channel) {
-        for (int half = 0; half < 2; ++half) {
-            const auto announce = GammaAnnounce(GammaBlockNumber(0, channel, half));
-            const auto block = GammaBlock(exact, half);
-            expected.insert(expected.end(), announce.begin(), announce.end());
-            expected.insert(expected.end(), block.begin(), block.end());
-        }
-    }
-    EXPECT_EQ(line->written, expected);
+    EXPECT_EQ(line->written, WriteAllBytes({exact, exact, exact}));
 
     prompts.answers = {Path("exact.gam")};
     Click(kCommandFileSaveAs);
