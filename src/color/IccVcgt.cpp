@@ -3,7 +3,10 @@
 #include "color/LcmsContext.h"
 
 #include <cmath>
+#include <cstdint>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace tonedesk {
 
@@ -34,6 +37,46 @@ LevelTable LevelsOfCurve(const cmsToneCurve* curve) {
     return LevelsFromSamples(x, y);
 }
 
+// The library reads a vcgt table of three channels only. A table of one channel, which serves all
+// three, is read here from the tag's bytes: "vcgt", 4 reserved bytes, the type (0: table), then
+// the channel count, entry count and entry size as 16-bit numbers and the entries, big-endian.
+std::optional<LevelTable> OneChannelTable(cmsHPROFILE profile) {
+    const cmsUInt32Number size = cmsReadRawTag(profile, cmsSigVcgtTag, nullptr, 0);
+    constexpr cmsUInt32Number kHeader = 18;
+    if (size < kHeader) {
+        return std::nullopt;
+    }
+    std::vector<unsigned char> tag(size);
+    if (cmsReadRawTag(profile, cmsSigVcgtTag, tag.data(), size) != size) {
+        return std::nullopt;
+    }
+    const auto u16 = [&tag](std::size_t at) -> std::uint32_t {
+        return (std::uint32_t{tag[at]} << 8U) | tag[at + 1];
+    };
+    const auto u32 = [&](std::size_t at) { return (u16(at) << 16U) | u16(at + 2); };
+    const unsigned channels = u16(12);
+    const unsigned count = u16(14);
+    const unsigned entrySize = u16(16);
+    if (u32(0) != cmsSigVcgtType || u32(8) != 0 || channels != 1 || count < 1 ||
+        (entrySize != 1 && entrySize != 2) || kHeader + std::size_t{count} * entrySize > size) {
+        return std::nullopt;
+    }
+    const double top = entrySize == 1 ? 255.0 : 65535.0;
+    std::vector<double> y(count);
+    for (unsigned k = 0; k < count; ++k) {
+        const std::size_t at = kHeader + std::size_t{k} * entrySize;
+        y[k] = (entrySize == 1 ? tag[at] : u16(at)) / top;
+    }
+    if (count == 1) {
+        return LevelsFromCurve([v = y[0]](double) { return v; });
+    }
+    std::vector<double> x(count);
+    for (unsigned k = 0; k < count; ++k) {
+        x[k] = k / static_cast<double>(count - 1);
+    }
+    return LevelsFromSamples(x, y);
+}
+
 } // namespace
 
 CurveReadResult IccVcgt::Parse(const std::string& data) {
@@ -51,6 +94,11 @@ CurveReadResult IccVcgt::Parse(const std::string& data) {
     const auto* curves =
         static_cast<const cmsToneCurve* const*>(cmsReadTag(profile.get(), cmsSigVcgtTag));
     if (!curves || !curves[0] || !curves[1] || !curves[2]) {
+        if (const std::optional<LevelTable> one = OneChannelTable(profile.get())) {
+            CurveReadResult result;
+            result.levels.fill(*one);
+            return result;
+        }
         return CurveReadResult::Failure(
             CurveReadStatus::Malformed,
             context.Explain("the profile's calibration curves (vcgt) cannot be read"));

@@ -126,6 +126,15 @@ TEST(IccVcgt, TablesOfEitherEntrySizeAndFormulasRead) {
     // Entry 25 lies between samples 1 and 2: 25/255 = (1 + 8/17) / 15.
     EXPECT_EQ(sixteen.levels[0][25], LevelOf((291 + 8.0 / 17 * 3 * 291) / 65535.0));
     EXPECT_EQ(sixteen.levels[2][0], 1023);
+    // One channel serves all three: 4 entries of 8 bits, 0, 85, 170, 255, read linearly.
+    const CurveReadResult one = IccVcgt::Parse(
+        ProfileWithVcgt(TableTag(1, 4, 1, [](int, int k) -> unsigned { return 255 - 85 * k; })));
+    ASSERT_TRUE(one.Ok()) << one.error;
+    for (int c = 0; c < kChannelCount; ++c) {
+        for (const int i : {0, 1, 85, 128, 255}) {
+            EXPECT_EQ(one.levels[c][i], LevelOf(1 - i / 255.0)) << c << " " << i;
+        }
+    }
     // Formula: y = min + (max - min) x^gamma.
     const double gamma = std::round(2.2 * 65536) / 65536;
     const CurveReadResult formula =
@@ -155,10 +164,9 @@ TEST(IccVcgt, ProfilesWithoutCurvesOrThatAreNoProfilesAreRefused) {
         {"text", std::string(200, 'x'), CurveReadStatus::Unreadable, "not an ICC profile"},
         {"vcgt cut short", ProfileWithVcgt(std::string("vcgt\0\0\0\0", 8)),
          CurveReadStatus::Malformed, "cannot be read"},
-        // Little CMS takes three channels only; a one-channel tag is refused, saying so.
-        {"one channel",
-         ProfileWithVcgt(TableTag(1, 4, 2, [](int, int k) -> unsigned { return k; })),
-         CurveReadStatus::Malformed, "cannot be read: Unsupported number of channels"},
+        {"one channel, entries cut short",
+         ProfileWithVcgt(TableTag(1, 4, 2, [](int, int k) -> unsigned { return k; }).substr(0, 20)),
+         CurveReadStatus::Malformed, "cannot be read"},
         {"two channels",
          ProfileWithVcgt(TableTag(2, 4, 2, [](int, int k) -> unsigned { return k; })),
          CurveReadStatus::Malformed, "cannot be read"},
