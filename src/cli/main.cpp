@@ -19,7 +19,7 @@ namespace {
 // One line per subcommand; a new subcommand is a file and a line here.
 constexpr CliCommand kCommands[] = {
     {"scan", "scan", "list the projectors that answer on the profile's ports", RunScan},
-    {"send", "send --port N [--baud B] [--kind plain|value|text|transfer] CMD...",
+    {"send", "send --port N|N,N...|all [--baud B] [--kind plain|value|text|transfer] CMD...",
      "send 8-character commands (CR is added) and print the answers", RunSend},
     {"model", "model NAME", "print the model file read for a projector name, as JSON", RunModel},
     {"lint", "lint FILE...",
@@ -30,7 +30,8 @@ constexpr CliCommand kCommands[] = {
      "      (gamma:G with G in 1..3, srgb, bt1886:B with black level B in 0..0.1, lstar,\n"
      "      pq[:P] with peak P in 100..10000 cd/m2 (default 1000), hlg)",
      RunLevels},
-    {"write-gamma", "write-gamma --port N [--baud B] [--bank 0|1] [--channel -1|0|1|2] FILE",
+    {"write-gamma",
+     "write-gamma --port N|N,N...|all [--baud B] [--bank 0|1] [--channel -1|0|1|2] FILE",
      "write a file's tables (.gam, .cal, .icc, .icm) into a bank of the projector; a .cal file\n"
      "      or a profile's calibration curves (vcgt) go in as their exact levels",
      RunWriteGamma},

@@ -136,6 +136,22 @@ TEST_F(WholeProgram, SendPrintsEveryAnswerAtAGivenOrAProbedRate) {
     }
 }
 
+// Each port's answers come together, prefixed by the port; a failing port fails the command but
+// not the others.
+TEST_F(WholeProgram, SendToSeveralPortsPrefixesEachAnswer) {
+    StartSimulator(2, {"--baud", "115200", "--value", "BRIT=7"});
+    StartSimulator(5, {"--baud", "38400", "--value", "BRIT=9"});
+    StartSimulator(6, {"--silent"});
+    const CliResult r = RunCli({"send", "--port", "5,6,2", "BRIT????", "MOUT   1"});
+    EXPECT_EQ(r.out, "COM5: 9\nCOM5: OK\nCOM2: 7\nCOM2: OK\n");
+    EXPECT_EQ(r.exit, 1);
+    EXPECT_NE(r.err.find("COM6: no projector answered"), std::string::npos) << r.err;
+
+    const CliResult all = RunCli({"send", "--port", "all", "BRIT????"});
+    EXPECT_EQ(all.out, "COM2: 7\nCOM5: 9\n");
+    EXPECT_EQ(all.exit, 0) << all.err;
+}
+
 TEST_F(WholeProgram, SimulatorAnswersEveryCodeOfTheSampleModelUnlessToldNotTo) {
     RecordingNotifier notifier;
     CModelFile model(notifier, bin_.string());
@@ -271,6 +287,16 @@ TEST_F(WholeProgram, BadUsageExitsWithTwo) {
         {"send", "--port", "3", "--baud", "1200", "POWR????"},
         {"send", "--port", "3", "--kind", "odd", "POWR????"},
         {"send", "--port", "3", "--colour", "red", "POWR????"},
+        // Lists of ports: an empty item, a number out of range, a word, a port named twice.
+        {"send", "--port", "1,,3", "POWR????"},
+        {"send", "--port", "1,0", "POWR????"},
+        {"send", "--port", "256,1", "POWR????"},
+        {"send", "--port", "3,x", "POWR????"},
+        {"send", "--port", "3,", "POWR????"},
+        {"send", "--port", "3,4,3", "POWR????"},
+        {"send", "--port", "all", "--baud", "38400", "POWR????"},
+        {"write-gamma", "--port", "2,2", "missing.gam"},
+        {"write-gamma", "--port", "x", "missing.gam"},
     };
     for (const auto& args : cases) {
         std::string joined;

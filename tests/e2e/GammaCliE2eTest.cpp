@@ -45,13 +45,19 @@ protected:
 
     // A simulator at 38400 bit/s listed as COM3, dumping the gamma blocks it accepts.
     void StartSimulator(std::vector<std::string> options = {}) {
+        StartSimulatorAt(3, Dump(), std::move(options));
+    }
+
+    // A simulator at 38400 bit/s listed as COM<com>, dumping the gamma blocks it accepts.
+    void StartSimulatorAt(int com, const std::filesystem::path& dump,
+                          std::vector<std::string> options) {
         std::vector<std::string> argv{(bin_ / "projector-sim").string(), "--stdin-exit",
-                                      "--dump-gamma", Dump().string()};
+                                      "--dump-gamma", dump.string()};
         argv.insert(argv.end(), options.begin(), options.end());
-        sim_ = std::make_unique<ChildProcess>(argv);
-        const auto line = sim_->ReadLine(10s);
+        sims_.push_back(std::make_unique<ChildProcess>(argv));
+        const auto line = sims_.back()->ReadLine(10s);
         ASSERT_TRUE(line && line->starts_with("/dev/")) << "the simulator did not start";
-        simPath_ = *line;
+        ports_[com] = *line;
     }
 
     std::filesystem::path Dump() const { return dir_.Path() / "blocks.txt"; }
@@ -60,8 +66,8 @@ protected:
         std::ostringstream profile;
         profile << "[ENV]\nRETRY=3\nREC_TIMEOUT_ON=300\nREC_TIMEOUT_OFF=300\nREC_TIMEOUT_ERR=20\n"
                 << "\n[PORTS]\nSYSTEM=0\n";
-        if (!simPath_.empty()) {
-            profile << "COM3=" << simPath_ << '\n';
+        for (const auto& [com, path] : ports_) {
+            profile << "COM" << com << '=' << path << '\n';
         }
         dir_.Write("config/VANTO/Vanto Tonedesk.conf", profile.str());
         std::vector<std::string> argv{(bin_ / "tonedesk-cli").string()};
@@ -70,9 +76,10 @@ protected:
     }
 
     // The blocks the simulator holds, by block number, as hex text.
-    std::map<int, std::string> Received() const {
+    std::map<int, std::string> Received() const { return Received(Dump()); }
+    static std::map<int, std::string> Received(const std::filesystem::path& dump) {
         std::map<int, std::string> blocks;
-        std::istringstream lines(TempDir::Read(Dump()));
+        std::istringstream lines(TempDir::Read(dump));
         int number = 0;
         std::string hex;
         while (lines >> number >> hex) {
@@ -127,8 +134,8 @@ protected:
     TempDir dir_;
     std::filesystem::path bin_;
     std::string file_;
-    std::unique_ptr<ChildProcess> sim_;
-    std::string simPath_;
+    std::vector<std::unique_ptr<ChildProcess>> sims_;
+    std::map<int, std::string> ports_; // COM number -> terminal
 };
 
 TEST_F(GammaCli, LevelsOfAFileAndOfAFormula) {
@@ -223,6 +230,49 @@ TEST_F(GammaCli, ThreeRejectionsDropTheWrite) {
     EXPECT_FALSE(r.err.empty());
     EXPECT_TRUE(Received().empty()); // the first announce was rejected: nothing arrived
     EXPECT_NE(r.err.find("tonedesk-cli:"), std::string::npos) << r.err;
+}
+
+// The same bank goes to several projectors at once; each port's line tells how its write went,
+// and a port that fails keeps none of the others from storing every block.
+TEST_F(GammaCli, WriteToSeveralPortsReportsEachProjector) {
+    const struct {
+        int com;
+        std::vector<std::string> options;
+        std::string result; // the start of the port's line after "COMn..."
+        int blocksStored;
+    } kPorts[] = {
+        {2, {}, " / DEMO-100: confirmed", 6},
+        {3, {"--delay", "100"}, " / DEMO-100: confirmed", 6}, // slow: every answer 100 ms late
+        {5, {"--refuse-block", "3"}, " / DEMO-100: not confirmed: ", 3},
+        {7, {}, " / DEMO-100: confirmed", 6},
+    };
+    for (const auto& p : kPorts) {
+        StartSimulatorAt(p.com, dir_.Path() / ("blocks" + std::to_string(p.com)), p.options);
+    }
+    ports_[9] = (dir_.Path() / "no-such-terminal").string();
+    const CliRun r = Cli({"write-gamma", "--port", "2,3,9,5,7", "--baud", "38400", file_});
+    EXPECT_EQ(r.exit, 1) << r.err;
+    std::vector<std::string> lines;
+    std::istringstream out(r.out);
+    for (std::string line; std::getline(out, line);) {
+        lines.push_back(line);
+    }
+    ASSERT_EQ(lines.size(), 5u) << r.out;
+    EXPECT_TRUE(lines[2].starts_with("COM9: cannot be opened: ")) << lines[2];
+    const auto expected = Lower(Expected(0, -1, file_));
+    const std::size_t lineOf[] = {0, 1, 3, 4};
+    for (std::size_t i = 0; i < std::size(kPorts); ++i) {
+        const auto& p = kPorts[i];
+        SCOPED_TRACE(p.com);
+        const std::string& line = lines[lineOf[i]];
+        EXPECT_TRUE(line.starts_with("COM" + std::to_string(p.com) + p.result)) << line;
+        auto stored = Lower(Received(dir_.Path() / ("blocks" + std::to_string(p.com))));
+        ASSERT_EQ(stored.size(), static_cast<std::size_t>(p.blocksStored));
+        for (const auto& [number, hex] : stored) {
+            EXPECT_EQ(hex, expected.at(number)) << number;
+        }
+    }
+    EXPECT_NE(lines[3].find("block 3 announce: rejected"), std::string::npos) << lines[3];
 }
 
 // Levels every channel differs in, and that no spline through a few points would give.

@@ -317,7 +317,7 @@ std::string ProjectorSimulator::AnswerCommand(const std::string& command, Nanos 
         return "ERR\r";
     }
     if (code == "GAMM") {
-        if (*value < 0 || *value >= kGammaTables) {
+        if (*value < 0 || *value >= kGammaTables || options_.refusedBlocks.count(*value) != 0) {
             return "ERR\r";
         }
         blockTable_ = *value;

@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -44,6 +45,7 @@ struct SimulatorOptions {
     bool silent = false;                 // nothing is ever answered
     int errEvery = 0;                    // every Nth command (blocks included) answers "ERR"
     std::map<std::string, int> errCodes; // code -> "ERR" answers still to give; -1 = always
+    std::set<int> refusedBlocks;         // gamma blocks whose announce is always answered "ERR"
     Nanos delay = 0;                     // every answer starts this late
     Nanos splitGap = 0;                  // > 0: the second half of an answer follows this late
     int garbageEvery = 0;                // every Nth answer is preceded by a garbage line

@@ -67,6 +67,7 @@ Faults:
   --err-every N         answer ERR to every Nth command (gamma blocks count as commands)
   --err CODE[:COUNT]    answer ERR to the first COUNT commands with that code (default: to
                         all of them); CODE BLOCK means the gamma data blocks (repeatable)
+  --refuse-block N      answer ERR to every announce of gamma block N (repeatable)
   --delay MS            start every answer MS ms late
   --split MS            send every answer in two halves, the second MS ms after the first
   --garbage-every N     send a garbage line before every Nth answer
@@ -261,6 +262,8 @@ Program ParseArguments(int argc, char** argv) {
             const std::string code = ToCode(option, v.substr(0, colon));
             p.sim.errCodes[code] =
                 colon == std::string::npos ? -1 : ToInt(option, v.c_str() + colon + 1, 1);
+        } else if (option == "--refuse-block") {
+            p.sim.refusedBlocks.insert(ToInt(option, value(), 0));
         } else if (option == "--delay") {
             p.sim.delay = ToMs(option, value());
         } else if (option == "--split") {
