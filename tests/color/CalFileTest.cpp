@@ -36,7 +36,9 @@ TEST(CalFile, FilesOfAnotherProgramReadAtEveryResolution) {
     const double powers[3] = {2.2, 2.0, 1.8};
     for (const auto& c : cases) {
         SCOPED_TRACE("resolution " + std::to_string(c.resolution));
-        const std::string base = (dir.Path() / ("r" + std::to_string(c.resolution))).string();
+        std::string name = "r";
+        name += std::to_string(c.resolution);
+        const std::string base = (dir.Path() / name).string();
         const ProgramResult made =
             RunTool({"synthcal", "-r", std::to_string(c.resolution), "-p", "2.2,2.0,1.8", base});
         ASSERT_EQ(made.exit, 0) << made.err;
