@@ -185,7 +185,8 @@ void CliContext::FlushLog(bool now) {
         log_->Poll();
     }
     if (const std::string warning = log_->TakeWarning(); !warning.empty()) {
-        std::fprintf(stderr, "tonedesk-cli: warning: %s\n", warning.c_str());
+        std::fprintf(stderr, "tonedesk-cli: warning: cannot write the service log %s: %s\n",
+                     log_->File().c_str(), warning.c_str());
     }
 }
 

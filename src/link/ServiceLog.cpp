@@ -179,7 +179,7 @@ void ServiceLog::Flush() {
         return;
     }
     if (!failed_ && !warned_) {
-        warning_ = "cannot write the service log " + path_ + ": " + std::strerror(error);
+        warning_ = std::strerror(error);
     }
     failed_ = true;
     // Opened again at the next flush: the file may have been moved or its disk remounted.

@@ -60,8 +60,8 @@ public:
     const std::deque<std::string>& Lines() const { return lines_; }
     // Bytes recorded but not yet written to the file.
     std::size_t Pending() const { return buffer_.size(); }
-    // Once after the first failure to write the file: the warning to show ("cannot write the
-    // service log FILE: reason"); empty otherwise.
+    // Once after the first failure to write the file: the system's reason ("No space left on
+    // device"), for a warning about File(); empty otherwise.
     std::string TakeWarning();
 
     // The line of an event at `wallMs`; `announcedBlock` is the block of the port's last
