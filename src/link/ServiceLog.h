@@ -26,8 +26,8 @@ inline constexpr Tick kServiceLogFlushMs = 200;
 //
 // Record only formats and buffers: it is the link's exchange sink and never touches the disk.
 // Its owner calls Poll from its timer or wait loop, which appends the buffer to the file once
-// it is kFlushMs old, and Flush at exit. A file that cannot be written never stops the work:
-// the lines of that flush are lost to the file (not to Lines), a warning is raised once, and
+// it is kServiceLogFlushMs old, and Flush at exit. A file that cannot be written never stops the
+// work: the lines of that flush are lost to the file (not to Lines), a warning is raised once, and
 // later flushes try again.
 class ServiceLog {
 public:

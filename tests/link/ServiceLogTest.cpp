@@ -80,8 +80,9 @@ TEST_F(ServiceLogTest, GammaBlockTakesTheNumberOfTheAnnounceBeforeIt) {
     EXPECT_NE(log.Lines()[3].find("gamma block ?,"), std::string::npos) << log.Lines()[3];
 }
 
-TEST_F(ServiceLogTest, FileIsWrittenOnce200MsPassedAndAtTheEnd) {
-    const auto file = dir.Path() / "service.log";
+// Lines go after what the file held, once 200 ms passed and at the end.
+TEST_F(ServiceLogTest, FileIsAppendedOnce200MsPassedAndAtTheEnd) {
+    const auto file = dir.Write("service.log", "earlier session\n");
     log.SetFile(file.string());
     Record(ExchangeKind::Opened);
     clock.Advance(150);
@@ -94,6 +95,8 @@ TEST_F(ServiceLogTest, FileIsWrittenOnce200MsPassedAndAtTheEnd) {
     log.Poll();
     EXPECT_EQ(log.Pending(), 0u);
     const std::string first = TempDir::Read(file);
+    EXPECT_TRUE(first.starts_with("earlier session\n2026-12-08T09:32:01.123Z COM2 -- open at"))
+        << first;
     EXPECT_NE(first.find("COM2 -- open at 9600 baud\n"), std::string::npos) << first;
     EXPECT_NE(first.find("COM2 >> POWR???"
                          "?<13>\n"),
@@ -108,14 +111,6 @@ TEST_F(ServiceLogTest, FileIsWrittenOnce200MsPassedAndAtTheEnd) {
     log.Flush();
     EXPECT_EQ(TempDir::Read(file), first + "2026-12-08T09:32:01.125Z COM2 << 1<13>\n");
     EXPECT_TRUE(log.TakeWarning().empty());
-}
-
-TEST_F(ServiceLogTest, LinesAreAppendedToWhatTheFileHeld) {
-    const auto file = dir.Write("old.log", "earlier session\n");
-    log.SetFile(file.string());
-    Record(ExchangeKind::Closed);
-    log.Flush();
-    EXPECT_EQ(TempDir::Read(file), "earlier session\n2026-12-08T09:32:01.123Z COM2 -- close\n");
 }
 
 TEST_F(ServiceLogTest, FullDiskWarnsOnceAndKeepsTheLinesInMemory) {
