@@ -31,7 +31,9 @@ mkdir -p "$profile/VANTO"
 link="$profile/projector"
 simLog="$profile/projector-sim.log"
 dump="$profile/gamma-dump.txt"
-rm -f "$link" "$dump"
+# The program's own record of every command and answer (--log), kept for one run.
+serviceLog="$profile/service.log"
+rm -f "$link" "$dump" "$serviceLog"
 # The demo projector starts with a value for every code of the DEMO-100 model file (see
 # projector-sim --help). It logs every command and answer, and keeps the gamma blocks it stored
 # in a file.
@@ -61,12 +63,14 @@ printf '[PORTS]\nSYSTEM=0\nCOM1=%s\n' "$link" >> "$conf.new"
 mv "$conf.new" "$conf"
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ] || [ -n "${QT_QPA_PLATFORM:-}" ]; then
-    XDG_CONFIG_HOME="$profile" "$bin/tonedesk"
+    XDG_CONFIG_HOME="$profile" "$bin/tonedesk" --log "$serviceLog"
     exit
 fi
 
 # No display: the program's session through tonedesk-cli, with the demo profile.
 cli() { XDG_CONFIG_HOME="$profile" "$bin/tonedesk-cli" "$@"; }
+# The commands that talk to the projector append their exchanges to the service log.
+cliLogged() { cli "$1" --log "$serviceLog" "${@:2}"; }
 simulatorNote() {
     if ! kill -0 "$sim" 2>/dev/null; then
         echo "run.sh: the simulated projector is no longer running."
@@ -79,7 +83,7 @@ echo "be shown here. Running its session with tonedesk-cli against the simulated
 echo
 
 echo "1. Scan for projectors (tonedesk-cli scan; the demo profile has only COM1):"
-if ! found=$(cli scan --timeout 60); then
+if ! found=$(cliLogged scan --timeout 60); then
     simulatorNote >&2
     fail "the scan listed no projector with a model file."
 fi
@@ -101,7 +105,7 @@ levels="$profile/levels.txt"
 echo "2. Write bank 0 with the tables of $gammaName (the model's GAMMAFILE1) to COM$port"
 echo "   at $baud bit/s (tonedesk-cli write-gamma --port $port --baud $baud --bank 0 $gamma):"
 cli levels "$gamma" > "$levels" || fail "tonedesk-cli could not read the level tables of $gamma."
-if ! cli write-gamma --timeout 120 --port "$port" --baud "$baud" --bank 0 "$gamma"; then
+if ! cliLogged write-gamma --timeout 120 --port "$port" --baud "$baud" --bank 0 "$gamma"; then
     simulatorNote >&2
     fail "the gamma tables were not written."
 fi
@@ -123,6 +127,16 @@ echo "3. The blocks the projector stored (from projector-sim --dump-gamma):"
 if ! python3 scripts/gamma-dump-summary.py "$dump" "$levels" 0 | sed 's/^/   /'; then
     simulatorNote >&2
     fail "the projector did not store the blocks of bank 0 as written."
+fi
+echo
+
+echo "4. The conversation as the program logged it (tonedesk-cli --log; last lines of"
+echo "   $serviceLog):"
+if [ -s "$serviceLog" ]; then
+    tail -n 12 "$serviceLog" | sed 's/^/   /'
+    echo "   ($(wc -l < "$serviceLog") lines in all: one per command, answer, open, close or time-out.)"
+else
+    echo "   (the log is empty or missing)"
 fi
 echo
 

@@ -142,6 +142,7 @@ void CAdjustApp::RunGammaDialog() {
     CGammaDialog dialog(frame_->Link(), services_.settings, services_.notifier, services_.prompts,
                         gammaSaveChooser_);
     dialog.SetControlPanelAvailable(frame_->ControlSheet() != nullptr);
+    dialog.SetServiceLog(&frame_->Log());
     connect(&dialog, &CGammaDialog::ControlPanelRequested, frame_.get(),
             &CMainFrame::RunControlPanel);
     connect(&dialog, &CGammaDialog::AboutRequested, this, [this, &dialog] { OnAppAbout(&dialog); });

@@ -3,6 +3,7 @@
 #include "app/AppServices.h"
 #include "app/LinkServiceDriver.h"
 #include "link/ProjectorLink.h"
+#include "link/ServiceLog.h"
 #include "link/SettingsFileActions.h"
 #include "link/SettingsSave.h"
 #include "support/Notifier.h"
@@ -61,6 +62,12 @@ public:
     CursorShape CurrentCursor() const;
 
     CProjectorLink& Link() { return *link_; }
+    // The record of every exchange of the session; written to the file of --log FILE or of the
+    // profile's ENV/LOGFILE (none when empty).
+    ServiceLog& Log() { return serviceLog_; }
+    // Writes the service log when due; a file that cannot be written is reported once. Run by
+    // a timer every kServiceLogPollMs while the log has a file.
+    void PollServiceLog();
     Settings& Profile() { return settings_; }
     Notifier& Notices() { return notifier_; }
     UserPrompts& Prompts() { return prompts_; }
@@ -113,6 +120,9 @@ private:
     const Clock& clock_;
     Notifier& notifier_;
     UserPrompts& prompts_;
+    // Declared before the link, whose exchange it records.
+    ServiceLog serviceLog_;
+    QTimer logTimer_;
     std::unique_ptr<CProjectorLink> link_;
     // Declared after the link: the sheet's pages put their values back through it as they go.
     ControlPanelTables panelTables_;

@@ -158,13 +158,46 @@ CliContext::CliContext() : settings_(std::make_unique<QtSettingsStore>()) {
     ports_ = std::make_unique<CliPortFactory>(*settings_);
 }
 
-CliContext::~CliContext() = default;
+CliContext::~CliContext() {
+    if (link_ && log_) {
+        link_->CloseOtherPorts(-1); // the log records the closes
+    }
+    FlushLog(true);
+}
+
+void CliContext::SetLogFile(const std::string& path) {
+    if (!log_) {
+        log_ = std::make_unique<ServiceLog>(clock_);
+        if (link_) {
+            link_->SetExchangeSink(log_->Sink());
+        }
+    }
+    log_->SetFile(path);
+}
+
+void CliContext::FlushLog(bool now) {
+    if (!log_) {
+        return;
+    }
+    if (now) {
+        log_->Flush();
+    } else {
+        log_->Poll();
+    }
+    if (const std::string warning = log_->TakeWarning(); !warning.empty()) {
+        std::fprintf(stderr, "tonedesk-cli: warning: cannot write the service log %s: %s\n",
+                     log_->File().c_str(), warning.c_str());
+    }
+}
 
 CProjectorLink& CliContext::Link() {
     if (!link_) {
         link_ = std::make_unique<CProjectorLink>(*settings_, clock_, *ports_, notifier_);
         // The link starts in the scanning mode; a command that does not scan leaves it.
         link_->StopScanning();
+        if (log_) {
+            link_->SetExchangeSink(log_->Sink());
+        }
     }
     return *link_;
 }
@@ -178,6 +211,7 @@ bool CliContext::ServiceUntil(const std::function<bool()>& done) {
     }
     while (!done()) {
         dropped = link.Service() || dropped;
+        FlushLog(false);
         if (done()) {
             break;
         }

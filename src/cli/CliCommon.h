@@ -13,6 +13,7 @@
 #include "cli/CliPortFactory.h"
 #include "gamma/GammaFile.h"
 #include "link/ProjectorLink.h"
+#include "link/ServiceLog.h"
 #include "support/Clock.h"
 #include "support/Notifier.h"
 #include "support/Settings.h"
@@ -117,6 +118,10 @@ public:
     // TimeLimitReached (a projector may keep the link busy for ever, for example by answering
     // "OK" to a power query, which is sent again without end).
     void SetTimeLimit(std::chrono::seconds limit) { timeLimit_ = limit; }
+    // Appends every exchange of the link to this file (--log): written from the servicing
+    // loops at least every 200 ms and at the end. A file that cannot be written is named once
+    // on stderr and never changes the command's result.
+    void SetLogFile(const std::string& path);
 
     // Calls Service whenever the link has work (sleeping in between) until `done` returns true.
     // True when a queue was dropped meanwhile: Service reported it (missing answers, message
@@ -143,10 +148,14 @@ private:
     SteadyClock clock_;
     std::unique_ptr<CliPortFactory> ports_;
     CliNotifier notifier_;
+    std::unique_ptr<ServiceLog> log_;
     std::unique_ptr<CProjectorLink> link_;
     std::chrono::seconds timeLimit_ = kDefaultTimeLimit;
     std::optional<std::chrono::steady_clock::time_point> firstService_;
     std::chrono::steady_clock::time_point lastServiceEnd_;
+
+    // Writes the log when due (or now) and names a failure to write it once.
+    void FlushLog(bool now);
 };
 
 // Writes the command's output to stdout at once, formatted as printf does. A write that fails

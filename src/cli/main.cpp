@@ -51,6 +51,7 @@ void PrintUsage(std::FILE* out) {
                       "Every command takes --timeout SECONDS: the longest it may work with the\n"
                       "projector (default 600), and --timing, which prints on stderr how long it\n"
                       "worked with the projector (from its first exchange to its last).\n"
+                      "--log FILE appends every exchange with the projector to FILE.\n"
                       "Exit status: 0 done, 1 the operation failed or its output could not be\n"
                       "written, 2 bad usage or input (also a profile that cannot be read),\n"
                       "3 (model) the model file repeats an identifier.\n");
@@ -94,6 +95,9 @@ int RunCommand(int argc, char** argv) {
             CliContext context;
             if (const auto limit = args.TakeInt("--timeout", 1, 86400)) {
                 context.SetTimeLimit(std::chrono::seconds(*limit));
+            }
+            if (const auto logFile = args.TakeOption("--log")) {
+                context.SetLogFile(*logFile);
             }
             const bool timing = args.TakeFlag("--timing");
             const int status = command.run(args, context);

@@ -59,6 +59,11 @@ std::int32_t CProjectorLink::ReadFromDriver(PortEntry& port, bool& hungUp) {
             device.Read(port.receiveBuffer.data() + port.receiveFill, static_cast<int>(waiting));
         bytesRead = std::clamp<int>(got, 0, static_cast<int>(waiting));
         errors |= device.TakeReadErrors();
+        if (bytesRead > 0) {
+            Report(ExchangeKind::Received, port,
+                   {reinterpret_cast<const char*>(port.receiveBuffer.data()) + port.receiveFill,
+                    static_cast<std::size_t>(bytesRead)});
+        }
         // Every byte that arrives extends the wait for the rest of the answer; a port that
         // claims bytes but delivers none does not. While a write is pending, what arrives is
         // no answer to it and its deadline holds.

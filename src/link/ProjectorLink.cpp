@@ -154,6 +154,7 @@ bool CProjectorLink::OpenPort(PortEntry& port) {
     port.handle->Configure(port.baudRate);
     port.handle->Purge();
     TraceOut("COM%d ,%d\n", port.ComNumber(), port.baudRate);
+    Report(ExchangeKind::Opened, port);
 
     const Tick now = clock_.Now();
     port.answerDeadline = now + port.answerTimeout;
@@ -319,7 +320,15 @@ void CProjectorLink::ClosePort(PortEntry& port) {
     port.deviceLost = false;
     ResetExchange(port);
     if (wasOpen) {
+        Report(ExchangeKind::Closed, port);
         Changed();
+    }
+}
+
+void CProjectorLink::Report(ExchangeKind kind, const PortEntry& port,
+                            std::string_view bytes) const {
+    if (exchangeSink_) {
+        exchangeSink_({kind, port.ComNumber(), port.baudRate, bytes});
     }
 }
 
@@ -427,6 +436,7 @@ ExchangeResult CProjectorLink::PumpPort(PortEntry& port) {
     bool hungUp = false;
     const std::int32_t bytesRead = ReadFromDriver(port, hungUp);
     if (hungUp) {
+        Report(ExchangeKind::HungUp, port);
         return ExchangeResult::HungUp;
     }
     ExchangeResult result = ExchangeResult::None;
@@ -434,6 +444,7 @@ ExchangeResult CProjectorLink::PumpPort(PortEntry& port) {
         result = TakeAnswer(port, bytesRead);
     }
     if (port.IsAwaitingAnswer() && AnswerTimedOut(port, asked)) {
+        Report(ExchangeKind::TimedOut, port);
         result = ExchangeResult::TimedOut;
     }
     return SendNext(port, result);
@@ -471,12 +482,16 @@ ExchangeResult CProjectorLink::SendNext(PortEntry& port, ExchangeResult result) 
             if (After(now, port.answerDeadline)) {
                 command.sent = 0;
                 port.writing = false;
+                Report(ExchangeKind::TimedOut, port);
                 return ExchangeResult::TimedOut;
             }
             return result;
         }
         port.writing = false;
         command.sent = 0;
+        Report(ExchangeKind::Sent, port,
+               {reinterpret_cast<const char*>(port.sendBuffer.data()) + command.offset,
+                static_cast<std::size_t>(command.length)});
         // The wait for the answer starts when the last byte went out, not when this pump
         // began: the write may have been late.
         AwaitAnswer(port, command, clock_.Now());

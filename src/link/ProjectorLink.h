@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/Command.h"
+#include "link/ExchangeEvent.h"
 #include "link/PortEntry.h"
 #include "link/SerialPort.h"
 #include "model/ModelFile.h"
@@ -162,6 +163,9 @@ public:
     // The diagnostic trace is off until a sink is set; an empty sink turns it off again.
     void SetTraceSink(TraceSink sink) { traceSink_ = std::move(sink); }
     void TraceOut(const char* format, ...) const __attribute__((format(printf, 2, 3)));
+    // Every open, close, hang-up, time-out, command written and byte received goes to this
+    // sink (the service log); an empty sink turns it off.
+    void SetExchangeSink(ExchangeSink sink) { exchangeSink_ = std::move(sink); }
 
     // The link settings, as read at construction.
     const LinkSettings& Configuration() const { return settings_; }
@@ -234,6 +238,7 @@ private:
     // it some.
     std::optional<Tick> PortDeadline(const PortEntry& port, Tick now) const;
     void Changed();
+    void Report(ExchangeKind kind, const PortEntry& port, std::string_view bytes = {}) const;
 
     const Clock& clock_;
     SerialPortFactory& portFactory_;
@@ -242,6 +247,7 @@ private:
     std::vector<PortEntry> ports_; // capacity for every COM port: entries never move
     CModelFile model_;
     TraceSink traceSink_;
+    ExchangeSink exchangeSink_;
     ChangeSink changeSink_;
     LinkSettings settings_;
     Tick powerCommandTime_ = 0;

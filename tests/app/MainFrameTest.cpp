@@ -473,3 +473,58 @@ TEST_F(MainFrameOnALineTest, LineIsNotWatchedWhileAMessageOfTheServiceIsOpen) {
 
 } // namespace
 } // namespace tonedesk::test
+
+namespace tonedesk::test {
+namespace {
+
+// The profile's ENV/LOGFILE turns the service log on: the frame's timer writes the exchange
+// once 200 ms passed, and a file it cannot write is reported once, without stopping the link.
+class MainFrameLogTest : public GuiTest {};
+
+TEST_F(MainFrameLogTest, ServiceLogOfTheProfileIsWrittenFromTheFrameTimer) {
+    for (const std::string& file :
+         {(temp.Path() / "service.log").string(), std::string("/dev/full")}) {
+        SCOPED_TRACE(file);
+        MemorySettings settings;
+        settings.SetInt(kPortsSection, "SYSTEM", 0);
+        settings.WriteText(kEnvSection, "LOGFILE", file);
+        ManualClock clock;
+        FakeSerialPortFactory ports;
+        ScriptedNotifier notifier;
+        RecordingPrompts prompts;
+        const auto line = ports.AddLine(3);
+        line->Reply("BRIT????\r", "50\r");
+        CMainFrame frame{{settings, clock, ports, notifier, prompts}};
+        ASSERT_NE(frame.Link().UsePort(3), nullptr);
+        frame.Link().StopScanning();
+        frame.Link().SendValue("BRIT", kNoValue, false);
+        for (int i = 0; i < 5; ++i) {
+            clock.Advance(1);
+            frame.OnTimer();
+        }
+        EXPECT_EQ(frame.Log().Lines().size(), 3u); // open, command, answer
+        frame.PollServiceLog();
+        EXPECT_GT(frame.Log().Pending(), 0u) << "written before 200 ms passed";
+        for (int i = 0; i < 3; ++i) {
+            clock.Advance(kServiceLogFlushMs);
+            frame.PollServiceLog();
+        }
+        EXPECT_EQ(frame.Log().Pending(), 0u);
+        if (file == "/dev/full") {
+            ASSERT_EQ(notifier.recorder.fileErrors.size(), 1u);
+            EXPECT_EQ(notifier.recorder.fileErrors[0].fileName, file);
+        } else {
+            EXPECT_TRUE(notifier.recorder.fileErrors.empty());
+            const std::string text = TempDir::Read(file);
+            EXPECT_NE(text.find(" COM3 >> BRIT???"
+                                "?<13>\n"),
+                      std::string::npos)
+                << text;
+            EXPECT_NE(text.find(" COM3 << 50<13>\n"), std::string::npos) << text;
+        }
+        EXPECT_EQ(frame.Link().Status().FindOrAdd(CodeKey("BRIT")).value, 50);
+    }
+}
+
+} // namespace
+} // namespace tonedesk::test

@@ -9,8 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
+#include <regex>
 #include <sstream>
 
 namespace tonedesk::test {
@@ -179,6 +181,66 @@ TEST_F(GammaCli, WritesOfBothBanksDeliverAllTwelveBlocks) {
     expected.merge(Lower(Expected(1, -1, file_)));
     ASSERT_EQ(expected.size(), 12u);
     EXPECT_EQ(Lower(Received()), expected);
+}
+
+// The service log of a write holds the whole conversation, line by line; a log that cannot
+// be written is named once and changes nothing of the write.
+TEST_F(GammaCli, LogOfAWriteHoldsEveryCommandAndAnswer) {
+    StartSimulator();
+    const std::string log = (dir_.Path() / "service.log").string();
+    const CliRun r = Cli({"write-gamma", "--log", log, "--port", "3", "--baud", "38400", file_});
+    ASSERT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+
+    // Answers may arrive in pieces: those following each other are joined.
+    static const std::regex kLine(
+        R"(^(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z) COM3 (>>|<<|--) ([ -~]+)$)");
+    std::vector<std::string> talk;
+    std::string lastStamp;
+    std::istringstream lines(TempDir::Read(log));
+    for (std::string line; std::getline(lines, line);) {
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(line, m, kLine)) << line;
+        EXPECT_GE(m[1].str(), lastStamp) << line;
+        lastStamp = m[1].str();
+        if (m[2] == "<<" && !talk.empty() && talk.back().starts_with("<< ")) {
+            talk.back() += m[3].str();
+        } else {
+            talk.push_back(m[2].str() + " " + m[3].str());
+        }
+    }
+    // The port opens, is set to the rate asked, and the power query goes first.
+    const auto firstSent = std::find_if(talk.begin(), talk.end(),
+                                        [](const std::string& t) { return t.starts_with(">> "); });
+    ASSERT_TRUE(firstSent > talk.begin() && talk.end() - firstSent > 2) << r.err;
+    EXPECT_EQ(firstSent[-1], "-- open at 38400 baud");
+    EXPECT_EQ(firstSent[0], ">> POWR???"
+                            "?<13>");
+    EXPECT_TRUE(firstSent[1].starts_with("<< ")) << firstSent[1];
+    std::vector<std::string> expected(talk.begin(), firstSent + 2);
+    for (const auto& entry : GammaTransferEntries(0, GammaTable{}, -1)) {
+        if (entry.size() == kGammaAnnounceSize) {
+            const int block = std::atoi(reinterpret_cast<const char*>(entry.data()) + 4);
+            char announce[32];
+            std::snprintf(announce, sizeof announce, ">> GAMM%4d<13>", block);
+            expected.insert(expected.end(),
+                            {announce, "<< OK<13>",
+                             ">> gamma block " + std::to_string(block) + ", 257 bytes, checksum ok",
+                             "<< OK<13>"});
+        }
+    }
+    expected.push_back("-- close");
+    ASSERT_EQ(expected.size(), static_cast<std::size_t>(firstSent - talk.begin()) + 2 + 6 * 4 + 1);
+    EXPECT_EQ(talk, expected);
+
+    const CliRun full =
+        Cli({"write-gamma", "--log", "/dev/full", "--port", "3", "--baud", "38400", file_});
+    EXPECT_EQ(full.exit, 0) << full.err;
+    const std::string warning = "cannot write the service log /dev/full";
+    const auto first = full.err.find(warning);
+    EXPECT_NE(first, std::string::npos) << full.err;
+    EXPECT_EQ(full.err.find(warning, first + 1), std::string::npos) << full.err;
+    EXPECT_EQ(Lower(Received()), Lower(Expected(0, -1, file_)));
 }
 
 TEST_F(GammaCli, WriteOfOneChannelOfBankOne) {

@@ -5,6 +5,7 @@
 #include "support/PathName.h"
 #include "support/Settings.h"
 #include "ui/gamma/GammaGraphView.h"
+#include "ui/gamma/ServiceLogDialog.h"
 #include "ui/widgets/MessageNotifier.h"
 #include "ui/widgets/NumberEdit.h"
 #include "ui/widgets/ResourceBundle.h"
@@ -46,10 +47,10 @@ constexpr int kBanksPerWrite = 6; // blocks of one bank
 bool firstTickPending = true;
 
 // Buttons that act when clicked.
-constexpr int kCommandButtons[] = {kGammaUndo,         kGammaRedo,         kCommandFileOpen,
-                                   kCommandFileSaveAs, kGammaReloadAll,    kGammaReloadChannel,
-                                   kGammaWriteAll,     kGammaWriteChannel, kGammaImport,
-                                   kGammaExport,       kGammaTarget,       kGammaClose};
+constexpr int kCommandButtons[] = {
+    kGammaUndo,          kGammaRedo,     kCommandFileOpen,   kCommandFileSaveAs, kGammaReloadAll,
+    kGammaReloadChannel, kGammaWriteAll, kGammaWriteChannel, kGammaImport,       kGammaExport,
+    kGammaTarget,        kGammaClose,    kGammaServiceLog};
 
 QString ChannelName(int channel) {
     static const char* const names[] = {"red", "green", "blue"};
@@ -184,6 +185,7 @@ void CGammaDialog::ConnectControls() {
     if (auto* about = FindControl<QAbstractButton>(form_, kCommandAbout)) {
         connect(about, &QAbstractButton::clicked, this, &CGammaDialog::AboutRequested);
     }
+    SetServiceLog(nullptr);
     for (Parameter& p : parameters_) {
         if (p.slider) {
             connect(p.slider, &QSlider::valueChanged, this, [this, &p] { OnSliderMoved(p); });
@@ -422,6 +424,13 @@ void CGammaDialog::SetControlPanelAvailable(bool available) {
     }
 }
 
+void CGammaDialog::SetServiceLog(const ServiceLog* log) {
+    serviceLog_ = log;
+    if (QWidget* button = Control(kGammaServiceLog)) {
+        button->setEnabled(log != nullptr);
+    }
+}
+
 bool CGammaDialog::OnCommand(int id) {
     switch (id) {
     case kGammaUndo:
@@ -461,6 +470,12 @@ bool CGammaDialog::OnCommand(int id) {
     case kGammaTarget:
         ApplyTarget();
         return true;
+    case kGammaServiceLog:
+        if (serviceLog_) {
+            CServiceLogDialog dialog(*serviceLog_, prompts_, notifier_, this);
+            dialog.DoModal();
+        }
+        return serviceLog_ != nullptr;
     case kGammaClose:
         reject();
         return true;

@@ -27,6 +27,7 @@ namespace tonedesk {
 class CGammaGraphView;
 class CNumberEdit;
 class CProjectorLink;
+class ServiceLog;
 class Settings;
 class UserPrompts;
 
@@ -55,6 +56,7 @@ inline constexpr int kGammaFallingWarning = 1140;
 inline constexpr int kGammaImport = 1150;
 inline constexpr int kGammaExport = 1151;
 inline constexpr int kGammaTarget = 1152;
+inline constexpr int kGammaServiceLog = 1153;
 inline constexpr int kGammaClose = 2000;
 inline constexpr int kGammaControlPanel = 20001;
 
@@ -109,6 +111,9 @@ public:
     // Enables the control panel button (20001) whenever the editor's controls are: there is a
     // control panel to open.
     void SetControlPanelAvailable(bool available);
+    // The session's service log, which the Service log... button (1153) shows; the button is
+    // disabled while there is none. It must outlive the editor.
+    void SetServiceLog(const ServiceLog* log);
 
     // The program-wide flag that the first idle tick clears (set again for a fresh start).
     static bool FirstTickPending();
@@ -177,6 +182,7 @@ private:
     int tickDepth_ = 0;
     bool destroying_ = false;
     bool controlPanelAvailable_ = false;
+    const ServiceLog* serviceLog_ = nullptr;
 
     QWidget* form_ = nullptr;
     CGammaGraphView* view_ = nullptr;

@@ -1,0 +1,197 @@
+#include "link/ServiceLog.h"
+
+#include "gamma/GammaTransfer.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace tonedesk {
+
+namespace {
+
+// Announce bytes "GAMM%4d\r": its block number, or -1 for any other command.
+int AnnouncedBlock(std::string_view bytes) {
+    if (bytes.size() != kGammaAnnounceSize || !bytes.starts_with("GAMM") || bytes.back() != '\r') {
+        return -1;
+    }
+    int block = 0;
+    bool digits = false;
+    for (const char c : bytes.substr(4, 4)) {
+        if (c >= '0' && c <= '9') {
+            block = block * 10 + (c - '0');
+            digits = true;
+        } else if (c != ' ' || digits) {
+            return -1;
+        }
+    }
+    return digits ? block : -1;
+}
+
+bool ChecksumOk(std::string_view block) {
+    unsigned sum = 0;
+    for (std::size_t i = 0; i + 1 < block.size(); ++i) {
+        sum += static_cast<unsigned char>(block[i]);
+    }
+    return (sum & 0xFF) == static_cast<unsigned char>(block.back());
+}
+
+void AppendBytes(std::string& line, std::string_view bytes) {
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 32 || b > 126 || b == '<') {
+            line += '<' + std::to_string(b) + '>';
+        } else {
+            line += c;
+        }
+    }
+}
+
+std::int64_t SystemMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+} // namespace
+
+ServiceLog::ServiceLog(const Clock& ticks, WallTime wall)
+    : ticks_(ticks), wall_(wall ? std::move(wall) : WallTime(SystemMs)) {}
+
+ServiceLog::~ServiceLog() {
+    Flush();
+    Close();
+}
+
+void ServiceLog::SetFile(std::string path) {
+    Flush();
+    Close();
+    path_ = std::move(path);
+    failed_ = false;
+}
+
+void ServiceLog::Close() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+std::string ServiceLog::FormatStamp(std::int64_t wallMs) {
+    const std::int64_t ms = ((wallMs % 1000) + 1000) % 1000;
+    const std::time_t seconds = static_cast<std::time_t>((wallMs - ms) / 1000);
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char text[80];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900,
+                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
+                  static_cast<int>(ms));
+    return text;
+}
+
+std::string ServiceLog::FormatLine(const ExchangeEvent& event, std::int64_t wallMs,
+                                   int announcedBlock) {
+    std::string line = FormatStamp(wallMs) + " COM" + std::to_string(event.comNumber);
+    switch (event.kind) {
+    case ExchangeKind::Opened:
+        line += " -- open at " + std::to_string(event.baudRate) + " baud";
+        break;
+    case ExchangeKind::Closed:
+        line += " -- close";
+        break;
+    case ExchangeKind::HungUp:
+        line += " -- hang-up";
+        break;
+    case ExchangeKind::TimedOut:
+        line += " -- time-out";
+        break;
+    case ExchangeKind::Sent:
+        line += " >> ";
+        if (event.bytes.size() == kGammaBlockSize) {
+            line += "gamma block " +
+                    (announcedBlock >= 0 ? std::to_string(announcedBlock) : std::string("?")) +
+                    ", 257 bytes, checksum " + (ChecksumOk(event.bytes) ? "ok" : "BAD");
+        } else {
+            AppendBytes(line, event.bytes);
+        }
+        break;
+    case ExchangeKind::Received:
+        line += " << ";
+        AppendBytes(line, event.bytes);
+        break;
+    }
+    return line;
+}
+
+void ServiceLog::Record(const ExchangeEvent& event) {
+    int& block = announced_.try_emplace(event.comNumber, -1).first->second;
+    std::string line = FormatLine(event, wall_(), block);
+    if (event.kind == ExchangeKind::Sent) {
+        block = event.bytes.size() == kGammaBlockSize ? -1 : AnnouncedBlock(event.bytes);
+    }
+    if (!path_.empty()) {
+        if (buffer_.empty()) {
+            bufferSince_ = ticks_.Now();
+        }
+        buffer_ += line;
+        buffer_ += '\n';
+    }
+    lines_.push_back(std::move(line));
+    if (lines_.size() > kServiceLogLinesKept) {
+        lines_.pop_front();
+    }
+}
+
+void ServiceLog::Poll() {
+    if (!buffer_.empty() && ticks_.Now() - bufferSince_ >= kServiceLogFlushMs) {
+        Flush();
+    }
+}
+
+void ServiceLog::Flush() {
+    if (buffer_.empty() || path_.empty()) {
+        return;
+    }
+    if (fd_ < 0) {
+        fd_ = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
+    }
+    int error = fd_ < 0 ? errno : 0;
+    std::size_t done = 0;
+    while (fd_ >= 0 && done < buffer_.size()) {
+        const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            error = n < 0 ? errno : EIO;
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    // What could not be written is dropped: the buffer must not grow while the disk is full.
+    buffer_.clear();
+    if (error == 0) {
+        failed_ = false;
+        return;
+    }
+    if (!failed_ && !warned_) {
+        warning_ = std::strerror(error);
+    }
+    failed_ = true;
+    // Opened again at the next flush: the file may have been moved or its disk remounted.
+    Close();
+}
+
+std::string ServiceLog::TakeWarning() {
+    if (warned_ || warning_.empty()) {
+        return {};
+    }
+    warned_ = true;
+    return std::move(warning_);
+}
+
+} // namespace tonedesk
