@@ -63,6 +63,9 @@ ServiceLog::ServiceLog(const Clock& ticks, WallTime wall)
     : ticks_(ticks), wall_(wall ? std::move(wall) : WallTime(SystemMs)) {}
 
 ServiceLog::~ServiceLog() {
+    for (auto& [comNumber, part] : received_) {
+        EndReceived(comNumber, part);
+    }
     Flush();
     Close();
 }
@@ -128,11 +131,38 @@ std::string ServiceLog::FormatLine(const ExchangeEvent& event, std::int64_t wall
 }
 
 void ServiceLog::Record(const ExchangeEvent& event) {
+    PartLine& part = received_[event.comNumber];
+    if (event.kind == ExchangeKind::Received) {
+        for (const char c : event.bytes) {
+            if (part.bytes.empty()) {
+                part.since = ticks_.Now();
+            }
+            part.bytes += c;
+            if (c == '\r' || c == '\x04') {
+                EndReceived(event.comNumber, part);
+            }
+        }
+        return;
+    }
+    EndReceived(event.comNumber, part);
     int& block = announced_.try_emplace(event.comNumber, -1).first->second;
     std::string line = FormatLine(event, wall_(), block);
     if (event.kind == ExchangeKind::Sent) {
         block = event.bytes.size() == kGammaBlockSize ? -1 : AnnouncedBlock(event.bytes);
     }
+    Append(std::move(line));
+}
+
+void ServiceLog::EndReceived(std::int32_t comNumber, PartLine& part) {
+    if (part.bytes.empty()) {
+        return;
+    }
+    const ExchangeEvent received{ExchangeKind::Received, comNumber, 0, part.bytes};
+    Append(FormatLine(received, wall_(), -1));
+    part.bytes.clear();
+}
+
+void ServiceLog::Append(std::string line) {
     if (!path_.empty()) {
         if (buffer_.empty()) {
             bufferSince_ = ticks_.Now();
@@ -147,6 +177,12 @@ void ServiceLog::Record(const ExchangeEvent& event) {
 }
 
 void ServiceLog::Poll() {
+    // An answer whose end does not come (garbage, a cut line) is not held back for ever.
+    for (auto& [comNumber, part] : received_) {
+        if (!part.bytes.empty() && ticks_.Now() - part.since >= kServiceLogFlushMs) {
+            EndReceived(comNumber, part);
+        }
+    }
     if (!buffer_.empty() && ticks_.Now() - bufferSince_ >= kServiceLogFlushMs) {
         Flush();
     }

@@ -22,7 +22,9 @@ inline constexpr Tick kServiceLogFlushMs = 200;
 //
 // a UTC time stamp with milliseconds, the port, the direction (">>" sent, "<<" received, "--"
 // an event of the port) and the bytes as text, control bytes and "<" written as "<n>". A gamma
-// data block is one line "gamma block K, 257 bytes, checksum ok" (or BAD), not its bytes.
+// data block is one line "gamma block K, 257 bytes, checksum ok" (or BAD), not its bytes. Bytes
+// received make one line per answer, however the port's reads split them: a line ends at CR or
+// EOT, at the port's next event, or once it waited kServiceLogFlushMs for its end.
 //
 // Record only formats and buffers: it is the link's exchange sink and never touches the disk.
 // Its owner calls Poll from its timer or wait loop, which appends the buffer to the file once
@@ -72,7 +74,15 @@ public:
     static std::string FormatStamp(std::int64_t wallMs);
 
 private:
+    // An answer line of a port still waiting for its end.
+    struct PartLine {
+        std::string bytes;
+        Tick since = 0;
+    };
+
     void Close();
+    void Append(std::string line);
+    void EndReceived(std::int32_t comNumber, PartLine& part);
 
     const Clock& ticks_;
     WallTime wall_;
@@ -81,7 +91,8 @@ private:
     std::deque<std::string> lines_;
     std::string buffer_;
     Tick bufferSince_ = 0;
-    std::map<std::int32_t, int> announced_; // last gamma announce per COM number
+    std::map<std::int32_t, int> announced_;     // last gamma announce per COM number
+    std::map<std::int32_t, PartLine> received_; // per COM number
     bool failed_ = false;
     bool warned_ = false;
     std::string warning_;

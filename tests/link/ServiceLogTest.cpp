@@ -139,11 +139,35 @@ TEST_F(ServiceLogTest, FullDiskWarnsOnceAndKeepsTheLinesInMemory) {
 
 TEST_F(ServiceLogTest, KeepsTheLast10000Lines) {
     for (std::size_t i = 0; i < kServiceLogLinesKept + 2; ++i) {
-        Record(ExchangeKind::Received, std::to_string(i));
+        Record(ExchangeKind::Sent, std::to_string(i));
     }
     ASSERT_EQ(log.Lines().size(), kServiceLogLinesKept);
-    EXPECT_NE(log.Lines().front().find("<< 2"), std::string::npos) << log.Lines().front();
-    EXPECT_NE(log.Lines().back().find("<< 10001"), std::string::npos);
+    EXPECT_NE(log.Lines().front().find(">> 2"), std::string::npos) << log.Lines().front();
+    EXPECT_NE(log.Lines().back().find(">> 10001"), std::string::npos);
+}
+
+// However the port's reads cut an answer, it is one line: it ends at CR or EOT, at the port's
+// next event, or when its end has not come within the flush time.
+TEST_F(ServiceLogTest, ReceivedBytesMakeOneLinePerAnswer) {
+    Record(ExchangeKind::Received, "O");
+    Record(ExchangeKind::Received, "K\rTEXT");
+    Record(ExchangeKind::Received, "\x04"
+                                   "ER");
+    log.Record({ExchangeKind::Received, 5, 9600, "1\r"}); // another port's answer
+    Record(ExchangeKind::TimedOut);
+    Record(ExchangeKind::Received, "GARB");
+    clock.Advance(kServiceLogFlushMs - 1);
+    log.Poll();
+    ASSERT_EQ(log.Lines().size(), 5u);
+    clock.Advance(1);
+    log.Poll();
+    std::vector<std::string> tails;
+    for (const std::string& line : log.Lines()) {
+        tails.push_back(line.substr(line.find(" COM")));
+    }
+    EXPECT_EQ(tails,
+              (std::vector<std::string>{" COM2 << OK<13>", " COM2 << TEXT<4>", " COM5 << 1<13>",
+                                        " COM2 << ER", " COM2 -- time-out", " COM2 << GARB"}));
 }
 
 // The link reports its exchange to the sink as it happens.
