@@ -15,10 +15,10 @@ import statistics
 import sys
 from pathlib import Path
 
-spec = importlib.util.spec_from_file_location(
+found = importlib.util.spec_from_file_location(
     "perf_figures", Path(__file__).with_name("perf-figures.py"))
-perf = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(perf)
+perf = importlib.util.module_from_spec(found)
+found.loader.exec_module(perf)
 
 BAUD = 38400
 COUNTS = [1, 4, 16]
