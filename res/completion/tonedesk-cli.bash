@@ -60,29 +60,17 @@ _tonedesk_cli() {
         return
     fi
 
+    # The values of the options that take a few.
+    local -A values=(
+        [--baud]="9600 38400 115200"
+        [--kind]="plain value text transfer"
+        [--bank]="0 1"
+        [--channel]="-1 0 1 2"
+        [--target]="gamma srgb bt1886 lstar pq hlg"
+    )
     case $prev in
     --port)
         _tonedesk_cli_ports "$cur"
-        return
-        ;;
-    --baud)
-        COMPREPLY=($(compgen -W "9600 38400 115200" -- "$cur"))
-        return
-        ;;
-    --kind)
-        COMPREPLY=($(compgen -W "plain value text transfer" -- "$cur"))
-        return
-        ;;
-    --bank)
-        COMPREPLY=($(compgen -W "0 1" -- "$cur"))
-        return
-        ;;
-    --channel)
-        COMPREPLY=($(compgen -W "-1 0 1 2" -- "$cur"))
-        return
-        ;;
-    --target)
-        COMPREPLY=($(compgen -W "gamma srgb bt1886 lstar pq hlg" -- "$cur"))
         return
         ;;
     --log)
@@ -94,16 +82,21 @@ _tonedesk_cli() {
         return
         ;;
     esac
+    if [[ -n $prev && -v values[$prev] ]]; then
+        COMPREPLY=($(compgen -W "${values[$prev]}" -- "$cur"))
+        return
+    fi
 
-    local options
-    case $command in
-    send) options="--port --baud --kind" ;;
-    levels) options="--formula --target" ;;
-    write-gamma) options="--port --baud --bank --channel" ;;
-    export) options="--bank" ;;
-    scan | model | lint) options= ;;
-    *) return ;;
-    esac
+    # Each command's own options.
+    local -A own=(
+        [scan]= [model]= [lint]=
+        [send]="--port --baud --kind"
+        [levels]="--formula --target"
+        [write-gamma]="--port --baud --bank --channel"
+        [export]="--bank"
+    )
+    [[ -v own[$command] ]] || return
+    local options=${own[$command]}
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "$options --timeout --log --timing --help" -- "$cur"))
         return
