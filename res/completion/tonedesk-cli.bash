@@ -49,7 +49,16 @@ _tonedesk_cli() {
     fi
     COMPREPLY=()
 
-    local commands="scan send model lint levels write-gamma export help"
+    # The commands, each with its own options (every one also takes --timeout, --log, --timing
+    # and --help).
+    local -A own=(
+        [scan]= [model]= [lint]=
+        [send]="--port --baud --kind"
+        [levels]="--formula --target"
+        [write-gamma]="--port --baud --bank --channel"
+        [export]="--bank"
+    )
+    local commands="${!own[*]} help"
     if ((COMP_CWORD == 1)); then
         COMPREPLY=($(compgen -W "$commands --help --version" -- "$cur"))
         return
@@ -87,14 +96,6 @@ _tonedesk_cli() {
         return
     fi
 
-    # Each command's own options.
-    local -A own=(
-        [scan]= [model]= [lint]=
-        [send]="--port --baud --kind"
-        [levels]="--formula --target"
-        [write-gamma]="--port --baud --bank --channel"
-        [export]="--bank"
-    )
     [[ -v own[$command] ]] || return
     local options=${own[$command]}
     if [[ $cur == -* ]]; then
