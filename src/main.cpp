@@ -70,7 +70,8 @@ ProgramCommandLine ReadCommandLine(int argc, char** argv) {
     const bool parsed = parser.parse(tonedesk::ArgumentList(argc, argv));
     if (!parsed || !parser.positionalArguments().isEmpty()) {
         const std::string error =
-            parsed ? "unexpected argument '" + parser.positionalArguments()[0].toStdString() + "'"
+            parsed ? "unexpected argument '" +
+                         tonedesk::ArgumentText(parser.positionalArguments()[0]) + "'"
                    : tonedesk::ParseErrorText(parser);
         std::fprintf(stderr, "tonedesk: %s\nTry 'tonedesk --help'.\n", error.c_str());
         result.exitStatus = 2;
@@ -85,7 +86,7 @@ ProgramCommandLine ReadCommandLine(int argc, char** argv) {
         std::fprintf(stderr, "tonedesk: --log is given twice\nTry 'tonedesk --help'.\n");
         result.exitStatus = 2;
     } else {
-        result.logFile = parser.value(log).toStdString();
+        result.logFile = tonedesk::ArgumentText(parser.value(log));
     }
     return result;
 }

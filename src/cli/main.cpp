@@ -163,14 +163,14 @@ std::optional<CliArgs> ParseCommand(const CliCommand& command, const QStringList
         CliArgs::Given& entry = options["--" + std::string(option.name)];
         entry.count = static_cast<int>(given.count(name));
         for (const QString& value : parser.values(name)) {
-            entry.values.push_back(value.toStdString());
+            entry.values.push_back(tonedesk::ArgumentText(value));
         }
     };
     std::for_each(command.options.begin(), command.options.end(), add);
     std::for_each(std::begin(kCommonOptions), std::end(kCommonOptions), add);
     std::vector<std::string> positionals;
     for (const QString& word : parser.positionalArguments()) {
-        positionals.push_back(word.toStdString());
+        positionals.push_back(tonedesk::ArgumentText(word));
     }
     return CliArgs(std::move(options), std::move(positionals));
 }
@@ -200,13 +200,14 @@ const CliCommand* FindCommand(std::string_view name) {
 int RunWithoutCommand(const QStringList& arguments) {
     if (arguments.size() >= 2 && arguments[1] == QLatin1String("help")) {
         const CliCommand* command =
-            arguments.size() == 3 ? FindCommand(arguments[2].toStdString()) : nullptr;
+            arguments.size() == 3 ? FindCommand(tonedesk::ArgumentText(arguments[2])) : nullptr;
         if (arguments.size() == 2 || command) {
             command ? PrintCommandHelp(*command) : PrintUsage(stdout);
             return kExitOk;
         }
         if (arguments.size() == 3) {
-            std::fprintf(stderr, "tonedesk-cli: unknown command '%s'\n", qPrintable(arguments[2]));
+            std::fprintf(stderr, "tonedesk-cli: unknown command '%s'\n",
+                         tonedesk::ArgumentText(arguments[2]).c_str());
         }
     } else if (arguments.size() >= 2 && arguments[1].startsWith(u'-')) {
         QCommandLineParser parser;
@@ -227,7 +228,8 @@ int RunWithoutCommand(const QStringList& arguments) {
             return kExitOk;
         }
     } else if (arguments.size() >= 2) {
-        std::fprintf(stderr, "tonedesk-cli: unknown command '%s'\n", qPrintable(arguments[1]));
+        std::fprintf(stderr, "tonedesk-cli: unknown command '%s'\n",
+                     tonedesk::ArgumentText(arguments[1]).c_str());
     }
     PrintUsage(stderr);
     return kExitUsage;

@@ -226,7 +226,8 @@ Program ParseArguments(int argc, char** argv) {
         BadUsage(tonedesk::ParseErrorText(parser));
     }
     if (!parser.positionalArguments().isEmpty()) {
-        BadUsage("unexpected argument '" + parser.positionalArguments()[0].toStdString() + "'");
+        BadUsage("unexpected argument '" + tonedesk::ArgumentText(parser.positionalArguments()[0]) +
+                 "'");
     }
     if (parser.isSet(help)) {
         std::fputs(tonedesk::HelpText(parser, QStringLiteral("projector-sim [OPTION]...")).c_str(),
@@ -243,7 +244,7 @@ Program ParseArguments(int argc, char** argv) {
     const auto all = [&](const char* name) {
         std::vector<std::string> values;
         for (const QString& v : parser.values(QLatin1String(name))) {
-            values.push_back(v.toStdString());
+            values.push_back(tonedesk::ArgumentText(v));
         }
         return values;
     };

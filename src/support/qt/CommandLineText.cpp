@@ -6,9 +6,13 @@ QStringList ArgumentList(int argc, char** argv) {
     QStringList arguments;
     arguments.reserve(argc);
     for (int i = 0; i < argc; ++i) {
-        arguments.append(QString::fromLocal8Bit(argv[i]));
+        arguments.append(QString::fromLatin1(argv[i]));
     }
     return arguments;
+}
+
+std::string ArgumentText(const QString& word) {
+    return word.toLatin1().toStdString();
 }
 
 std::string HelpText(const QCommandLineParser& parser, const QString& usage) {
@@ -22,7 +26,7 @@ std::string ParseErrorText(const QCommandLineParser& parser) {
     const QStringList unknown = parser.unknownOptionNames();
     if (!unknown.isEmpty()) {
         const QString& name = unknown.constFirst();
-        return "unknown option " + std::string(name.size() == 1 ? "-" : "--") + name.toStdString();
+        return "unknown option " + std::string(name.size() == 1 ? "-" : "--") + ArgumentText(name);
     }
     QString text = parser.errorText();
     if (text.endsWith(u'.')) {
@@ -31,7 +35,7 @@ std::string ParseErrorText(const QCommandLineParser& parser) {
     if (!text.isEmpty()) {
         text[0] = text[0].toLower();
     }
-    return text.toStdString();
+    return ArgumentText(text);
 }
 
 } // namespace tonedesk

@@ -11,8 +11,13 @@
 
 namespace tonedesk {
 
-// The arguments of main as QCoreApplication reads them (the local 8-bit encoding).
+// The arguments of main for the parser: one character per byte, so that a word that is no
+// valid text (a file name in another encoding) comes back unchanged through ArgumentText. The
+// options' names are ASCII, which reads the same either way.
 QStringList ArgumentList(int argc, char** argv);
+
+// The bytes of a word of ArgumentList, or of a part of one (an option's value).
+std::string ArgumentText(const QString& word);
 
 // The parser's help text with its first line replaced by "Usage: " and `usage` (without an
 // application object Qt cannot name the program there).
