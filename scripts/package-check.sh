@@ -80,9 +80,11 @@ found=$(tonedesk-cli scan --timeout 60 2>&1) || fail "tonedesk-cli scan failed: 
 echo "$found" | sed 's/^/   /'
 grep -qx 'COM1 / DEMO-100 / 38400' <<< "$found" || fail "the scan did not list COM1 / DEMO-100 / 38400."
 
+# The program states its start-up steps in the logging category tonedesk.app (off by default).
 begin "tonedesk starts without a display and shows its connection dialog"
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
+: > "$work/app.log"
 QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES="tonedesk.app.info=true" tonedesk > "$work/app.log" 2>&1 &
 app=$!
 shown=0
