@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package the project needs to build, run and test.
+# Installs every Debian package the project needs to build, run and test, and the packages
+# named as arguments (scripts/package.sh adds what building the Debian package needs).
 # Idempotent: packages already present are not fetched again.
 set -euo pipefail
 
@@ -14,6 +15,10 @@ packages=(
     socat python3 xauth
     # The manual pages' check formats them.
     groff-base
+    # The icon's bitmap sizes are rendered from its SVG; the checks of the desktop entry and
+    # the AppStream metadata.
+    librsvg2-bin desktop-file-utils appstream
+    "$@"
 )
 
 missing=()

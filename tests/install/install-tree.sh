@@ -61,4 +61,20 @@ if [ "$with_program" = 1 ]; then
         fail "the installed program did not find lumidesk.rcc"
     fi
 fi
+if [ "$with_program" = 1 ]; then
+    # The menu entry, the AppStream metadata and the icon in every size the menus use.
+    share=$prefix/share
+    desktop-file-validate "$share/applications/tonedesk.desktop" ||
+        fail "the installed desktop entry is not valid"
+    appstreamcli validate --no-net "$share/metainfo/"*.metainfo.xml > "$work/appstream.log" 2>&1 ||
+        { cat "$work/appstream.log"; fail "the installed AppStream metadata is not valid"; }
+    grep -q '<svg' "$share/icons/hicolor/scalable/apps/tonedesk.svg" || fail "the SVG icon is missing"
+    for size in 16 22 24 32 48 64 128 256; do
+        png=$share/icons/hicolor/${size}x$size/apps/tonedesk.png
+        got=$(python3 -c 'import struct, sys; d = open(sys.argv[1], "rb").read(24)
+print("%dx%d" % struct.unpack(">II", d[16:24]) if d[1:4] == b"PNG" else "no PNG")' "$png" 2>&1) ||
+            got="missing"
+        [ "$got" = "${size}x$size" ] || fail "icon $png: $got, not ${size}x$size"
+    done
+fi
 echo "install-tree: the installed programs run from $prefix"
