@@ -127,10 +127,10 @@ void CConnectDialog::Refresh() {
 
 void CConnectDialog::NotePassedOver(const CModelFile& model, ModelLookup result) {
     for (const CModelFile::SkippedFile& skipped : model.SkippedFiles()) {
-        passedOver_[skipped.name] = QString::fromLocal8Bit(skipped.reason);
+        passedOver_[skipped.path] = QString::fromLocal8Bit(skipped.reason);
     }
     if (result == ModelLookup::RepeatedId) {
-        passedOver_[model.FileName()] = LoadString(kStringRepeatsIdentifier);
+        passedOver_[model.FilePath()] = LoadString(kStringRepeatsIdentifier);
     }
     ShowPassedOver();
 }
@@ -168,7 +168,7 @@ void CConnectDialog::OnTimer() {
 }
 
 void CConnectDialog::InstallModel() {
-    CModelInstaller installer(frame_.Prompts(), frame_.Link().Model().Folder());
+    CModelInstaller installer(frame_.Prompts(), frame_.Link().Model().Folders());
     installer.Run();
     Refresh();
 }

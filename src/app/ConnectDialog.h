@@ -60,7 +60,7 @@ public:
     // the list names the model files passed over: those that could not be read, and those left
     // for a repeated identifier.
     void Refresh();
-    // Command 2001: installs a model file into the model folder, then refreshes.
+    // Command 2001: installs a model file into a model folder, then refreshes.
     void InstallModel();
     // The 50 ms tick: refreshes, and stops once the scan has ended. A tick during a refresh (while
     // message 4096 is shown) is ignored.
@@ -83,7 +83,7 @@ private:
     QPushButton* okButton_ = nullptr;
     QPushButton* rescanButton_ = nullptr;
     QLabel* passedOverNote_ = nullptr;
-    std::map<std::string, QString> passedOver_; // file name -> why it was passed over
+    std::map<std::string, QString> passedOver_; // file path -> why it was passed over
     QTimer timer_;
     int refreshDepth_ = 0;
     std::int32_t chosenEntry_ = -1;

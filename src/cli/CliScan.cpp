@@ -5,7 +5,7 @@
 namespace tonedesk::cli {
 
 // tonedesk-cli scan: the start-up scan of the program with the profile's settings; one line
-// per port whose projector answered and has a model file in the programs' folder, in port
+// per port whose projector answered and has a model file in a model folder, in port
 // order. Projectors without a model file, and ports that another program holds, are named on
 // stderr.
 int RunScan(CliArgs& args, CliContext& context) {
@@ -35,7 +35,7 @@ int RunScan(CliArgs& args, CliContext& context) {
         } else if (result == ModelLookup::RepeatedId) {
             std::fprintf(stderr, "COM%d / %s / %d: no model file (%s repeats an identifier)\n",
                          port.ComNumber(), port.projectorName.c_str(), port.baudRate,
-                         model.FileName().c_str());
+                         model.FilePath().c_str());
         } else {
             std::fprintf(stderr, "COM%d / %s / %d: no model file\n", port.ComNumber(),
                          port.projectorName.c_str(), port.baudRate);

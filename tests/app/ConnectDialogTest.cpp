@@ -155,9 +155,11 @@ TEST_F(ConnectDialogTest, ModelInstalledFromTheDialogListsItsProjectorWithoutANe
     prompts.answers = {source};
     Button(kConnectInstallModel).click();
     EXPECT_TRUE(std::filesystem::exists(models / "GAMMA-4.ini"));
-    EXPECT_EQ(prompts.shown, std::vector<QString>{FormatMessageText(
-                                 LoadString(kStringModelInstalled),
-                                 "GAMMA-4.ini\nGAMMA-4/cstrgb.gam\nGAMMA-4/cstvideo.gam")});
+    EXPECT_EQ(prompts.shown,
+              std::vector<QString>{FormatMessageText(
+                  LoadString(kStringModelInstalled),
+                  QString::fromStdString(models.string()) +
+                      "/:\n\nGAMMA-4.ini\nGAMMA-4/cstrgb.gam\nGAMMA-4/cstvideo.gam")});
     EXPECT_EQ(Texts(), std::vector<QString>{"COM4 / GAMMA-4 / 9600"});
     EXPECT_EQ(List().currentIndex(), 0);
     EXPECT_TRUE(Button(1).isEnabled());
@@ -212,8 +214,9 @@ TEST_F(ConnectDialogTest, ModelFilesPassedOverAreNamedUnderTheList) {
     const QStringList lines = note.text().split(u'\n');
     ASSERT_EQ(lines.size(), 3) << note.text().toStdString();
     EXPECT_EQ(lines[0], LoadString(kStringModelFilesPassedOver));
-    EXPECT_EQ(lines[1], QStringLiteral("0.ini: ") + QString::fromStdString(FileReadReason(ENOENT)));
-    EXPECT_EQ(lines[2], QStringLiteral("ZETA.ini: ") + LoadString(kStringRepeatsIdentifier));
+    const QString folder = QString::fromStdString(models.string() + "/");
+    EXPECT_EQ(lines[1], folder + "0.ini: " + QString::fromStdString(FileReadReason(ENOENT)));
+    EXPECT_EQ(lines[2], folder + "ZETA.ini: " + LoadString(kStringRepeatsIdentifier));
 
     std::filesystem::remove(models / "0.ini");
     std::filesystem::remove(models / "ZETA.ini");

@@ -84,9 +84,9 @@ TEST_F(ModelSearch, UnreadableCandidatesArePassedOverAndNamed) {
     EXPECT_EQ(model.FileName(), "c.ini");
     EXPECT_EQ(model.tabs.size(), 1u);
     ASSERT_EQ(model.SkippedFiles().size(), 2u);
-    EXPECT_EQ(model.SkippedFiles()[0].name, "a.ini");
+    EXPECT_EQ(model.SkippedFiles()[0].path, (dir.Path() / "a.ini").string());
     EXPECT_EQ(model.SkippedFiles()[0].reason, FileReadReason(ENOENT));
-    EXPECT_EQ(model.SkippedFiles()[1].name, "b.ini");
+    EXPECT_EQ(model.SkippedFiles()[1].path, (dir.Path() / "b.ini").string());
     EXPECT_EQ(model.SkippedFiles()[1].reason, FileReadReason(kErrorFileTooLarge));
     EXPECT_TRUE(notifier.fileErrors.empty()) << "the callers name skipped files";
 
@@ -190,3 +190,29 @@ TEST_F(ModelSearch, EachSearchStartsAfresh) {
 }
 
 } // namespace
+
+// The user's model folder is searched before the program's; a model's gamma files and bundles
+// are read beside it, else from the other folder.
+TEST_F(ModelSearch, TheUsersModelWinsAndItsFilesAreFoundInEitherFolder) {
+    const std::string program = dir.Path().string() + "/program/";
+    const std::string user = dir.Path().string() + "/user/";
+    dir.Write("program/demo.ini", Property("DEMO", "AUTORECVELAPSE=1\n"));
+    dir.Write("user/other.ini", Property("OTHER"));
+    model.SetFolders({program, user});
+    ASSERT_EQ(model.ReadModelFile("DEMO-1"), ModelLookup::Found);
+    EXPECT_EQ(model.FilePath(), program + "demo.ini");
+
+    dir.Write("user/mine.ini", Property("DEMO", "GAMMAFILE1=g/a.gam\nGAMMAFILE2=g/b.gam\n"));
+    dir.Write("user/g/a.gam", "1,2,3\n");
+    dir.Write("program/g/a.gam", "7,7,7\n");
+    dir.Write("program/g/b.gam", "5,5,5\n");
+    dir.Write("program/tabs.rcc", "");
+    ASSERT_EQ(model.ReadModelFile("DEMO-1"), ModelLookup::Found);
+    EXPECT_EQ(model.FilePath(), user + "mine.ini");
+    EXPECT_EQ(model.autoReceiveElapse, 180000);
+    EXPECT_EQ(model.presetGamma[0].At(0, 0), 1u) << "its own folder's gamma file";
+    EXPECT_EQ(model.presetGamma[1].At(0, 0), 5u) << "the program folder's, where it has none";
+    EXPECT_EQ(model.PathBeside("tabs.rcc"), program + "tabs.rcc");
+    EXPECT_EQ(model.PathBeside("none.rcc"), user + "none.rcc");
+    EXPECT_TRUE(notifier.fileErrors.empty());
+}

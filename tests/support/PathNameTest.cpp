@@ -1,5 +1,7 @@
 #include "support/PathName.h"
 
+#include "support/ModelFolders.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -168,6 +170,32 @@ TEST(PathNameTest, CompareNoCaseFoldsToLowerCase) {
     // Bytes above 0x7F compare unsigned and are not folded.
     EXPECT_GT(CompareNoCase("\xE9", "z"), 0);
     EXPECT_NE(CompareNoCase("\xC9", "\xE9"), 0);
+}
+
+// XDG_DATA_HOME counts only when it is an absolute path; HOME stands in otherwise.
+TEST(PathNameTest, TheUsersModelFolderFollowsTheDataHomeRules) {
+    const struct {
+        const char* dataHome;
+        const char* home;
+        const char* folder;
+    } cases[] = {
+        {"/data", "/h", "/data/tonedesk/models/"},
+        {"/data/", "/h", "/data/tonedesk/models/"},
+        {nullptr, "/h", "/h/.local/share/tonedesk/models/"},
+        {"", "/h/", "/h/.local/share/tonedesk/models/"},
+        {"data", "/h", "/h/.local/share/tonedesk/models/"},
+        {"data", "h", ""},
+        {nullptr, nullptr, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.dataHome ? c.dataHome : "(unset)") + " " +
+                     (c.home ? c.home : "(unset)"));
+        EXPECT_EQ(UserModelFolder(c.dataHome, c.home), c.folder);
+    }
+    using Folders = std::vector<std::string>;
+    EXPECT_EQ((ModelFolders{"/p/", "/u/"}.SearchOrder()), (Folders{"/u/", "/p/"}));
+    EXPECT_EQ((ModelFolders{"/p/", ""}.SearchOrder()), (Folders{"/p/"}));
+    EXPECT_EQ((ModelFolders{"/p/", "/p/"}.SearchOrder()), (Folders{"/p/"}));
 }
 
 } // namespace
