@@ -1,5 +1,7 @@
 #include "cli/CliCommands.h"
 
+#include "link/PortAccess.h"
+
 #include <cstdio>
 
 namespace tonedesk::cli {
@@ -7,7 +9,7 @@ namespace tonedesk::cli {
 // tonedesk-cli scan: the start-up scan of the program with the profile's settings; one line
 // per port whose projector answered and has a model file in a model folder, in port
 // order. Projectors without a model file, and ports that another program holds, are named on
-// stderr.
+// stderr; when no projector answered and ports were denied, so is how to get access to them.
 int RunScan(CliArgs& args, CliContext& context) {
     if (!args.Positionals().empty()) {
         throw UsageError("scan takes no words");
@@ -49,6 +51,12 @@ int RunScan(CliArgs& args, CliContext& context) {
     }
     if (answered == 0 && held.empty()) {
         std::fprintf(stderr, "tonedesk-cli: no projector answered\n");
+    }
+    // Once for the whole scan, as the program's connection dialog does, and only when access may
+    // be why nothing answered.
+    if (answered == 0 && !link.DeniedPorts().empty()) {
+        std::fprintf(stderr, "tonedesk-cli: %s\n",
+                     PortAccessAdvice(context.Ports(), link.DeniedPorts()).c_str());
     }
     return found > 0 ? kExitOk : kExitFailed;
 }

@@ -1,6 +1,7 @@
 #include "app/ConnectDialog.h"
 #include "app/ConnectTestKit.h"
 #include "app/ModelInstaller.h"
+#include "link/PortAccess.h"
 #include "support/FileRead.h"
 
 #include <QComboBox>
@@ -224,6 +225,33 @@ TEST_F(ConnectDialogTest, ModelFilesPassedOverAreNamedUnderTheList) {
     EXPECT_FALSE(note.isVisibleTo(dialog.get()));
     ScanToEnd();
     EXPECT_FALSE(note.isVisibleTo(dialog.get()));
+}
+
+// Ports the scan was not let open are explained once the scan has found nothing, once per scan;
+// a port that failed otherwise is not counted, and a projector that answers says access works.
+TEST_F(ConnectDialogTest, DeniedPortsAreExplainedOnceWhenNoProjectorAnswered) {
+    for (const int com : {2, 3, 6}) {
+        const auto line = ports.AddLine(com);
+        line->refuseOpen = true;
+        line->refusal = com == 6 ? PortOpenError::kFailed : PortOpenError::kAccessDenied;
+    }
+    const RecordingNotifier& shown = notifier.recorder;
+    Open();
+    ScanToEnd();
+    dialog->OnTimer();
+    ASSERT_EQ(shown.messages, std::vector<int>{kMessagePortAccess});
+    EXPECT_EQ(shown.arguments[0],
+              PortAccessAdvice(std::vector<std::string>{"fake:COM2", "fake:COM3"}));
+    EXPECT_NE(shown.arguments[0].find("sudo usermod -aG dialout $USER"), std::string::npos);
+
+    Button(kConnectRescan).click();
+    ScanToEnd();
+    EXPECT_EQ(shown.messages.size(), 2u);
+
+    Projector(4, "EPS-4");
+    Button(kConnectRescan).click();
+    ScanToEnd();
+    EXPECT_EQ(shown.messages.size(), 2u);
 }
 
 } // namespace

@@ -139,7 +139,11 @@ std::string FakeSerialPortFactory::DevicePath(int comNumber) const {
 std::unique_ptr<SerialPort> FakeSerialPortFactory::Open(int comNumber) {
     openAttempts.push_back(comNumber);
     const auto line = Line(comNumber);
-    if (!line || line->refuseOpen || line->open) {
+    lastError_ = !line              ? PortOpenError::kNoDevice
+                 : line->refuseOpen ? line->refusal
+                 : line->open       ? PortOpenError::kInUse
+                                    : PortOpenError::kNone;
+    if (lastError_ != PortOpenError::kNone) {
         return nullptr;
     }
     return std::make_unique<FakeSerialPort>(line);
