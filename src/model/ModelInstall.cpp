@@ -218,7 +218,8 @@ InstallResult CModelInstall::Install(const std::string& chosenPath, std::string 
 
     Transaction transaction;
     // The user's model folder is made on its first installation.
-    if (targetFolder.front() == '/' && transaction.MakeFolders("/", targetFolder.substr(1)) != 0) {
+    if (targetFolder.starts_with('/') &&
+        transaction.MakeFolders("/", targetFolder.substr(1)) != 0) {
         return InstallResult::Failed;
     }
     for (const auto& [source, target] : copies) {

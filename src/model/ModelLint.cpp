@@ -642,7 +642,7 @@ std::vector<std::string_view> WidgetClassesFor(ModelSection kind) {
 std::vector<LintProblem> LintModelText(std::string_view text, const std::string& folder,
                                        BundleReader* bundles,
                                        const std::vector<std::string>& otherFolders) {
-    std::vector<std::string> folders{folder.empty() ? folder : WithSeparator(folder)};
+    std::vector<std::string> folders{WithSeparator(folder)};
     for (const std::string& other : otherFolders) {
         if (std::find(folders.begin(), folders.end(), other) == folders.end()) {
             folders.push_back(other);

@@ -19,7 +19,7 @@ std::vector<std::string> ModelFolders::SearchOrder() const {
 }
 
 std::string WithSeparator(std::string folder) {
-    if (folder.empty() || folder.back() != '/') {
+    if (!folder.empty() && folder.back() != '/') {
         folder += '/';
     }
     return folder;
@@ -29,7 +29,7 @@ std::string ProgramFolder() {
     std::error_code ec;
     std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     std::filesystem::path folder = ec ? std::filesystem::current_path(ec) : exe.parent_path();
-    return WithSeparator(folder.string());
+    return folder.empty() ? "/" : WithSeparator(folder.string());
 }
 
 std::string UserModelFolder(const char* xdgDataHome, const char* home) {

@@ -32,7 +32,7 @@ std::string UserModelFolder();
 // The program's folder and the user's, as this process finds them.
 ModelFolders DefaultModelFolders();
 
-// `folder` followed by "/" unless it ends in one already.
+// `folder` followed by "/" unless it ends in one already or is empty.
 std::string WithSeparator(std::string folder);
 
 } // namespace tonedesk

