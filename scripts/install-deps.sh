@@ -12,6 +12,8 @@ packages=(
     # checks of ours.
     argyll colord
     socat python3 xauth
+    # The manual pages' check formats them.
+    groff-base
 )
 
 missing=()

@@ -117,7 +117,7 @@ bool CAdjustApp::InitInstance() {
     startupWindow_->show();
     startupWindow_->hide();
 
-    frame_ = std::make_unique<CMainFrame>(services_);
+    frame_ = std::make_unique<CMainFrame>(services_, serviceLogFile_);
     connect(frame_.get(), &CMainFrame::Closed, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     // Command 20000 of the frame: the gamma editor runs modally before the command returns.
     connect(frame_.get(), &CMainFrame::GammaDialogRequested, this, &CAdjustApp::RunGammaDialog,

@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <string>
 
 class QLockFile;
 class QWidget;
@@ -56,6 +57,9 @@ public:
     void SetBundleFile(const QString& file) { bundleFile_ = file; }
     // How the gamma editor asks for a file to save to; empty: through the prompts alone.
     void SetGammaSaveChooser(GammaSaveChooser chooser) { gammaSaveChooser_ = std::move(chooser); }
+    // The service log's file from the command line (--log FILE); empty: the profile's
+    // ENV/LOGFILE. Set before InitInstance.
+    void SetServiceLogFile(std::string file) { serviceLogFile_ = std::move(file); }
 
     CMainFrame* Frame() const { return frame_.get(); }
     // The application title, "Vanto Tonedesk".
@@ -87,6 +91,7 @@ private:
     AppServices services_;
     GammaSaveChooser gammaSaveChooser_;
     QString bundleFile_;
+    std::string serviceLogFile_;
     CGammaDialog* gammaDialog_ = nullptr;
     bool aboutShown_ = false;
     bool startFailed_ = false;

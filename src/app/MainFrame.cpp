@@ -18,20 +18,9 @@ constexpr std::size_t kMaxFrameProjectorName = 63;
 // The service log's buffer is looked at this often: no line waits much longer than its 200 ms.
 constexpr int kServiceLogPollMs = 50;
 
-// The file of "--log FILE" on the command line, else the profile's ENV/LOGFILE.
-std::string ServiceLogFile(const Settings& settings) {
-    const QStringList arguments = QCoreApplication::arguments();
-    for (qsizetype i = 1; i + 1 < arguments.size(); ++i) {
-        if (arguments[i] == QLatin1String("--log")) {
-            return arguments[i + 1].toStdString();
-        }
-    }
-    return settings.GetText(kEnvSection, "LOGFILE", "");
-}
-
 } // namespace
 
-CMainFrame::CMainFrame(const AppServices& services)
+CMainFrame::CMainFrame(const AppServices& services, const std::string& logFile)
     : QMainWindow(nullptr), settings_(services.settings), clock_(services.clock),
       notifier_(services.notifier), prompts_(services.prompts), serviceLog_(services.clock),
       link_(std::make_unique<CProjectorLink>(services.settings, services.clock, services.ports,
@@ -41,7 +30,7 @@ CMainFrame::CMainFrame(const AppServices& services)
     setWindowTitle(QApplication::applicationName());
     setWindowIcon(LoadIcon(kIconProgram));
     link_->SetExchangeSink(serviceLog_.Sink());
-    serviceLog_.SetFile(ServiceLogFile(settings_));
+    serviceLog_.SetFile(logFile.empty() ? settings_.GetText(kEnvSection, "LOGFILE", "") : logFile);
     if (!serviceLog_.File().empty()) {
         connect(&logTimer_, &QTimer::timeout, this, &CMainFrame::PollServiceLog);
         logTimer_.start(kServiceLogPollMs);

@@ -34,8 +34,10 @@ inline constexpr int kStringSettingsFilter = 2052;
 class CMainFrame : public QMainWindow, public ControlPanelHost {
     Q_OBJECT
 public:
-    // A frame on the given services; they must outlive the frame.
-    explicit CMainFrame(const AppServices& services);
+    // A frame on the given services; they must outlive the frame. The service log goes to
+    // `logFile` (the command line's --log FILE), or when it is empty to the profile's
+    // ENV/LOGFILE.
+    explicit CMainFrame(const AppServices& services, const std::string& logFile = {});
     ~CMainFrame() override;
 
     // Starts a new scan of the ports and the servicing of the link.

@@ -46,7 +46,7 @@ std::optional<int> CProgram::Start() {
     return std::nullopt;
 }
 
-int RunProgram(const std::function<void(CProgram&)>& started) {
+int RunProgram(const std::function<void(CProgram&)>& started, const std::string& logFile) {
     QApplication::setApplicationName(CAdjustApp::Title());
     QApplication::setApplicationVersion(QLatin1String(kProgramVersion));
     // The main frame is never shown; the program ends when it closes.
@@ -60,6 +60,7 @@ int RunProgram(const std::function<void(CProgram&)>& started) {
     DialogPrompts prompts(WindowsAreSeen() ? TextOutput::MessageBox : TextOutput::ErrorOutput);
 
     CProgram program({settings, clock, ports, notifier, prompts});
+    program.App().SetServiceLogFile(logFile);
     if (const auto exitStatus = program.Start()) {
         return *exitStatus;
     }

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace tonedesk {
 
@@ -41,6 +42,7 @@ private:
 // and handed down: the user's profile, the steady clock, the machine's serial ports, message
 // boxes and file dialogs. Its exit status. `started` is told of the program once it runs (a
 // driver that plays the user listens there). Needs the QApplication.
-int RunProgram(const std::function<void(CProgram&)>& started = {});
+// `logFile` is the command line's --log FILE (empty: the profile's ENV/LOGFILE).
+int RunProgram(const std::function<void(CProgram&)>& started = {}, const std::string& logFile = {});
 
 } // namespace tonedesk

@@ -2,14 +2,26 @@
 
 #include "cli/CliCommon.h"
 
+#include <vector>
+
 namespace tonedesk::cli {
 
-// One subcommand of tonedesk-cli: its name, its synopsis for the usage text, what it does,
-// and the function that runs it (see cli/CliCommon.h).
+// An option of a subcommand for the command line's parser and its help: the name without the
+// dashes, the name of its value (null for an option that takes none) and what it does.
+struct CliOption {
+    const char* name;
+    const char* valueName;
+    const char* description;
+};
+
+// One subcommand of tonedesk-cli: its name, its synopsis for the usage text, what it does, the
+// options it takes besides every command's own (--timeout, --log, --timing, --help), and the
+// function that runs it (see cli/CliCommon.h).
 struct CliCommand {
     const char* name;
     const char* synopsis;
     const char* summary;
+    std::vector<CliOption> options;
     int (*run)(CliArgs& args, CliContext& context);
 };
 

@@ -53,35 +53,23 @@ const char* MessageText(int stringId) {
 
 } // namespace
 
-std::optional<std::string> CliArgs::TakeOption(std::string_view name) {
-    std::optional<std::string> value;
-    for (auto it = words_.begin(); it != words_.end();) {
-        if (*it == "--") {
-            break;
-        }
-        std::optional<std::string> found;
-        std::size_t taken = 0;
-        if (*it == name) {
-            if (it + 1 == words_.end()) {
-                throw UsageError(std::string(name) + " needs a value");
-            }
-            found = *(it + 1);
-            taken = 2;
-        } else if (it->size() > name.size() && it->starts_with(name) && (*it)[name.size()] == '=') {
-            found = it->substr(name.size() + 1);
-            taken = 1;
-        }
-        if (!found) {
-            ++it;
-            continue;
-        }
-        if (value) {
-            throw UsageError(std::string(name) + " is given twice");
-        }
-        value = std::move(found);
-        it = words_.erase(it, it + static_cast<std::ptrdiff_t>(taken));
+const CliArgs::Given& CliArgs::Once(std::string_view name) const {
+    const auto it = options_.find(name);
+    if (it == options_.end()) {
+        throw std::logic_error("the command does not declare the option " + std::string(name));
     }
-    return value;
+    if (it->second.count > 1) {
+        throw UsageError(std::string(name) + " is given twice");
+    }
+    return it->second;
+}
+
+std::optional<std::string> CliArgs::TakeOption(std::string_view name) {
+    const Given& given = Once(name);
+    if (given.values.empty()) {
+        return std::nullopt;
+    }
+    return given.values.front();
 }
 
 std::optional<int> CliArgs::TakeInt(std::string_view name, int min, int max) {
@@ -100,28 +88,7 @@ std::optional<int> CliArgs::TakeInt(std::string_view name, int min, int max) {
 }
 
 bool CliArgs::TakeFlag(std::string_view name) {
-    const auto end = std::find(words_.begin(), words_.end(), "--");
-    const auto it = std::find(words_.begin(), end, name);
-    if (it == end) {
-        return false;
-    }
-    words_.erase(it);
-    return true;
-}
-
-std::vector<std::string> CliArgs::Positionals() {
-    std::vector<std::string> out;
-    bool optionsEnded = false;
-    for (const auto& w : words_) {
-        if (!optionsEnded && w == "--") {
-            optionsEnded = true;
-        } else if (!optionsEnded && w.size() > 2 && w.starts_with("--")) {
-            throw UsageError("unknown option " + w);
-        } else {
-            out.push_back(w);
-        }
-    }
-    return out;
+    return Once(name).count > 0;
 }
 
 void CliNotifier::Message(int stringId, const std::string& argument) {

@@ -4,8 +4,9 @@
 //
 //     int RunXxx(CliArgs& args, CliContext& context);
 //
-// declared in cli/CliCommands.h, defined in its own file CliXxx.cpp and listed in the table of
-// cli/main.cpp. It takes its options and words from `args` (a bad or missing one throws
+// declared in cli/CliCommands.h, defined in its own file CliXxx.cpp and listed, with the options
+// it takes, in the table of cli/main.cpp. It takes its options and words from `args` (a bad or
+// missing one throws
 // UsageError, which main reports with exit status 2), uses the profile, the link and the
 // servicing loops of `context`, writes its results to stdout and its messages to stderr, and
 // returns one of the exit statuses below.
@@ -20,6 +21,7 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -58,26 +60,38 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The words after the subcommand's name. Options are taken out by name ("--port 3" or
-// "--port=3"); what is left are the positional words. Take every option first, then call
-// Positionals(), which rejects options nobody took.
+// The words after the subcommand's name as the command line's parser read them: the options the
+// command declares in the table of cli/main.cpp ("--port 3" or "--port=3") and the positional
+// words. Take every option first, then call Positionals().
 class CliArgs {
 public:
-    explicit CliArgs(std::vector<std::string> words) : words_(std::move(words)) {}
+    // What the command line gave of one declared option: its values in order (none for a flag
+    // that takes no value) and how often it was given.
+    struct Given {
+        std::vector<std::string> values;
+        int count = 0;
+    };
+    // Every option the command declares, named with its dashes ("--port"), and the words.
+    CliArgs(std::map<std::string, Given, std::less<>> options, std::vector<std::string> words)
+        : options_(std::move(options)), words_(std::move(words)) {}
 
-    // The value of "--name VALUE", or nothing when the option is absent. UsageError when it
-    // has no value or is given twice.
+    // The value of "--name VALUE", or nothing when the option is absent. UsageError when it is
+    // given twice. Asking for an option the command does not declare is a programming error
+    // (std::logic_error).
     std::optional<std::string> TakeOption(std::string_view name);
     // The same, read as a decimal integer within [min, max] (UsageError otherwise).
     std::optional<int> TakeInt(std::string_view name, int min, int max);
-    // True when "--name" is present (it takes no value).
+    // True when "--name" is present (it takes no value); UsageError when it is given twice.
     bool TakeFlag(std::string_view name);
-    // The remaining words; UsageError for a word that looks like an option ("--x"). A word
-    // after "--" is always positional.
-    std::vector<std::string> Positionals();
+    // The positional words (a word after "--" is always one).
+    std::vector<std::string> Positionals() { return words_; }
 
 private:
+    std::map<std::string, Given, std::less<>> options_;
     std::vector<std::string> words_;
+
+    // What was given of the declared option `name`, checked to be given at most once.
+    const Given& Once(std::string_view name) const;
 };
 
 // Tells the user what the link reports, on stderr, and remembers the message ids.

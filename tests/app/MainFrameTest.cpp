@@ -477,24 +477,31 @@ TEST_F(MainFrameOnALineTest, LineIsNotWatchedWhileAMessageOfTheServiceIsOpen) {
 namespace tonedesk::test {
 namespace {
 
-// The profile's ENV/LOGFILE turns the service log on: the frame's timer writes the exchange
-// once 200 ms passed, and a file it cannot write is reported once, without stopping the link.
+// The profile's ENV/LOGFILE, or the command line's --log FILE in its place, turns the service
+// log on: the frame's timer writes the exchange once 200 ms passed, and a file it cannot write is
+// reported once, without stopping the link.
 class MainFrameLogTest : public GuiTest {};
 
 TEST_F(MainFrameLogTest, ServiceLogOfTheProfileIsWrittenFromTheFrameTimer) {
-    for (const std::string& file :
-         {(temp.Path() / "service.log").string(), std::string("/dev/full")}) {
+    const std::string service = (temp.Path() / "service.log").string();
+    const struct {
+        std::string profile;
+        std::string commandLine;
+    } cases[] = {{service, ""}, {"/dev/full", ""}, {"/dev/full", service}};
+    for (const auto& c : cases) {
+        const std::string& file = c.commandLine.empty() ? c.profile : c.commandLine;
         SCOPED_TRACE(file);
+        std::filesystem::remove(service);
         MemorySettings settings;
         settings.SetInt(kPortsSection, "SYSTEM", 0);
-        settings.WriteText(kEnvSection, "LOGFILE", file);
+        settings.WriteText(kEnvSection, "LOGFILE", c.profile);
         ManualClock clock;
         FakeSerialPortFactory ports;
         ScriptedNotifier notifier;
         RecordingPrompts prompts;
         const auto line = ports.AddLine(3);
         line->Reply("BRIT????\r", "50\r");
-        CMainFrame frame{{settings, clock, ports, notifier, prompts}};
+        CMainFrame frame{{settings, clock, ports, notifier, prompts}, c.commandLine};
         ASSERT_NE(frame.Link().UsePort(3), nullptr);
         frame.Link().StopScanning();
         frame.Link().SendValue("BRIT", kNoValue, false);

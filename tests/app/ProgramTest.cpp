@@ -201,6 +201,28 @@ TEST_F(ProgramTest, EveryProgramPrintsItsNameAndTheProjectsVersion) {
         EXPECT_EQ(QString::fromLocal8Bit(process.readAllStandardOutput()),
                   QLatin1String(name) + QStringLiteral(" " TONEDESK_PROJECT_VERSION "\n"));
     }
+    // Its help and a bad command line need no display either.
+    const struct {
+        QStringList arguments;
+        int exitCode;
+        const char* output; // the start of stdout (0) or stderr (2)
+    } cases[] = {
+        {{QStringLiteral("--help")}, 0, "Usage: tonedesk [OPTION]..."},
+        {{QStringLiteral("--bogus")}, 2, "tonedesk: unknown option --bogus\n"},
+        {{QStringLiteral("--log")}, 2, "tonedesk: missing value after '--log'\n"},
+        {{QStringLiteral("extra")}, 2, "tonedesk: unexpected argument 'extra'\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(ProgramDir() + QStringLiteral("/tonedesk"), c.arguments);
+        ASSERT_TRUE(process.waitForFinished(10000));
+        EXPECT_EQ(process.exitCode(), c.exitCode);
+        const QByteArray output =
+            c.exitCode == 0 ? process.readAllStandardOutput() : process.readAllStandardError();
+        EXPECT_TRUE(output.startsWith(c.output)) << output.toStdString();
+    }
 }
 
 // A pipe in the profile's place is not opened: the program names it to the user (a message box

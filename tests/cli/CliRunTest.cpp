@@ -115,6 +115,16 @@ TEST_F(CliRun, SendOfMoreCommandsThanOutcomesKeptIsRefused) {
     EXPECT_NE(r.err.find("send takes at most 256 commands"), std::string::npos) << r.err;
 }
 
+// A word that is no valid UTF-8 (a file name written in another encoding) reaches the command as
+// its bytes.
+TEST_F(CliRun, FileNameThatIsNoValidTextIsUsedAsGiven) {
+    const std::string name = (dir_.Path() / "b\xe9.ini").string();
+    dir_.Write("b\xe9.ini", "[PROPERTY]\nPROJECTOR_NAME=B\n[TAB]\nid=3\n");
+    const ProgramResult r = Run({"lint", name});
+    EXPECT_EQ(r.exit, 1) << r.err;
+    EXPECT_EQ(r.out, name + ":4: key 'id' must be written ID: ignored\n");
+}
+
 // A profile that is used although parts of it are ignored names each part, with its line.
 TEST_F(CliRun, WhatTheProfileIgnoresIsNamed) {
     dir_.Write(profileName_, "\xEF\xBB\xBF[PORTS]\nSYSTEM=0\nCOM0=/dev/ttyS0\nCOM300=/dev/ttyS1\n");

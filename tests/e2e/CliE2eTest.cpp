@@ -297,6 +297,13 @@ TEST_F(WholeProgram, BadUsageExitsWithTwo) {
         {"send", "--port", "all", "--baud", "38400", "POWR????"},
         {"write-gamma", "--port", "2,2", "missing.gam"},
         {"write-gamma", "--port", "x", "missing.gam"},
+        // Options given twice, without their value, with a value they do not take, unknown.
+        {"send", "--port", "3", "--port", "4", "POWR????"},
+        {"levels", "--formula", "1,2,3", "--timing", "--timing"},
+        {"send", "--port"},
+        {"scan", "--timing=yes"},
+        {"--bogus"},
+        {"help", "bogus"},
     };
     for (const auto& args : cases) {
         std::string joined;

@@ -31,6 +31,14 @@ grep -q '"resourceFile":"demo100.rcc"' <<< "$model" || fail "the installed model
 "$prefix/bin/tonedesk-cli" lint "$prefix/$install_dir/DEMO-100.ini" > "$work/lint.log" 2>&1 ||
     { cat "$work/lint.log"; fail "the installed DEMO-100 does not pass lint (bundle or gamma files missing)"; }
 
+pages=(tonedesk-cli projector-sim)
+[ "$with_program" = 1 ] && pages+=(tonedesk)
+for page in "${pages[@]}"; do
+    gzip -t "$prefix/share/man/man1/$page.1.gz" 2> /dev/null || fail "no manual page $page(1)"
+done
+[ -s "$prefix/share/bash-completion/completions/tonedesk-cli" ] ||
+    fail "the bash completion of tonedesk-cli is not installed"
+
 if [ "$with_program" = 1 ]; then
     # Without a port the program waits in its connection dialog: it is ended once shown.
     QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES=tonedesk.app.info=true \

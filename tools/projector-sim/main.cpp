@@ -1,8 +1,11 @@
 // projector-sim: a projector on a pseudo-terminal, for trying the program without hardware
-// and for its whole-program tests. See Usage() for what it does.
+// and for its whole-program tests. See kDescription and kOptions for what it does.
 
 #include "ProgramVersion.h"
 #include "ProjectorSimulator.h"
+#include "support/qt/CommandLineText.h"
+
+#include <QCommandLineParser>
 
 #include <algorithm>
 #include <cerrno>
@@ -26,8 +29,9 @@ using namespace tonedesk::sim;
 
 namespace {
 
-constexpr const char* kUsage = R"(Usage: projector-sim [OPTION]...
-A projector on a pseudo-terminal. Prints the path of the terminal (for example /dev/pts/7) as
+// What the help says before the options.
+constexpr const char* kDescription =
+    R"(A projector on a pseudo-terminal. Prints the path of the terminal (for example /dev/pts/7) as
 the first line of its output and answers the projector protocol there until it is stopped
 (SIGTERM, SIGINT, SIGHUP, or the end of its input with --stdin-exit). SIGUSR1 presses the
 projector's own power button: it switches off (POWR 0, MOUT 0) and goes on answering.
@@ -48,60 +52,65 @@ with CR.
   anything else     ERR
 The projector answers only while the line is set to its rate (--baud): bytes received at any
 other rate are dropped, as a real projector sees only noise then.
+The faults (from --silent to --faults-for) disturb the answers; the other options set up the
+projector and the run.)";
 
-Projector:
-  --name TEXT           name answered to TNAM (default DEMO-100)
-  --baud N              the projector's rate in bit/s (default 38400)
-  --power N             start value of POWR (default 1)
-  --menu N              start value of MOUT (default 0)
-  --value CODE=N        a status value (repeatable); replaces a start value below
-  --no-demo-values      start without the values below: only POWR, MOUT and --value
-  --warm-up MS          nothing is answered for MS ms after POWR    1 from off (default 0)
-  --text-command CODE   the code answered with text lines (default TLOG)
-  --text-line TEXT      a line of the text answer (repeatable; replaces the default lines)
-  --wire-time           every byte takes 10 bits at the rate, in both directions
-  --block-timeout MS    gamma block abandoned after MS ms without a byte (default 1000)
+// The options: name, value name (null: none) and what it does, in the order of the help.
+constexpr struct {
+    const char* name;
+    const char* valueName;
+    const char* description;
+} kOptions[] = {
+    {"name", "TEXT", "name answered to TNAM (default DEMO-100)"},
+    {"baud", "N", "the projector's rate in bit/s (default 38400)"},
+    {"power", "N", "start value of POWR (default 1)"},
+    {"menu", "N", "start value of MOUT (default 0)"},
+    {"value", "CODE=N", "a status value (repeatable); replaces a start value below"},
+    {"no-demo-values", nullptr, "start without the values below: only POWR, MOUT and --value"},
+    {"warm-up", "MS", "nothing is answered for MS ms after POWR    1 from off (default 0)"},
+    {"text-command", "CODE", "the code answered with text lines (default TLOG)"},
+    {"text-line", "TEXT", "a line of the text answer (repeatable; replaces the default lines)"},
+    {"wire-time", nullptr, "every byte takes 10 bits at the rate, in both directions"},
+    {"block-timeout", "MS", "gamma block abandoned after MS ms without a byte (default 1000)"},
+    {"silent", nullptr, "never answer anything"},
+    {"err-every", "N", "answer ERR to every Nth command (gamma blocks count as commands)"},
+    {"err", "CODE[:COUNT]",
+     "answer ERR to the first COUNT commands with that code (default: to all of them); CODE "
+     "BLOCK means the gamma data blocks (repeatable)"},
+    {"refuse-block", "N", "answer ERR to every announce of gamma block N (repeatable)"},
+    {"delay", "MS", "start every answer MS ms late"},
+    {"split", "MS", "send every answer in two halves, the second MS ms after the first"},
+    {"garbage-every", "N", "send a garbage line before every Nth answer"},
+    {"long-every", "N", "replace every Nth answer by a line of 3000 characters"},
+    {"noise", nullptr, "mix control bytes (NUL, LF, BEL) into every answer"},
+    {"byte-gap", "MS", "send the bytes of every answer MS ms apart"},
+    {"faults-from", "K",
+     "the faults start with the Kth command (default 1; gamma blocks count as commands)"},
+    {"faults-for", "N",
+     "the faults disturb only N commands; the projector answers well afterwards"},
+    {"hang-up-after", "N",
+     "after answering N commands, hear nothing more and hang up (close the terminal, 100 ms "
+     "after the last answer) and end"},
+    {"unplug-after-bytes", "N",
+     "cut the line as an unplugged adapter does: close the terminal at once when N bytes have "
+     "arrived (the rest of a write is lost) and end"},
+    {"come-back-after", "MS",
+     "after a hang-up or an unplug, do not end: open a new terminal MS ms later, print its path "
+     "as a further line, point --link at it and answer there (keeping the values and gamma "
+     "tables), never cut again"},
+    {"link", "PATH", "also make PATH a symbolic link to the terminal (removed at the end)"},
+    {"dump-gamma", "FILE",
+     "keep FILE up to date with the good gamma blocks received: one line per table, \"<table> "
+     "<514 hex digits>\" (the 257 bytes of the block, checksum last), in table order; written "
+     "at start, after every block and at the end, each time as a whole (write and rename)"},
+    {"stdin-exit", nullptr, "end when standard input reaches its end (the starter went away)"},
+    {"verbose", nullptr, "log every command and answer on standard error"},
+};
 
-Faults:
-  --silent              never answer anything
-  --err-every N         answer ERR to every Nth command (gamma blocks count as commands)
-  --err CODE[:COUNT]    answer ERR to the first COUNT commands with that code (default: to
-                        all of them); CODE BLOCK means the gamma data blocks (repeatable)
-  --refuse-block N      answer ERR to every announce of gamma block N (repeatable)
-  --delay MS            start every answer MS ms late
-  --split MS            send every answer in two halves, the second MS ms after the first
-  --garbage-every N     send a garbage line before every Nth answer
-  --long-every N        replace every Nth answer by a line of 3000 characters
-  --noise               mix control bytes (NUL, LF, BEL) into every answer
-  --byte-gap MS         send the bytes of every answer MS ms apart
-  --faults-from K       the faults above start with the Kth command (default 1; gamma
-                        blocks count as commands)
-  --faults-for N        the faults above disturb only N commands; the projector answers
-                        well afterwards
-  --hang-up-after N     after answering N commands, hear nothing more and hang up (close
-                        the terminal, 100 ms after the last answer) and end
-  --unplug-after-bytes N
-                        cut the line as an unplugged adapter does: close the terminal at once
-                        when N bytes have arrived (the rest of a write is lost) and end
-  --come-back-after MS  after a hang-up or an unplug, do not end: open a new terminal MS ms
-                        later, print its path as a further line, point --link at it and answer
-                        there (keeping the values and gamma tables), never cut again
+constexpr const char* kExitStatus =
+    "\nExit status: 0 when stopped, 1 when the terminal could not be set up, 2 for bad usage.\n";
 
-Running:
-  --link PATH           also make PATH a symbolic link to the terminal (removed at the end)
-  --dump-gamma FILE     keep FILE up to date with the good gamma blocks received: one line
-                        per table, "<table> <514 hex digits>" (the 257 bytes of the block,
-                        checksum last), in table order; written at start, after every block
-                        and at the end, each time as a whole (write and rename)
-  --stdin-exit          end when standard input reaches its end (the starter went away)
-  --verbose             log every command and answer on standard error
-  --help                show this text
-  --version             print the program's name and version
-
-Exit status: 0 when stopped, 1 when the terminal could not be set up, 2 for bad usage.
-)";
-
-// Printed after kUsage: the start values, from the table the simulator uses.
+// Printed after the options: the start values, from the table the simulator uses.
 void PrintDemoValues() {
     std::printf("\nStart values beyond POWR and MOUT (the codes of the DEMO-100 sample model):\n ");
     std::size_t column = 1;
@@ -180,17 +189,17 @@ struct Program {
     std::exit(2);
 }
 
-int ToInt(const std::string& option, const char* text, int min) {
+int ToInt(const std::string& option, const std::string& text, int min) {
     char* end = nullptr;
     errno = 0;
-    const long v = std::strtol(text, &end, 10);
-    if (errno != 0 || end == text || *end != 0 || v < min || v > 100000000) {
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (errno != 0 || end == text.c_str() || *end != 0 || v < min || v > 100000000) {
         BadUsage("bad number for " + option + ": '" + text + "'");
     }
     return static_cast<int>(v);
 }
 
-Nanos ToMs(const std::string& option, const char* text) {
+Nanos ToMs(const std::string& option, const std::string& text) {
     return static_cast<Nanos>(ToInt(option, text, 0)) * kNanosPerMs;
 }
 
@@ -202,103 +211,114 @@ std::string ToCode(const std::string& option, const std::string& text) {
 }
 
 Program ParseArguments(int argc, char** argv) {
-    Program p;
-    bool textLinesGiven = false;
-    bool demoValues = true;
-    std::map<std::string, int> givenValues;
-    for (int i = 1; i < argc; ++i) {
-        const std::string option = argv[i];
-        auto value = [&]() -> const char* {
-            if (i + 1 >= argc) {
-                BadUsage(option + " needs a value");
-            }
-            return argv[++i];
-        };
-        if (option == "--help" || option == "-h") {
-            std::fputs(kUsage, stdout);
-            PrintDemoValues();
-            std::exit(0);
-        } else if (option == "--version") {
-            std::printf("projector-sim %s\n", tonedesk::kProgramVersion);
-            std::exit(0);
-        } else if (option == "--name") {
-            p.sim.name = value();
-        } else if (option == "--baud") {
-            p.sim.baud = ToInt(option, value(), 1);
-        } else if (option == "--power") {
-            p.sim.power = ToInt(option, value(), -999);
-        } else if (option == "--menu") {
-            p.sim.menu = ToInt(option, value(), -999);
-        } else if (option == "--value") {
-            const std::string v = value();
-            const auto eq = v.find('=');
-            if (eq == std::string::npos) {
-                BadUsage("--value needs CODE=N");
-            }
-            givenValues[ToCode(option, v.substr(0, eq))] = ToInt(option, v.c_str() + eq + 1, -999);
-        } else if (option == "--no-demo-values") {
-            demoValues = false;
-        } else if (option == "--warm-up") {
-            p.sim.warmUp = ToMs(option, value());
-        } else if (option == "--text-command") {
-            p.sim.textCommand = ToCode(option, value());
-        } else if (option == "--text-line") {
-            if (!textLinesGiven) {
-                p.sim.textLines.clear();
-                textLinesGiven = true;
-            }
-            p.sim.textLines.emplace_back(value());
-        } else if (option == "--wire-time") {
-            p.sim.wireTime = true;
-        } else if (option == "--block-timeout") {
-            p.sim.blockTimeout = ToMs(option, value());
-        } else if (option == "--silent") {
-            p.sim.silent = true;
-        } else if (option == "--err-every") {
-            p.sim.errEvery = ToInt(option, value(), 1);
-        } else if (option == "--err") {
-            const std::string v = value();
-            const auto colon = v.find(':');
-            const std::string code = ToCode(option, v.substr(0, colon));
-            p.sim.errCodes[code] =
-                colon == std::string::npos ? -1 : ToInt(option, v.c_str() + colon + 1, 1);
-        } else if (option == "--refuse-block") {
-            p.sim.refusedBlocks.insert(ToInt(option, value(), 0));
-        } else if (option == "--delay") {
-            p.sim.delay = ToMs(option, value());
-        } else if (option == "--split") {
-            p.sim.splitGap = ToMs(option, value());
-        } else if (option == "--garbage-every") {
-            p.sim.garbageEvery = ToInt(option, value(), 1);
-        } else if (option == "--long-every") {
-            p.sim.longEvery = ToInt(option, value(), 1);
-        } else if (option == "--noise") {
-            p.sim.noise = true;
-        } else if (option == "--hang-up-after") {
-            p.sim.hangUpAfter = ToInt(option, value(), 1);
-        } else if (option == "--byte-gap") {
-            p.sim.byteGap = ToMs(option, value());
-        } else if (option == "--faults-from") {
-            p.sim.faultsFrom = ToInt(option, value(), 1);
-        } else if (option == "--faults-for") {
-            p.sim.faultsFor = ToInt(option, value(), 1);
-        } else if (option == "--unplug-after-bytes") {
-            p.sim.unplugAfterBytes = static_cast<std::size_t>(ToInt(option, value(), 1));
-        } else if (option == "--come-back-after") {
-            p.comeBackAfter = ToMs(option, value());
-        } else if (option == "--link") {
-            p.link = value();
-        } else if (option == "--dump-gamma") {
-            p.dumpFile = value();
-        } else if (option == "--stdin-exit") {
-            p.stdinExit = true;
-        } else if (option == "--verbose") {
-            p.verbose = true;
-        } else {
-            BadUsage("unknown option '" + option + "'");
-        }
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromUtf8(kDescription));
+    for (const auto& o : kOptions) {
+        parser.addOption(QCommandLineOption(QLatin1String(o.name), QString::fromUtf8(o.description),
+                                            o.valueName ? QLatin1String(o.valueName) : QString()));
     }
-    if (demoValues) {
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("show this text"));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("print the program's name and version"));
+    parser.addOptions({help, version});
+    if (!parser.parse(tonedesk::ArgumentList(argc, argv))) {
+        BadUsage(tonedesk::ParseErrorText(parser));
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        BadUsage("unexpected argument '" + tonedesk::ArgumentText(parser.positionalArguments()[0]) +
+                 "'");
+    }
+    if (parser.isSet(help)) {
+        std::fputs(tonedesk::HelpText(parser, QStringLiteral("projector-sim [OPTION]...")).c_str(),
+                   stdout);
+        std::fputs(kExitStatus, stdout);
+        PrintDemoValues();
+        std::exit(0);
+    }
+    if (parser.isSet(version)) {
+        std::printf("projector-sim %s\n", tonedesk::kProgramVersion);
+        std::exit(0);
+    }
+    // Every value of a repeatable option, the last one of any other.
+    const auto all = [&](const char* name) {
+        std::vector<std::string> values;
+        for (const QString& v : parser.values(QLatin1String(name))) {
+            values.push_back(tonedesk::ArgumentText(v));
+        }
+        return values;
+    };
+    const auto last = [&](const char* name) -> std::optional<std::string> {
+        const auto values = all(name);
+        return values.empty() ? std::nullopt : std::optional(values.back());
+    };
+    const auto given = [&](const char* name) { return parser.isSet(QLatin1String(name)); };
+    Program p;
+    if (const auto v = last("name")) {
+        p.sim.name = *v;
+    }
+    // A number of a count or time option: ToInt or ToMs with the option's name.
+    const auto number = [&](const char* name, int min, auto& into) {
+        if (const auto v = last(name)) {
+            into = ToInt(std::string("--") + name, *v, min);
+        }
+    };
+    const auto ms = [&](const char* name, auto& into) {
+        if (const auto v = last(name)) {
+            into = ToMs(std::string("--") + name, *v);
+        }
+    };
+    number("baud", 1, p.sim.baud);
+    number("power", -999, p.sim.power);
+    number("menu", -999, p.sim.menu);
+    std::map<std::string, int> givenValues;
+    for (const std::string& v : all("value")) {
+        const auto eq = v.find('=');
+        if (eq == std::string::npos) {
+            BadUsage("--value needs CODE=N");
+        }
+        givenValues[ToCode("--value", v.substr(0, eq))] = ToInt("--value", v.substr(eq + 1), -999);
+    }
+    ms("warm-up", p.sim.warmUp);
+    if (const auto v = last("text-command")) {
+        p.sim.textCommand = ToCode("--text-command", *v);
+    }
+    if (given("text-line")) {
+        p.sim.textLines = all("text-line");
+    }
+    p.sim.wireTime = given("wire-time");
+    ms("block-timeout", p.sim.blockTimeout);
+    p.sim.silent = given("silent");
+    number("err-every", 1, p.sim.errEvery);
+    for (const std::string& v : all("err")) {
+        const auto colon = v.find(':');
+        const std::string code = ToCode("--err", v.substr(0, colon));
+        p.sim.errCodes[code] =
+            colon == std::string::npos ? -1 : ToInt("--err", v.substr(colon + 1), 1);
+    }
+    for (const std::string& v : all("refuse-block")) {
+        p.sim.refusedBlocks.insert(ToInt("--refuse-block", v, 0));
+    }
+    ms("delay", p.sim.delay);
+    ms("split", p.sim.splitGap);
+    number("garbage-every", 1, p.sim.garbageEvery);
+    number("long-every", 1, p.sim.longEvery);
+    p.sim.noise = given("noise");
+    number("hang-up-after", 1, p.sim.hangUpAfter);
+    ms("byte-gap", p.sim.byteGap);
+    number("faults-from", 1, p.sim.faultsFrom);
+    number("faults-for", 1, p.sim.faultsFor);
+    if (const auto v = last("unplug-after-bytes")) {
+        p.sim.unplugAfterBytes = static_cast<std::size_t>(ToInt("--unplug-after-bytes", *v, 1));
+    }
+    if (const auto v = last("come-back-after")) {
+        p.comeBackAfter = ToMs("--come-back-after", *v);
+    }
+    p.link = last("link").value_or("");
+    p.dumpFile = last("dump-gamma").value_or("");
+    p.stdinExit = given("stdin-exit");
+    p.verbose = given("verbose");
+    if (!given("no-demo-values")) {
         for (const auto& [code, value] : kDemoValues) {
             p.sim.values[std::string(code)] = value;
         }
