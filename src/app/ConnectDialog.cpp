@@ -2,6 +2,7 @@
 
 #include "app/MainFrame.h"
 #include "app/ModelInstaller.h"
+#include "link/PortAccess.h"
 #include "link/ProjectorLink.h"
 #include "ui/widgets/MessageNotifier.h"
 #include "ui/widgets/ProgramIds.h"
@@ -10,6 +11,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+
+#include <algorithm>
 
 namespace tonedesk {
 
@@ -75,6 +78,7 @@ void CConnectDialog::Rescan() {
     }
     list_->clear();
     listed_.fill(0);
+    accessExplained_ = false;
     passedOver_.clear();
     ShowPassedOver();
     if (!frame_.Link().Scanning()) {
@@ -127,10 +131,10 @@ void CConnectDialog::Refresh() {
 
 void CConnectDialog::NotePassedOver(const CModelFile& model, ModelLookup result) {
     for (const CModelFile::SkippedFile& skipped : model.SkippedFiles()) {
-        passedOver_[skipped.name] = QString::fromLocal8Bit(skipped.reason);
+        passedOver_[skipped.path] = QString::fromLocal8Bit(skipped.reason);
     }
     if (result == ModelLookup::RepeatedId) {
-        passedOver_[model.FileName()] = LoadString(kStringRepeatsIdentifier);
+        passedOver_[model.FilePath()] = LoadString(kStringRepeatsIdentifier);
     }
     ShowPassedOver();
 }
@@ -163,12 +167,27 @@ void CConnectDialog::OnTimer() {
     Refresh();
     if (!frame_.Link().Scanning()) {
         timer_.stop();
+        ExplainDeniedPorts();
     }
     UpdateCursor();
 }
 
+void CConnectDialog::ExplainDeniedPorts() {
+    // A projector that answered shows the user's access works where it matters; the denied
+    // ports are then most likely ones nothing is cabled to.
+    const CProjectorLink& link = frame_.Link();
+    const auto& ports = link.Ports();
+    if (accessExplained_ || link.DeniedPorts().empty() ||
+        std::any_of(ports.begin(), ports.end(),
+                    [](const PortEntry& port) { return port.AnsweredProbe(); })) {
+        return;
+    }
+    accessExplained_ = true;
+    frame_.Notices().Message(kMessagePortAccess, PortAccessAdvice(ports_, link.DeniedPorts()));
+}
+
 void CConnectDialog::InstallModel() {
-    CModelInstaller installer(frame_.Prompts(), frame_.Link().Model().Folder());
+    CModelInstaller installer(frame_.Prompts(), frame_.Link().Model().Folders());
     installer.Run();
     Refresh();
 }

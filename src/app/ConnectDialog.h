@@ -27,6 +27,7 @@ inline constexpr int kConnectRescan = 3;
 inline constexpr int kConnectInstallModel = 2001;
 inline constexpr int kConnectPassedOverNote = 1001; // the model files passed over, under the list
 inline constexpr int kMessageFaultyModel = 4096;
+inline constexpr int kMessagePortAccess = 4121; // %s: the denied devices and how to get access
 inline constexpr int kStringModelFilesPassedOver = 2070; // heading of that note
 inline constexpr int kStringRepeatsIdentifier = 2071;    // why a file with a repeated id is left
 
@@ -60,11 +61,14 @@ public:
     // the list names the model files passed over: those that could not be read, and those left
     // for a repeated identifier.
     void Refresh();
-    // Command 2001: installs a model file into the model folder, then refreshes.
+    // Command 2001: installs a model file into a model folder, then refreshes.
     void InstallModel();
     // The 50 ms tick: refreshes, and stops once the scan has ended. A tick during a refresh (while
     // message 4096 is shown) is ignored.
     void OnTimer();
+    // Once the scan has ended: when no projector answered and the scan was denied access to some
+    // ports, tells the user how to get access (message 4121), once per scan.
+    void ExplainDeniedPorts();
 
     // OK: ends the scan and takes the COM number of the selected text as the chosen entry.
     void accept() override;
@@ -83,9 +87,10 @@ private:
     QPushButton* okButton_ = nullptr;
     QPushButton* rescanButton_ = nullptr;
     QLabel* passedOverNote_ = nullptr;
-    std::map<std::string, QString> passedOver_; // file name -> why it was passed over
+    std::map<std::string, QString> passedOver_; // file path -> why it was passed over
     QTimer timer_;
     int refreshDepth_ = 0;
+    bool accessExplained_ = false; // message 4121 was shown for this scan
     std::int32_t chosenEntry_ = -1;
     // Per position of the port table: 0 not listed yet, else the baud rate it was listed at.
     std::array<std::int32_t, 256> listed_{};

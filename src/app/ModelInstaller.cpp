@@ -1,6 +1,5 @@
 #include "app/ModelInstaller.h"
 
-#include "model/ModelFile.h"
 #include "ui/widgets/ResourceBundle.h"
 #include "ui/widgets/UserPrompts.h"
 
@@ -8,8 +7,12 @@
 
 namespace tonedesk {
 
-CModelInstaller::CModelInstaller(UserPrompts& prompts, std::string programFolder)
-    : prompts_(prompts), programFolder_(std::move(programFolder)) {}
+CModelInstaller::CModelInstaller(UserPrompts& prompts, ModelFolders folders, WritableCheck writable)
+    : prompts_(prompts), folders_(std::move(folders)), writable_(std::move(writable)) {
+    if (folders_.program.empty()) {
+        folders_ = DefaultModelFolders();
+    }
+}
 
 bool CModelInstaller::Run() {
     const QString caption = LoadString(kStringModelInstallCaption);
@@ -19,8 +22,7 @@ bool CModelInstaller::Run() {
     if (!chosen) {
         return false;
     }
-    const std::string folder =
-        programFolder_.empty() ? CModelFile::ProgramFolder() : programFolder_;
+    const std::string folder = WithSeparator(InstallFolder(folders_, writable_));
     const InstallResult result =
         install_.Install(*chosen, folder, [&](ReplaceSubject subject, const std::string& name) {
             const int question =
@@ -41,14 +43,17 @@ bool CModelInstaller::Run() {
                                  QString::fromLocal8Bit(install_.MissingBundle()));
         break;
     case InstallResult::Failed:
-        text = LoadString(kStringModelInstallFailed);
+        text = FormatMessageText(LoadString(kStringModelInstallFailed),
+                                 QString::fromLocal8Bit(folder));
         break;
     case InstallResult::Installed: {
         QStringList files;
         for (const std::string& file : install_.InstalledFiles()) {
             files << QString::fromLocal8Bit(file);
         }
-        text = FormatMessageText(LoadString(kStringModelInstalled), files.join(u'\n'));
+        text = FormatMessageText(LoadString(kStringModelInstalled), QString::fromLocal8Bit(folder) +
+                                                                        QStringLiteral(":\n\n") +
+                                                                        files.join(u'\n'));
         break;
     }
     }

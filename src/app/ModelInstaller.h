@@ -2,6 +2,7 @@
 
 #include "model/ModelInstall.h"
 
+#include <functional>
 #include <string>
 
 namespace tonedesk {
@@ -13,17 +14,22 @@ inline constexpr int kStringModelFilter = 2058;           // filter of the file 
 inline constexpr int kStringModelInstallCaption = 2059;   // title and message-box caption
 inline constexpr int kStringModelMissingGamma = 4106;     // no gamma folder with both files
 inline constexpr int kStringModelAlreadyInstalled = 4107; // replace? (%s: the model's name)
-inline constexpr int kStringModelInstallFailed = 4108;
-inline constexpr int kStringModelInstalled = 4109;     // %s: the files installed, a line each
-inline constexpr int kStringFileExists = 4104;         // replace? (%s: the file's name)
+inline constexpr int kStringModelInstallFailed = 4108;    // %s: the folder it could not write
+inline constexpr int kStringModelInstalled = 4109; // %s: the folder, then the files, a line each
+inline constexpr int kStringFileExists = 4104;     // replace? (%s: the file's name)
 inline constexpr int kStringModelMissingBundle = 4120; // %s: the bundle a tab names
 
-// Installs a model file chosen by the user, with its gamma files, into the program's folder, and
-// tells the user how it went. Every question and message carries the caption of string 2059.
+// Installs a model file chosen by the user, with its gamma files, into the program's folder when
+// the program may write there, else into the user's model folder, and tells the user how it
+// went and where. Every question and message carries the caption of string 2059.
 class CModelInstaller {
 public:
-    // `programFolder` empty: the folder of the running program.
-    explicit CModelInstaller(UserPrompts& prompts, std::string programFolder = {});
+    // Whether the program may write into a folder.
+    using WritableCheck = std::function<bool(const std::string& folder)>;
+
+    // `folders` without a program folder: those of the running program (DefaultModelFolders).
+    explicit CModelInstaller(UserPrompts& prompts, ModelFolders folders = {},
+                             WritableCheck writable = FolderWritable);
 
     // Asks for the model file and installs it. True when a model was installed; false when the
     // user cancelled or declined, or the installation failed (the user has been told).
@@ -31,7 +37,8 @@ public:
 
 private:
     UserPrompts& prompts_;
-    std::string programFolder_;
+    ModelFolders folders_;
+    WritableCheck writable_;
     CModelInstall install_;
 };
 

@@ -106,9 +106,9 @@ void CliNotifier::FileError(const std::string& fileName, const std::string& reas
 
 void ReportSkippedModelFiles(const CModelFile& model, std::set<std::string>& named) {
     for (const CModelFile::SkippedFile& skipped : model.SkippedFiles()) {
-        if (named.insert(skipped.name).second) {
-            std::fprintf(stderr, "tonedesk-cli: %s%s: %s (model file skipped)\n",
-                         model.Folder().c_str(), skipped.name.c_str(), skipped.reason.c_str());
+        if (named.insert(skipped.path).second) {
+            std::fprintf(stderr, "tonedesk-cli: %s: %s (model file skipped)\n",
+                         skipped.path.c_str(), skipped.reason.c_str());
         }
     }
 }

@@ -2,6 +2,7 @@
 
 #include "model/ModelLint.h"
 #include "support/FileRead.h"
+#include "support/ModelFolders.h"
 #include "support/ResourceBundleCheck.h"
 
 #include <QByteArray>
@@ -74,7 +75,8 @@ private:
 } // namespace
 
 // tonedesk-cli lint FILE...: what the model reader would ignore, misread or fail on, and what
-// the tabs' forms lack, one line per problem ("FILE:LINE: text"; whole-file problems without a
+// the tabs' forms lack, one line per problem; the files a model names are looked for beside it,
+// then in the model folders, as the program does ("FILE:LINE: text"; whole-file problems without a
 // line).
 int RunLint(CliArgs& args, CliContext&) {
     const auto files = args.Positionals();
@@ -83,8 +85,10 @@ int RunLint(CliArgs& args, CliContext&) {
     }
     bool clean = true;
     QtBundleReader bundles;
+    // A model's gamma files and bundles may also lie in the other model folder.
+    const std::vector<std::string> folders = DefaultModelFolders().SearchOrder();
     for (const std::string& file : files) {
-        for (const LintProblem& problem : LintModelFile(file, &bundles)) {
+        for (const LintProblem& problem : LintModelFile(file, &bundles, folders)) {
             clean = false;
             if (problem.line > 0) {
                 PrintOut("%s:%d: %s\n", file.c_str(), problem.line, problem.text.c_str());

@@ -8,7 +8,9 @@
 namespace tonedesk::cli {
 
 // tonedesk-cli model NAME: the model file the program would read for a projector of that name,
-// from the programs' folder: its name, then the parsed model as JSON.
+// from the user's model folder or the programs' folder: its full path on the first line, then the
+// parsed model as JSON on the second, so that a script can tell which of the two places it came
+// from and still take the JSON as the rest of the output.
 int RunModel(CliArgs& args, CliContext& context) {
     const auto words = args.Positionals();
     if (words.size() != 1) {
@@ -20,17 +22,20 @@ int RunModel(CliArgs& args, CliContext& context) {
     ReportSkippedModelFiles(model, named);
     switch (result) {
     case ModelLookup::Found:
-        PrintOut("%s\n%s\n", model.FileName().c_str(), ModelToJson(model).c_str());
+        PrintOut("%s\n%s\n", model.FilePath().c_str(), ModelToJson(model).c_str());
         return kExitOk;
     case ModelLookup::RepeatedId:
-        std::fprintf(stderr, "tonedesk-cli: %s%s repeats an identifier\n", model.Folder().c_str(),
-                     model.FileName().c_str());
+        std::fprintf(stderr, "tonedesk-cli: %s repeats an identifier\n", model.FilePath().c_str());
         return kExitRepeatedId;
     case ModelLookup::NotFound:
         break;
     }
+    std::string folders;
+    for (const std::string& folder : model.Folders().SearchOrder()) {
+        folders += (folders.empty() ? "" : " or ") + folder;
+    }
     std::fprintf(stderr, "tonedesk-cli: no model file for '%s' in %s\n", words[0].c_str(),
-                 model.Folder().c_str());
+                 folders.c_str());
     return kExitFailed;
 }
 

@@ -16,6 +16,7 @@ public:
 
     std::unique_ptr<SerialPort> Open(int comNumber) override;
     std::string LastOpenFailure() const override { return ports_.LastOpenFailure(); }
+    PortOpenError LastOpenError() const override { return ports_.LastOpenError(); }
     std::string DevicePath(int comNumber) const override { return ports_.DevicePath(comNumber); }
 
     // The port for the user: "COM3 (/dev/ttyS2)", or "COM3" when it has no device.

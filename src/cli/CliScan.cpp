@@ -1,13 +1,15 @@
 #include "cli/CliCommands.h"
 
+#include "link/PortAccess.h"
+
 #include <cstdio>
 
 namespace tonedesk::cli {
 
 // tonedesk-cli scan: the start-up scan of the program with the profile's settings; one line
-// per port whose projector answered and has a model file in the programs' folder, in port
+// per port whose projector answered and has a model file in a model folder, in port
 // order. Projectors without a model file, and ports that another program holds, are named on
-// stderr.
+// stderr; when no projector answered and ports were denied, so is how to get access to them.
 int RunScan(CliArgs& args, CliContext& context) {
     if (!args.Positionals().empty()) {
         throw UsageError("scan takes no words");
@@ -35,7 +37,7 @@ int RunScan(CliArgs& args, CliContext& context) {
         } else if (result == ModelLookup::RepeatedId) {
             std::fprintf(stderr, "COM%d / %s / %d: no model file (%s repeats an identifier)\n",
                          port.ComNumber(), port.projectorName.c_str(), port.baudRate,
-                         model.FileName().c_str());
+                         model.FilePath().c_str());
         } else {
             std::fprintf(stderr, "COM%d / %s / %d: no model file\n", port.ComNumber(),
                          port.projectorName.c_str(), port.baudRate);
@@ -49,6 +51,12 @@ int RunScan(CliArgs& args, CliContext& context) {
     }
     if (answered == 0 && held.empty()) {
         std::fprintf(stderr, "tonedesk-cli: no projector answered\n");
+    }
+    // Once for the whole scan, as the program's connection dialog does, and only when access may
+    // be why nothing answered.
+    if (answered == 0 && !link.DeniedPorts().empty()) {
+        std::fprintf(stderr, "tonedesk-cli: %s\n",
+                     PortAccessAdvice(context.Ports(), link.DeniedPorts()).c_str());
     }
     return found > 0 ? kExitOk : kExitFailed;
 }

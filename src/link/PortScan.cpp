@@ -20,6 +20,7 @@ void CProjectorLink::ScanPorts() {
     probeRates_.assign(kBaudRates.begin(), kBaudRates.end());
     probeCycles_ = settings_.powerOnRetry;
     ports_.clear();
+    deniedPorts_.clear();
     for (std::int32_t index = 0; index < kMaxComPorts; ++index) {
         PortEntry& port = ports_.emplace_back();
         port.portIndex = index;
@@ -31,6 +32,9 @@ void CProjectorLink::ScanPorts() {
             ++portsFound_;
             QueueProbe(port);
         } else {
+            if (portFactory_.LastOpenError() == PortOpenError::kAccessDenied) {
+                deniedPorts_.push_back(port.ComNumber());
+            }
             ports_.pop_back();
         }
     }

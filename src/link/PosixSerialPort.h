@@ -27,17 +27,6 @@ std::uint32_t GrownErrorFlags(const LineErrorCounters& before, const LineErrorCo
 // some USB adapters).
 bool ReadDriverCounters(int fd, LineErrorCounters& counters);
 
-// Why a port could not be opened.
-enum class PortOpenError {
-    kNone,
-    kNoDevice,      // no such device, or none is mapped to the COM number
-    kAccessDenied,  // the user may not open it
-    kNotATerminal,  // the path is not a serial line
-    kInUse,         // another program holds it (a lock on the device, or a live lock file)
-    kSystemConsole, // the system's console runs on it
-    kFailed,        // any other failure of the open
-};
-
 struct PortOpenFailure {
     PortOpenError error = PortOpenError::kNone;
     int ownerPid = 0;   // the holder named by a lock file (kInUse), 0 when unknown
@@ -155,6 +144,7 @@ public:
     // Why the last Open failed (kNone after one that worked).
     const PortOpenFailure& LastFailure() const { return lastFailure_; }
     std::string LastOpenFailure() const override { return Describe(lastFailure_); }
+    PortOpenError LastOpenError() const override { return lastFailure_.error; }
     // FindComDevice's path in the host's device folder.
     std::string DevicePath(int comNumber) const override;
 

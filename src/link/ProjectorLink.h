@@ -176,6 +176,9 @@ public:
     void StopScanning() { scanning_ = false; }
     // Ports that opened at the start of the last scan.
     std::int32_t PortsFound() const { return portsFound_; }
+    // COM numbers of the ports the last scan could not open because access to their devices
+    // was denied, in port order.
+    const std::vector<std::int32_t>& DeniedPorts() const { return deniedPorts_; }
     // Tick at which the last "POWR" Plain command was written; 0 none, and 0 again once its
     // grace period (POWERON_WAIT) is over.
     Tick PowerCommandTime() const { return powerCommandTime_; }
@@ -253,6 +256,7 @@ private:
     Tick powerCommandTime_ = 0;
     bool scanning_ = true;
     std::int32_t portsFound_ = 0;
+    std::vector<std::int32_t> deniedPorts_;
     std::deque<CommandOutcome> outcomes_; // ids rising by one, the oldest first
     CommandId nextCommandId_ = 1;
     // What the running scan or probe tries: these rates in turn, this many cycles.

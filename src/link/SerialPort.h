@@ -47,6 +47,17 @@ public:
     virtual int Descriptor() const { return -1; }
 };
 
+// Why a port could not be opened.
+enum class PortOpenError {
+    kNone,
+    kNoDevice,      // no such device, or none is mapped to the COM number
+    kAccessDenied,  // the user may not open it
+    kNotATerminal,  // the path is not a serial line
+    kInUse,         // another program holds it (a lock on the device, or a live lock file)
+    kSystemConsole, // the system's console runs on it
+    kFailed,        // any other failure of the open
+};
+
 // Opens COM ports by number (COM1 is 1).
 class SerialPortFactory {
 public:
@@ -55,6 +66,8 @@ public:
     virtual std::unique_ptr<SerialPort> Open(int comNumber) = 0;
     // Why the last Open failed, for messages ("in use by another program (pid 42)").
     virtual std::string LastOpenFailure() const { return "reason unknown"; }
+    // The kind of that failure (kNone after an Open that worked).
+    virtual PortOpenError LastOpenError() const { return PortOpenError::kFailed; }
     // The device behind the COM number, for the user ("/dev/ttyUSB0"); empty when unknown.
     virtual std::string DevicePath(int /*comNumber*/) const { return {}; }
 };

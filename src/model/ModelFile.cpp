@@ -5,7 +5,6 @@
 #include "support/FolderScan.h"
 #include "support/Notifier.h"
 
-#include <filesystem>
 #include <limits>
 
 namespace tonedesk {
@@ -52,7 +51,11 @@ std::string_view CutAtNul(std::string_view name) {
 } // namespace
 
 CModelFile::CModelFile(Notifier& notifier, std::string folder) : notifier_(notifier) {
-    SetFolder(std::move(folder));
+    if (folder.empty()) {
+        SetFolders(DefaultModelFolders());
+    } else {
+        SetFolder(std::move(folder));
+    }
     Reset();
 }
 
@@ -69,21 +72,23 @@ void CModelFile::Reset() {
 }
 
 void CModelFile::SetFolder(std::string folder) {
-    folder_ = folder.empty() ? ProgramFolder() : std::move(folder);
-    if (folder_.back() != '/') {
-        folder_ += '/';
-    }
+    SetFolders({folder.empty() ? ProgramFolder() : WithSeparator(std::move(folder)), {}});
 }
 
-std::string CModelFile::ProgramFolder() {
-    std::error_code ec;
-    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    std::filesystem::path folder = ec ? std::filesystem::current_path(ec) : exe.parent_path();
-    std::string text = folder.string();
-    if (text.empty() || text.back() != '/') {
-        text += '/';
+void CModelFile::SetFolders(ModelFolders folders) {
+    folders_ = std::move(folders);
+    const std::vector<std::string> order = folders_.SearchOrder();
+    folder_ = order.empty() ? ProgramFolder() : order.front();
+}
+
+std::string CModelFile::PathBeside(std::string_view value) const {
+    std::vector<std::string> folders{folder_};
+    for (std::string& folder : folders_.SearchOrder()) {
+        if (folder != folder_) {
+            folders.push_back(std::move(folder));
+        }
     }
-    return text;
+    return FindModelFilePath(folders, value);
 }
 
 ModelLookup CModelFile::ParseModelText(std::string_view text, std::string_view projectorName) {
@@ -122,8 +127,8 @@ ModelLookup CModelFile::ParseModelText(std::string_view text, std::string_view p
             } else if (key == kKeyAutoRecvElapse) {
                 autoReceiveElapse = SecondsToMs(ParseValueNumber(value));
             } else if (key >= kKeyGammaFile1) {
-                gammaReferences_.push_back({static_cast<std::size_t>(key - kKeyGammaFile1),
-                                            ModelFilePath(folder_, value)});
+                gammaReferences_.push_back(
+                    {static_cast<std::size_t>(key - kKeyGammaFile1), PathBeside(value)});
             }
             continue;
         }
@@ -219,36 +224,38 @@ ModelLookup CModelFile::ParseModelText(std::string_view text, std::string_view p
     return matched ? ModelLookup::Found : ModelLookup::NotFound;
 }
 
-// The search for a projector's model file among the program's files.
+// The search for a projector's model file among the model folders.
 ModelLookup CModelFile::ReadModelFile(std::string_view projectorName) {
-    std::vector<FolderEntry> candidates;
-    ScanFolder(folder_, "*.ini", kAttrDirectory, candidates);
-
     fileName_.clear();
     skippedFiles_.clear();
     std::string text;
-    for (const FolderEntry& candidate : candidates) {
-        fileName_ = candidate.name;
-        const std::string path = folder_ + candidate.name;
-        // One file that cannot be read must not hide the model files after it.
-        if (const int error = ReadWholeFile(path, text); error != 0) {
-            skippedFiles_.push_back({candidate.name, FileReadReason(error)});
-            Reset();
-            continue;
-        }
-        const ModelLookup result = ParseModelText(text, projectorName);
-        if (result == ModelLookup::RepeatedId) {
-            return result;
-        }
-        if (result == ModelLookup::Found) {
-            // The presets are read once the file is known to be the projector's own, so that
-            // another model's gamma files are neither read nor reported. A preset is read over
-            // its ramp: what a short line leaves out keeps the ramp's value.
-            for (const GammaReference& gamma : gammaReferences_) {
-                ReadGammaFile(gamma.path, presetGamma[gamma.preset], notifier_,
-                              GammaReadBase::Current);
+    for (const std::string& folder : folders_.SearchOrder()) {
+        std::vector<FolderEntry> candidates;
+        ScanFolder(folder, "*.ini", kAttrDirectory, candidates);
+        for (const FolderEntry& candidate : candidates) {
+            folder_ = folder;
+            fileName_ = candidate.name;
+            const std::string path = FilePath();
+            // One file that cannot be read must not hide the model files after it.
+            if (const int error = ReadWholeFile(path, text); error != 0) {
+                skippedFiles_.push_back({path, FileReadReason(error)});
+                Reset();
+                continue;
             }
-            return ModelLookup::Found;
+            const ModelLookup result = ParseModelText(text, projectorName);
+            if (result == ModelLookup::RepeatedId) {
+                return result;
+            }
+            if (result == ModelLookup::Found) {
+                // The presets are read once the file is known to be the projector's own, so
+                // that another model's gamma files are neither read nor reported. A preset is
+                // read over its ramp: what a short line leaves out keeps the ramp's value.
+                for (const GammaReference& gamma : gammaReferences_) {
+                    ReadGammaFile(gamma.path, presetGamma[gamma.preset], notifier_,
+                                  GammaReadBase::Current);
+                }
+                return ModelLookup::Found;
+            }
         }
     }
     return ModelLookup::NotFound;

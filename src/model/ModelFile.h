@@ -3,6 +3,7 @@
 #include "gamma/GammaFile.h"
 #include "model/StatusTable.h"
 #include "support/KeyValueTable.h"
+#include "support/ModelFolders.h"
 
 #include <array>
 #include <cstddef>
@@ -107,12 +108,13 @@ struct ModelTab {
 // panel and the status values the projector answered.
 class CModelFile {
 public:
-    // File errors go to `notifier`; model files are looked for in `folder` (the folder of the
-    // running program when empty).
+    // File errors go to `notifier`. Model files are looked for in `folder` alone, or, when it is
+    // empty, in the user's model folder and then the program's (DefaultModelFolders).
     explicit CModelFile(Notifier& notifier, std::string folder = {});
 
-    // Finds the first "*.ini" file of the folder, in name order without case, whose
-    // PROJECTOR_NAME is a leading part of `projectorName`, and parses it. The search stops at a
+    // Finds the first "*.ini" file, in name order without case, whose PROJECTOR_NAME is a leading
+    // part of `projectorName`, and parses it; the folders are searched in their order of
+    // precedence (ModelFolders::SearchOrder), so the user's own model wins. The search stops at a
     // candidate that repeats an identifier (RepeatedId). A candidate that cannot be read (a
     // dangling link, a pipe, a file too large) is passed over and the search goes on:
     // SkippedFiles() names it afterwards.
@@ -120,7 +122,7 @@ public:
 
     // A candidate the last search could not read, and why.
     struct SkippedFile {
-        std::string name; // within Folder()
+        std::string path; // the full path
         std::string reason;
     };
     const std::vector<SkippedFile>& SkippedFiles() const { return skippedFiles_; }
@@ -128,16 +130,28 @@ public:
     // One candidate's text (up to its NUL, Ctrl-Z or end), parsed into a model that starts from
     // its defaults: Found when its PROJECTOR_NAME matches, NotFound when it does not (parsing
     // stopped there, or the text has no PROJECTOR_NAME), RepeatedId on a repeated identifier.
+    // Its gamma files are looked for beside it (PathBeside).
     ModelLookup ParseModelText(std::string_view text, std::string_view projectorName);
 
-    // Back to the state of a new object (the folder and notifier stay).
+    // Back to the state of a new object (the folders and notifier stay).
     void Reset();
 
-    // The folder searched, ending in a separator.
-    const std::string& Folder() const { return folder_; }
+    // Model files are looked for in `folder` alone (the folder of the running program when
+    // empty).
     void SetFolder(std::string folder);
-    // Name of the file that matched (or was being read when the search failed), within Folder().
+    // Model files are looked for in these folders.
+    void SetFolders(ModelFolders folders);
+    const ModelFolders& Folders() const { return folders_; }
+    // The folder of the file that matched (or was being read when the search failed), ending in
+    // a separator; the first folder searched before any search.
+    const std::string& Folder() const { return folder_; }
+    // Name of that file within Folder(), and its full path.
     const std::string& FileName() const { return fileName_; }
+    std::string FilePath() const { return folder_ + fileName_; }
+    // Where a file that the model file names (GAMMAFILEn, RESOURCEFILE) is read from: in the
+    // model file's own folder, else in the other model folder that has it; its path in the model
+    // file's folder when none has.
+    std::string PathBeside(std::string_view value) const;
     // The GAMMAFILEn values of the matched file, in file order: preset index and full path. They
     // are read into presetGamma after the file has matched.
     struct GammaReference {
@@ -145,9 +159,6 @@ public:
         std::string path;
     };
     const std::vector<GammaReference>& GammaReferences() const { return gammaReferences_; }
-
-    // The folder of the running program, ending in a separator.
-    static std::string ProgramFolder();
 
     std::int32_t autoReceiveElapse = kDefaultAutoReceiveElapse; // ms; 0: no automatic polling
     std::vector<ModelTab> tabs;
@@ -160,6 +171,7 @@ public:
 
 private:
     Notifier& notifier_;
+    ModelFolders folders_;
     std::string folder_;
     std::string fileName_;
     std::vector<GammaReference> gammaReferences_;

@@ -150,7 +150,19 @@ private:
 CModelInstall::CModelInstall() = default;
 CModelInstall::~CModelInstall() = default;
 
-InstallResult CModelInstall::Install(const std::string& chosenPath, std::string programFolder,
+bool FolderWritable(const std::string& folder) {
+    return ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+std::string InstallFolder(const ModelFolders& folders,
+                          const std::function<bool(const std::string&)>& writable) {
+    if (folders.user.empty() || writable(folders.program)) {
+        return folders.program;
+    }
+    return folders.user;
+}
+
+InstallResult CModelInstall::Install(const std::string& chosenPath, std::string targetFolder,
                                      const ReplaceQuestion& askReplace) {
     missingBundle_.clear();
     installedFiles_.clear();
@@ -163,9 +175,7 @@ InstallResult CModelInstall::Install(const std::string& chosenPath, std::string 
         return InstallResult::NoModelName;
     }
     const std::string name = fileName.substr(0, dot);
-    if (!programFolder.empty() && programFolder.back() != '/') {
-        programFolder += '/';
-    }
+    targetFolder = WithSeparator(std::move(targetFolder));
     const std::string gammaSource = sourceFolder + name + '/';
 
     if (!IsFolder(gammaSource)) {
@@ -180,7 +190,7 @@ InstallResult CModelInstall::Install(const std::string& chosenPath, std::string 
     if (ReadWholeFile(chosenPath, modelText) != 0) {
         return InstallResult::Failed;
     }
-    // Each copy: source, and target within the program folder.
+    // Each copy: source, and target within the target folder.
     std::vector<std::pair<std::string, std::string>> copies = {{chosenPath, fileName}};
     for (const char* gammaFile : kModelGammaFiles) {
         copies.emplace_back(gammaSource + gammaFile, name + '/' + gammaFile);
@@ -194,12 +204,12 @@ InstallResult CModelInstall::Install(const std::string& chosenPath, std::string 
         copies.emplace_back(sourceFolder + bundle, bundle);
     }
 
-    if (Exists(programFolder + fileName) &&
+    if (Exists(targetFolder + fileName) &&
         !(askReplace && askReplace(ReplaceSubject::Model, name))) {
         return InstallResult::Declined;
     }
     for (const std::string& bundle : bundles) {
-        const std::string target = programFolder + bundle;
+        const std::string target = targetFolder + bundle;
         if (Exists(target) && !SameContent(sourceFolder + bundle, target) &&
             !(askReplace && askReplace(ReplaceSubject::Bundle, bundle))) {
             return InstallResult::Declined;
@@ -207,12 +217,17 @@ InstallResult CModelInstall::Install(const std::string& chosenPath, std::string 
     }
 
     Transaction transaction;
+    // The user's model folder is made on its first installation.
+    if (targetFolder.starts_with('/') &&
+        transaction.MakeFolders("/", targetFolder.substr(1)) != 0) {
+        return InstallResult::Failed;
+    }
     for (const auto& [source, target] : copies) {
         const std::string folder = GetFolder(target);
-        if (!folder.empty() && transaction.MakeFolders(programFolder, folder) != 0) {
+        if (!folder.empty() && transaction.MakeFolders(targetFolder, folder) != 0) {
             return InstallResult::Failed;
         }
-        if (WriteCopy(source, transaction.Add(programFolder + target)) != 0) {
+        if (WriteCopy(source, transaction.Add(targetFolder + target)) != 0) {
             return InstallResult::Failed;
         }
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/ModelFolders.h"
+
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -34,8 +36,8 @@ enum class ReplaceSubject {
 };
 
 // Installs a model file NAME.ext, with the folder NAME beside it that holds the model's gamma
-// files and the bundles its tabs name, into the program's folder: NAME.ext and the bundles go
-// into the program folder, the gamma files into its folder NAME.
+// files and the bundles its tabs name, into a model folder: NAME.ext and the bundles go into the
+// folder, the gamma files into its folder NAME.
 class CModelInstall {
 public:
     // Asked before an existing model file, or an existing bundle of other content, is replaced;
@@ -47,17 +49,18 @@ public:
     CModelInstall(const CModelInstall&) = delete;
     CModelInstall& operator=(const CModelInstall&) = delete;
 
-    // Installs the model file at `chosenPath` into `programFolder`. Every source is checked and
-    // every question asked before anything is written; the copies are then written whole under
-    // temporary names and renamed into place together. When one fails, what this installation
-    // wrote is removed again (and a file it replaced is put back), so that a model is installed
+    // Installs the model file at `chosenPath` into `targetFolder`, which is made, with the
+    // folders above it, when it is missing. Every source is checked and every question asked
+    // before anything is written; the copies are then written whole under temporary names and
+    // renamed into place together. When one fails, what this installation wrote is removed again
+    // (the folders it made, and a file it replaced is put back), so that a model is installed
     // whole or not at all.
-    InstallResult Install(const std::string& chosenPath, std::string programFolder,
+    InstallResult Install(const std::string& chosenPath, std::string targetFolder,
                           const ReplaceQuestion& askReplace);
 
     // After MissingBundle: the bundle's name as the model file gives it.
     const std::string& MissingBundle() const { return missingBundle_; }
-    // After Installed: the files written, as paths within the program folder, in copy order.
+    // After Installed: the files written, as paths within the target folder, in copy order.
     const std::vector<std::string>& InstalledFiles() const { return installedFiles_; }
 
     // Copies the regular file `source` to `target`, with the source's permission bits and access
@@ -75,6 +78,15 @@ private:
     std::string missingBundle_;
     std::vector<std::string> installedFiles_;
 };
+
+// Whether this process may make and replace files in `folder` (the system's own check, which
+// also says no on a read-only file system).
+bool FolderWritable(const std::string& folder);
+
+// Where Install Model puts a model: into the program's folder while `writable` says this process
+// may write there (so that every user of the machine gets it), else into the user's model folder.
+std::string InstallFolder(const ModelFolders& folders,
+                          const std::function<bool(const std::string&)>& writable);
 
 // The bundles the tabs of a model file's text name (RESOURCEFILE), each once, in file order.
 std::vector<std::string> TabBundleNames(std::string_view modelText);

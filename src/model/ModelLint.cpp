@@ -147,7 +147,9 @@ struct TabState {
 
 class Linter {
 public:
-    Linter(const std::string& folder, BundleReader* bundles) : folder_(folder), bundles_(bundles) {}
+    // `folders`: the file's own folder first, then the other places the program looks in.
+    Linter(std::vector<std::string> folders, BundleReader* bundles)
+        : folders_(std::move(folders)), bundles_(bundles) {}
 
     std::vector<LintProblem> Run(std::string_view text) {
         ModelLineReader reader(text);
@@ -395,10 +397,10 @@ private:
             Report(line.number, name + ": the name is cut to 259 characters");
         }
         std::error_code ec;
-        const auto status = std::filesystem::status(ModelFilePath(folder_, line.value), ec);
+        const auto status = std::filesystem::status(FindModelFilePath(folders_, line.value), ec);
         if (line.value.empty() || !std::filesystem::exists(status)) {
             Report(line.number,
-                   name + ": file " + Quote(line.value) + " not found in " + Quote(folder_));
+                   name + ": file " + Quote(line.value) + " not found in " + FolderList());
         } else if (!std::filesystem::is_regular_file(status)) {
             Report(line.number, name + ": " + Quote(line.value) + " is not a regular file");
         }
@@ -470,7 +472,7 @@ private:
         for (const ModelTab& tab : model_.tabs) {
             const auto idLine = ids_.find(tab.id);
             std::error_code ec;
-            const std::string path = ModelFilePath(folder_, tab.resourceFile);
+            const std::string path = FindModelFilePath(folders_, tab.resourceFile);
             if (idLine == ids_.end() || tab.resourceFile.empty() ||
                 !std::filesystem::is_regular_file(path, ec)) {
                 continue; // no form to look for, or reported with RESOURCEFILE
@@ -588,10 +590,19 @@ private:
         }
     }
 
-    std::string folder_;
+    // The folders looked in, quoted: "'a/' or 'b/'".
+    std::string FolderList() const {
+        std::string list;
+        for (const std::string& folder : folders_) {
+            list += (list.empty() ? "" : " or ") + Quote(folder);
+        }
+        return list;
+    }
+
+    std::vector<std::string> folders_;
     BundleReader* bundles_;
     SilentNotifier notifier_;
-    CModelFile model_{notifier_, folder_}; // the file as the program reads it
+    CModelFile model_{notifier_, folders_.front()}; // the file as the program reads it
     std::string projectorName_;
     std::vector<LintProblem> problems_;
     std::vector<TabState> tabs_;
@@ -629,20 +640,24 @@ std::vector<std::string_view> WidgetClassesFor(ModelSection kind) {
 }
 
 std::vector<LintProblem> LintModelText(std::string_view text, const std::string& folder,
-                                       BundleReader* bundles) {
-    std::string base = folder;
-    if (!base.empty() && base.back() != '/') {
-        base += '/';
+                                       BundleReader* bundles,
+                                       const std::vector<std::string>& otherFolders) {
+    std::vector<std::string> folders{WithSeparator(folder)};
+    for (const std::string& other : otherFolders) {
+        if (std::find(folders.begin(), folders.end(), other) == folders.end()) {
+            folders.push_back(other);
+        }
     }
-    return Linter(base, bundles).Run(text);
+    return Linter(std::move(folders), bundles).Run(text);
 }
 
-std::vector<LintProblem> LintModelFile(const std::string& path, BundleReader* bundles) {
+std::vector<LintProblem> LintModelFile(const std::string& path, BundleReader* bundles,
+                                       const std::vector<std::string>& otherFolders) {
     std::string text;
     if (const int error = ReadWholeFile(path, text); error != 0) {
         return {{0, "cannot read " + Quote(path) + ": " + FileReadReason(error)}};
     }
-    return LintModelText(text, GetFolder(path), bundles);
+    return LintModelText(text, GetFolder(path), bundles, otherFolders);
 }
 
 } // namespace tonedesk

@@ -30,18 +30,21 @@ public:
 
 // Checks a model file's text, including the codes a tab's controls show that no poll of the tab
 // reads. RESOURCEFILE and GAMMAFILE names are looked for in `folder` (the folder the file lies
-// in, as the program looks for them beside itself). With `bundles`, each
+// in), then in `otherFolders` (the model folders), as the program looks for them. With `bundles`,
+// each
 // tab's form is checked too: the widget id<N> of every control, of the class its kind needs,
 // the entries of combo boxes, and the bitmaps of bitmap labels. Problems come in line order,
 // whole-file problems last.
 std::vector<LintProblem> LintModelText(std::string_view text, const std::string& folder,
-                                       BundleReader* bundles = nullptr);
+                                       BundleReader* bundles = nullptr,
+                                       const std::vector<std::string>& otherFolders = {});
 
 // The Qt widget classes that can stand for a control of the kind in a tab's form; empty for a
 // kind that is no control.
 std::vector<std::string_view> WidgetClassesFor(ModelSection kind);
 
 // Reads and checks a file; a file that cannot be read gives one problem at line 0.
-std::vector<LintProblem> LintModelFile(const std::string& path, BundleReader* bundles = nullptr);
+std::vector<LintProblem> LintModelFile(const std::string& path, BundleReader* bundles = nullptr,
+                                       const std::vector<std::string>& otherFolders = {});
 
 } // namespace tonedesk

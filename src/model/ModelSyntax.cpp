@@ -6,6 +6,8 @@
 #include <cctype>
 #include <cstring>
 
+#include <sys/stat.h>
+
 namespace tonedesk {
 
 namespace {
@@ -240,6 +242,17 @@ std::string ModelFilePath(std::string_view folder, std::string_view value) {
     std::string path(folder);
     path += CutPath(value);
     return CutPath(path);
+}
+
+std::string FindModelFilePath(const std::vector<std::string>& folders, std::string_view value) {
+    for (const std::string& folder : folders) {
+        std::string path = ModelFilePath(folder, value);
+        struct stat st {};
+        if (::stat(path.c_str(), &st) == 0) {
+            return path;
+        }
+    }
+    return ModelFilePath(folders.empty() ? std::string_view{} : folders.front(), value);
 }
 
 } // namespace tonedesk

@@ -145,5 +145,9 @@ std::string CutPath(std::string_view value);
 // The path of a file a model file names (GAMMAFILEn), as the reader opens it: `folder` (ending in
 // a separator) followed by the value, each cut to kMaxPathLength characters.
 std::string ModelFilePath(std::string_view folder, std::string_view value);
+// The path of a file a model file names (GAMMAFILEn, RESOURCEFILE) in the first of `folders`
+// that holds something of that name: the model file's own folder first, then the other model
+// folders. When none does, its path in the first folder, where it was expected.
+std::string FindModelFilePath(const std::vector<std::string>& folders, std::string_view value);
 
 } // namespace tonedesk

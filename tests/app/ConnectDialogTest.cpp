@@ -1,6 +1,7 @@
 #include "app/ConnectDialog.h"
 #include "app/ConnectTestKit.h"
 #include "app/ModelInstaller.h"
+#include "link/PortAccess.h"
 #include "support/FileRead.h"
 
 #include <QComboBox>
@@ -155,9 +156,11 @@ TEST_F(ConnectDialogTest, ModelInstalledFromTheDialogListsItsProjectorWithoutANe
     prompts.answers = {source};
     Button(kConnectInstallModel).click();
     EXPECT_TRUE(std::filesystem::exists(models / "GAMMA-4.ini"));
-    EXPECT_EQ(prompts.shown, std::vector<QString>{FormatMessageText(
-                                 LoadString(kStringModelInstalled),
-                                 "GAMMA-4.ini\nGAMMA-4/cstrgb.gam\nGAMMA-4/cstvideo.gam")});
+    EXPECT_EQ(prompts.shown,
+              std::vector<QString>{FormatMessageText(
+                  LoadString(kStringModelInstalled),
+                  QString::fromStdString(models.string()) +
+                      "/:\n\nGAMMA-4.ini\nGAMMA-4/cstrgb.gam\nGAMMA-4/cstvideo.gam")});
     EXPECT_EQ(Texts(), std::vector<QString>{"COM4 / GAMMA-4 / 9600"});
     EXPECT_EQ(List().currentIndex(), 0);
     EXPECT_TRUE(Button(1).isEnabled());
@@ -212,8 +215,9 @@ TEST_F(ConnectDialogTest, ModelFilesPassedOverAreNamedUnderTheList) {
     const QStringList lines = note.text().split(u'\n');
     ASSERT_EQ(lines.size(), 3) << note.text().toStdString();
     EXPECT_EQ(lines[0], LoadString(kStringModelFilesPassedOver));
-    EXPECT_EQ(lines[1], QStringLiteral("0.ini: ") + QString::fromStdString(FileReadReason(ENOENT)));
-    EXPECT_EQ(lines[2], QStringLiteral("ZETA.ini: ") + LoadString(kStringRepeatsIdentifier));
+    const QString folder = QString::fromStdString(models.string() + "/");
+    EXPECT_EQ(lines[1], folder + "0.ini: " + QString::fromStdString(FileReadReason(ENOENT)));
+    EXPECT_EQ(lines[2], folder + "ZETA.ini: " + LoadString(kStringRepeatsIdentifier));
 
     std::filesystem::remove(models / "0.ini");
     std::filesystem::remove(models / "ZETA.ini");
@@ -221,6 +225,29 @@ TEST_F(ConnectDialogTest, ModelFilesPassedOverAreNamedUnderTheList) {
     EXPECT_FALSE(note.isVisibleTo(dialog.get()));
     ScanToEnd();
     EXPECT_FALSE(note.isVisibleTo(dialog.get()));
+}
+
+// Ports the scan was not let open are explained once, when the scan has found nothing; a port that
+// failed otherwise is not counted, and a projector that answers shows access works.
+TEST_F(ConnectDialogTest, DeniedPortsAreExplainedOnceWhenNoProjectorAnswered) {
+    for (const int com : {2, 3, 6}) {
+        const auto line = ports.AddLine(com);
+        line->refuseOpen = true;
+        line->refusal = com == 6 ? PortOpenError::kFailed : PortOpenError::kAccessDenied;
+    }
+    const RecordingNotifier& shown = notifier.recorder;
+    Open();
+    ScanToEnd();
+    dialog->OnTimer();
+    ASSERT_EQ(shown.messages, std::vector<int>{kMessagePortAccess});
+    EXPECT_EQ(shown.arguments[0],
+              PortAccessAdvice(std::vector<std::string>{"fake:COM2", "fake:COM3"}));
+    EXPECT_NE(shown.arguments[0].find("sudo usermod -aG dialout $USER"), std::string::npos);
+
+    Projector(4, "EPS-4");
+    Button(kConnectRescan).click();
+    ScanToEnd();
+    EXPECT_EQ(shown.messages.size(), 1u);
 }
 
 } // namespace

@@ -22,7 +22,7 @@ TEST_F(ModelInstallerTest, AsksForTheFileAndReportsUnderItsOwnCaption) {
     ASSERT_FALSE(caption.isEmpty());
 
     RecordingPrompts prompts;
-    CModelInstaller installer(prompts, program);
+    CModelInstaller installer(prompts, {program, {}});
 
     // Cancelled: nothing more is asked or shown.
     EXPECT_FALSE(installer.Run());
@@ -43,8 +43,9 @@ TEST_F(ModelInstallerTest, AsksForTheFileAndReportsUnderItsOwnCaption) {
     EXPECT_EQ(prompts.shown,
               (std::vector<QString>{LoadString(kStringModelMissingGamma),
                                     FormatMessageText(LoadString(kStringModelInstalled),
-                                                      "DEMO.ini\nDEMO/cstrgb.gam\n"
-                                                      "DEMO/cstvideo.gam")}));
+                                                      QString::fromStdString(program) +
+                                                          "/:\n\nDEMO.ini\nDEMO/cstrgb.gam\n"
+                                                          "DEMO/cstvideo.gam")}));
     EXPECT_EQ(prompts.shownCaptions, (std::vector<QString>{caption, caption}));
 
     // Installed already: the question names the model, and No ends it quietly.

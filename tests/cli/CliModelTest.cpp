@@ -26,7 +26,10 @@ protected:
     CliResult Run(const std::filesystem::path& cli, const std::vector<std::string>& args) {
         std::vector<std::string> argv{cli.string()};
         argv.insert(argv.end(), args.begin(), args.end());
-        return RunProgram(argv, {{"XDG_CONFIG_HOME", (dir_.Path() / "config").string()}}, 30s);
+        return RunProgram(argv,
+                          {{"XDG_CONFIG_HOME", (dir_.Path() / "config").string()},
+                           {"XDG_DATA_HOME", (dir_.Path() / "data").string()}},
+                          30s);
     }
     CliResult Run(const std::vector<std::string>& args) { return Run(bin_ / "tonedesk-cli", args); }
 
@@ -51,7 +54,7 @@ TEST_F(CliModel, PrintsTheChosenFileAndTheModel) {
     ASSERT_EQ(r.exit, 0) << r.err;
     const auto lineEnd = r.out.find('\n');
     ASSERT_NE(lineEnd, std::string::npos);
-    EXPECT_EQ(r.out.substr(0, lineEnd), "DEMO-100.ini");
+    EXPECT_EQ(r.out.substr(0, lineEnd), (bin_ / "DEMO-100.ini").string());
     const std::string json = r.out.substr(lineEnd + 1);
     EXPECT_TRUE(json.starts_with(
         R"({"autoReceiveElapse":5000,"tabs":[{"id":300,"resourceFile":"demo100.rcc",)"))
@@ -62,6 +65,20 @@ TEST_F(CliModel, PrintsTheChosenFileAndTheModel) {
               std::string::npos);
 }
 
+// A model in the user's folder ($XDG_DATA_HOME/tonedesk/models) wins over the programs' own;
+// the files it names are found in either folder, also by lint.
+TEST_F(CliModel, TheUsersModelComesFirstAndFindsTheProgramsFiles) {
+    const auto mine = dir_.Write("data/tonedesk/models/mine.ini",
+                                 "[PROPERTY]\nPROJECTOR_NAME=DEMO\nAUTORECVELAPSE=9\n"
+                                 "GAMMAFILE1=DEMO-100/cstrgb.gam\n");
+    const CliResult r = Run({"model", "DEMO-100"});
+    ASSERT_EQ(r.exit, 0) << r.err;
+    EXPECT_TRUE(r.out.starts_with(mine.string() + "\n{\"autoReceiveElapse\":9000,")) << r.out;
+    EXPECT_EQ(r.err, "");
+    const CliResult lint = Run({"lint", mine.string()});
+    EXPECT_EQ(lint.out.find("not found"), std::string::npos) << lint.out;
+}
+
 TEST_F(CliModel, ExitStatusTellsMissingFromRepeated) {
     const auto cli = CliBeside({
         {"a.ini", "[PROPERTY]\nPROJECTOR_NAME=DUP\n[TAB]\nID=1000\n[BUTTON]\nID=1000\n"},
@@ -70,7 +87,9 @@ TEST_F(CliModel, ExitStatusTellsMissingFromRepeated) {
     const CliResult repeated = Run(cli, {"model", "DUP-1"});
     EXPECT_EQ(repeated.exit, 3);
     EXPECT_EQ(repeated.out, "");
-    EXPECT_NE(repeated.err.find("a.ini repeats an identifier"), std::string::npos) << repeated.err;
+    EXPECT_NE(repeated.err.find((cli.parent_path() / "a.ini").string() + " repeats an identifier"),
+              std::string::npos)
+        << repeated.err;
 
     const CliResult missing = Run(cli, {"model", "NONE"});
     EXPECT_EQ(missing.exit, 1);
@@ -78,7 +97,7 @@ TEST_F(CliModel, ExitStatusTellsMissingFromRepeated) {
 
     const CliResult found = Run(cli, {"model", "X-9"});
     EXPECT_EQ(found.exit, 0) << found.err;
-    EXPECT_NE(found.out.find("b.ini\n"), std::string::npos);
+    EXPECT_TRUE(found.out.starts_with((cli.parent_path() / "b.ini\n").string())) << found.out;
     EXPECT_NE(found.out.find(R"("resourceFile":"q\"\\\u0001.rcc")"), std::string::npos)
         << found.out;
 }
@@ -88,7 +107,7 @@ TEST_F(CliModel, AnUnreadableModelFileIsNamedAndPassedOver) {
     std::filesystem::create_symlink("gone.ini", cli.parent_path() / "a.ini");
     const CliResult found = Run(cli, {"model", "X-9"});
     EXPECT_EQ(found.exit, 0) << found.err;
-    EXPECT_TRUE(found.out.starts_with("b.ini\n")) << found.out;
+    EXPECT_TRUE(found.out.starts_with((cli.parent_path() / "b.ini\n").string())) << found.out;
     EXPECT_NE(found.err.find((cli.parent_path() / "a.ini").string() + ": "), std::string::npos)
         << found.err;
     EXPECT_NE(found.err.find("skipped"), std::string::npos) << found.err;

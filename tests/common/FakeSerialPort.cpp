@@ -139,6 +139,7 @@ std::string FakeSerialPortFactory::DevicePath(int comNumber) const {
 std::unique_ptr<SerialPort> FakeSerialPortFactory::Open(int comNumber) {
     openAttempts.push_back(comNumber);
     const auto line = Line(comNumber);
+    lastError_ = line && line->refuseOpen ? line->refusal : PortOpenError::kFailed;
     if (!line || line->refuseOpen || line->open) {
         return nullptr;
     }

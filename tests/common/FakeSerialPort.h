@@ -61,6 +61,7 @@ struct FakeLine {
     bool xoffHold = false;   // output held: Status reports it and Write takes nothing
     int writeLimit = -1;     // most bytes one Write takes (-1: all)
     bool refuseOpen = false; // the factory cannot open this port
+    PortOpenError refusal = PortOpenError::kFailed; // why, while refuseOpen
     // The other side hung up: Status reports kPortIoError every time, Read and Write take
     // nothing.
     bool hungUp = false;
@@ -119,11 +120,13 @@ public:
     std::unique_ptr<SerialPort> Open(int comNumber) override;
     // "fake:COM<n>" for a line that exists, else empty.
     std::string DevicePath(int comNumber) const override;
+    PortOpenError LastOpenError() const override { return lastError_; }
 
     std::vector<int> openAttempts; // every COM number asked for, in order
 
 private:
     std::map<int, std::shared_ptr<FakeLine>> lines_;
+    PortOpenError lastError_ = PortOpenError::kFailed;
 };
 
 } // namespace tonedesk::test

@@ -1,5 +1,7 @@
 #include "link/PosixSerialPort.h"
 
+#include "link/PortAccess.h"
+
 #include "common/TestKit.h"
 #include "support/Settings.h"
 
@@ -13,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <grp.h>
 #include <poll.h>
 #include <string>
 #include <sys/file.h>
@@ -686,6 +689,30 @@ TEST(GrownErrorFlagsTest, FlagsTheCountersThatMoved) {
     for (const auto& c : cases) {
         EXPECT_EQ(GrownErrorFlags(base, c.after), c.flags);
     }
+}
+
+// The advice names each device's real group in one command; a device that cannot be looked at
+// is taken for Debian's serial group, and one that no group may open is left to the
+// administrator.
+TEST(PortAccessTest, AdviceNamesTheGroupsOfTheDevices) {
+    test::TempDir dir;
+    const std::string shared = dir.Write("ttyA", "").string();
+    const std::string closed = dir.Write("ttyB", "").string();
+    ASSERT_EQ(::chmod(shared.c_str(), 0660) | ::chmod(closed.c_str(), 0600), 0);
+    if (::getegid() == 0 && ::chown(shared.c_str(), static_cast<uid_t>(-1), 4242) != 0) {
+        GTEST_SKIP() << "the file keeps the super-user's group, which the advice never names";
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat(shared.c_str(), &st), 0);
+    const struct group* entry = ::getgrgid(st.st_gid);
+    const std::string name = entry ? entry->gr_name : std::to_string(st.st_gid);
+    EXPECT_EQ(PortAccessAdvice({shared}),
+              "Access to " + shared + " was denied. Add your user to the group " + name +
+                  ":\n    sudo usermod -aG " + name + " $USER\nthen log out and in again.");
+    const std::string both = name == kSerialDeviceGroup ? name : name + "," + kSerialDeviceGroup;
+    const std::string text = PortAccessAdvice({shared, "/none/ttyZ", closed});
+    EXPECT_NE(text.find("sudo usermod -aG " + both + " $USER\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\nNo group may open " + closed + ": "), std::string::npos) << text;
 }
 
 } // namespace

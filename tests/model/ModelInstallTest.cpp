@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace tonedesk {
@@ -35,9 +36,10 @@ struct InstallFixture : ::testing::Test {
         fs::create_directories(program);
     }
 
-    // Installs `path`, answering a replace question with `reply`.
-    InstallResult Install(const std::string& path, bool reply = false) {
-        return installer.Install(path, program.string(),
+    // Installs `path` into `target` (the program folder when empty), answering a replace
+    // question with `reply`.
+    InstallResult Install(const std::string& path, bool reply = false, fs::path target = {}) {
+        return installer.Install(path, (target.empty() ? program : target).string(),
                                  [&](ReplaceSubject subject, const std::string& name) {
                                      asked.push_back(name);
                                      subjects.push_back(subject);
@@ -211,6 +213,33 @@ TEST_F(InstallFixture, AFailedInstallationPutsBackWhatItReplaced) {
     const auto before = Tree(program);
     EXPECT_EQ(Install(model, true), InstallResult::Failed);
     EXPECT_EQ(Tree(program), before);
+}
+
+// A program folder that may not be written sends the model to the user's folder, made with its
+// parents; the replace question looks at the target's copy only.
+TEST_F(InstallFixture, AProgramFolderNotWritableSendsTheModelToTheUsersFolder) {
+    const ModelFolders folders{program.string() + "/", (dir.Path() / "home/models/").string()};
+    const auto writable = [](bool yes) { return [yes](const std::string&) { return yes; }; };
+    EXPECT_EQ(InstallFolder(folders, writable(true)), folders.program);
+    EXPECT_EQ(InstallFolder(folders, writable(false)), folders.user);
+    EXPECT_EQ(InstallFolder({folders.program, ""}, writable(false)), folders.program);
+    dir.Write("program/DEMO.ini", "packaged");
+    EXPECT_EQ(Install(model, false, folders.user), InstallResult::Installed);
+    EXPECT_EQ(TempDir::Read(folders.user + "DEMO/cstvideo.gam"), "video\r\n");
+    EXPECT_EQ(Install(model, false, folders.user), InstallResult::Declined);
+    EXPECT_EQ(asked, std::vector<std::string>{"DEMO"});
+}
+
+// The system's own check, where file modes bind (the super-user may write anywhere).
+TEST_F(InstallFixture, AFolderWithoutWritePermissionIsNotWritable) {
+    EXPECT_FALSE(FolderWritable((dir.Path() / "missing").string()));
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "the super-user may write into any folder";
+    }
+    fs::permissions(program, fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_FALSE(FolderWritable(program.string()));
+    fs::permissions(program, fs::perms::owner_all);
+    EXPECT_TRUE(FolderWritable(program.string()));
 }
 
 } // namespace

@@ -84,9 +84,9 @@ TEST_F(ModelSearch, UnreadableCandidatesArePassedOverAndNamed) {
     EXPECT_EQ(model.FileName(), "c.ini");
     EXPECT_EQ(model.tabs.size(), 1u);
     ASSERT_EQ(model.SkippedFiles().size(), 2u);
-    EXPECT_EQ(model.SkippedFiles()[0].name, "a.ini");
+    EXPECT_EQ(model.SkippedFiles()[0].path, (dir.Path() / "a.ini").string());
     EXPECT_EQ(model.SkippedFiles()[0].reason, FileReadReason(ENOENT));
-    EXPECT_EQ(model.SkippedFiles()[1].name, "b.ini");
+    EXPECT_EQ(model.SkippedFiles()[1].path, (dir.Path() / "b.ini").string());
     EXPECT_EQ(model.SkippedFiles()[1].reason, FileReadReason(kErrorFileTooLarge));
     EXPECT_TRUE(notifier.fileErrors.empty()) << "the callers name skipped files";
 
@@ -173,7 +173,6 @@ TEST_F(ModelSearch, OtherModelsLeaveNothingBehind) {
     dir.Write("c.ini", Property("DEMO"));
     ASSERT_EQ(model.ReadModelFile("DEMO"), ModelLookup::Found);
     EXPECT_EQ(model.FileName(), "c.ini");
-    EXPECT_EQ(model.autoReceiveElapse, 180000);
     EXPECT_EQ(model.presetGamma[0].At(0, 1), 4u);
     EXPECT_TRUE(notifier.fileErrors.empty()) << "another model's gamma files are not read";
 }
@@ -187,6 +186,27 @@ TEST_F(ModelSearch, EachSearchStartsAfresh) {
     EXPECT_EQ(model.tabs.size(), 2u);
     EXPECT_EQ(model.autoReceiveElapse, 180000);
     EXPECT_EQ(model.statusTable.Count(), 0u);
+}
+
+// The user's model folder is searched before the program's; a model's gamma files and bundles
+// are read beside it, else from the other folder.
+TEST_F(ModelSearch, TheUsersModelWinsAndItsFilesAreFoundInEitherFolder) {
+    const std::string program = dir.Path().string() + "/program/";
+    const std::string user = dir.Path().string() + "/user/";
+    dir.Write("program/demo.ini", Property("DEMO"));
+    model.SetFolders({program, user});
+    dir.Write("user/mine.ini", Property("DEMO", "GAMMAFILE1=g/a.gam\nGAMMAFILE2=g/b.gam\n"));
+    for (const char* file : {"user/g/a.gam", "program/g/a.gam", "program/g/b.gam"}) {
+        dir.Write(file, file[0] == 'u' ? "1\n" : "5\n");
+    }
+    ASSERT_EQ(model.ReadModelFile("DEMO-1"), ModelLookup::Found);
+    EXPECT_EQ(model.FilePath(), user + "mine.ini");
+    EXPECT_EQ(model.autoReceiveElapse, 180000);
+    EXPECT_EQ(model.presetGamma[0].At(0, 0), 1u) << "its own folder's gamma file";
+    EXPECT_EQ(model.presetGamma[1].At(0, 0), 5u) << "the program folder's, where it has none";
+    EXPECT_EQ(model.PathBeside("g/b.gam"), program + "g/b.gam");
+    EXPECT_EQ(model.PathBeside("none.rcc"), user + "none.rcc");
+    EXPECT_TRUE(notifier.fileErrors.empty());
 }
 
 } // namespace

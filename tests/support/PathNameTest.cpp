@@ -1,5 +1,7 @@
 #include "support/PathName.h"
 
+#include "support/ModelFolders.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -168,6 +170,21 @@ TEST(PathNameTest, CompareNoCaseFoldsToLowerCase) {
     // Bytes above 0x7F compare unsigned and are not folded.
     EXPECT_GT(CompareNoCase("\xE9", "z"), 0);
     EXPECT_NE(CompareNoCase("\xC9", "\xE9"), 0);
+}
+
+// XDG_DATA_HOME counts only when it is an absolute path; HOME stands in otherwise. The user's
+// folder is searched first.
+TEST(PathNameTest, TheUsersModelFolderFollowsTheDataHomeRules) {
+    const char* const cases[][3] = {
+        {"/data/", "/h", "/data/tonedesk/models/"},
+        {"", "/h", "/h/.local/share/tonedesk/models/"},
+        {"data", "/h/", "/h/.local/share/tonedesk/models/"},
+        {nullptr, nullptr, ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(UserModelFolder(c[0], c[1]), c[2]) << (c[0] ? c[0] : "(unset)");
+    }
+    EXPECT_EQ((ModelFolders{"/p/", "/u/"}.SearchOrder()), (std::vector<std::string>{"/u/", "/p/"}));
 }
 
 } // namespace

@@ -16,7 +16,7 @@ void ControlPanelTables::Prepare(const CModelFile& model) {
             continue;
         }
         auto bundle = std::make_unique<ResourceBundle>(
-            QString::fromLocal8Bit(model.Folder() + tab.resourceFile));
+            QString::fromLocal8Bit(model.PathBeside(tab.resourceFile)));
         if (bundle->IsLoaded()) {
             AddBundle(tab.resourceFile, std::move(bundle));
         } else {

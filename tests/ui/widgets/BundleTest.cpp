@@ -62,7 +62,7 @@ class BundleTest : public GuiTest {};
 TEST_F(BundleTest, HoldsEveryStringTheProgramShows) {
     const ResourceBundle& bundle = ProgramBundle();
     for (int id : {128,  57344, 2048, 2049, 2052, 2053, 2058, 2059, 2070, 2071, 4096, 4098,
-                   4099, 4100,  4102, 4104, 4105, 4106, 4107, 4108, 4109, 4110, 4120}) {
+                   4099, 4100,  4102, 4104, 4105, 4106, 4107, 4108, 4109, 4110, 4120, 4121}) {
         SCOPED_TRACE(id);
         EXPECT_FALSE(bundle.String(id).trimmed().isEmpty());
     }
@@ -71,7 +71,7 @@ TEST_F(BundleTest, HoldsEveryStringTheProgramShows) {
     EXPECT_TRUE(bundle.String(31999).isEmpty());
     EXPECT_FALSE(bundle.HasString(31999));
     // Texts formatted with a name or count hold exactly one placeholder.
-    for (int id : {4104, 4107, 4109, 4110, 4120}) {
+    for (int id : {4104, 4107, 4108, 4109, 4110, 4120, 4121}) {
         EXPECT_EQ(bundle.String(id).count(QStringLiteral("%s")), 1) << id;
     }
 }
