@@ -18,7 +18,8 @@ cmake --install "$build" --prefix "$prefix" > "$work/install.log" || {
 mkdir -p "$work/config/VANTO" "$work/runtime" "$work/elsewhere"
 chmod 700 "$work/runtime"
 printf '[PORTS]\nSYSTEM=0\n' > "$work/config/VANTO/Vanto Tonedesk.conf"
-export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime
+# No model of the user's own folder reaches the installed tree's.
+export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime XDG_DATA_HOME=$work/data
 cd "$work/elsewhere"
 
 fail() {
