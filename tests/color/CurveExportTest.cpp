@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <filesystem>
 
 namespace tonedesk::test {
 namespace {
@@ -73,12 +73,6 @@ TEST(CurveExport, CalTextHoldsTheKeywordsAndRows) {
     }
 }
 
-std::string WriteFile(const TempDir& dir, const std::string& name, const std::string& data) {
-    const std::string path = (dir.Path() / name).string();
-    std::ofstream(path, std::ios::binary) << data;
-    return path;
-}
-
 // Another program applies the written .cal file to the written profile, and reads the profile's
 // curves as level / 1023 within a level.
 TEST(CurveExport, OtherProgramsTakeTheWrittenFiles) {
@@ -88,8 +82,8 @@ TEST(CurveExport, OtherProgramsTakeTheWrittenFiles) {
     for (const auto& [name, levels] : Banks()) {
         SCOPED_TRACE(name);
         std::string error;
-        const std::string cal = WriteFile(dir, "bank.cal", *CalFile::Format(levels, "now", &error));
-        const std::string icc = WriteFile(dir, "bank.icc", *IccVcgt::Format(levels, &error));
+        const std::string cal = dir.Write("bank.cal", *CalFile::Format(levels, "now", &error));
+        const std::string icc = dir.Write("bank.icc", *IccVcgt::Format(levels, &error));
         const std::string applied = (dir.Path() / "applied.icc").string();
         const ProgramResult r = RunTool({"applycal", cal, icc, applied});
         EXPECT_EQ(r.exit, 0) << r.out << r.err;
