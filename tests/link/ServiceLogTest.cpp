@@ -25,6 +25,15 @@ std::string GammaBlockBytes(bool goodChecksum) {
     return block;
 }
 
+// The log's lines without their time stamps, from the port on.
+std::vector<std::string> Tails(const ServiceLog& log) {
+    std::vector<std::string> tails;
+    for (const std::string& line : log.Lines()) {
+        tails.push_back(line.substr(line.find(" COM")));
+    }
+    return tails;
+}
+
 TEST(ServiceLogFormat, OneLinePerEventKind) {
     const std::string good = GammaBlockBytes(true);
     const std::string bad = GammaBlockBytes(false);
@@ -90,7 +99,7 @@ TEST_F(ServiceLogTest, FileIsAppendedOnce200MsPassedAndAtTheEnd) {
     clock.Advance(kServiceLogFlushMs - 151);
     log.Poll();
     EXPECT_EQ(TempDir::Read(file).find("POWR"), std::string::npos) << "written too early";
-    EXPECT_EQ(log.Pending() > 0, true);
+    EXPECT_GT(log.Pending(), 0u);
     clock.Advance(1);
     log.Poll();
     EXPECT_EQ(log.Pending(), 0u);
@@ -161,11 +170,7 @@ TEST_F(ServiceLogTest, ReceivedBytesMakeOneLinePerAnswer) {
     ASSERT_EQ(log.Lines().size(), 5u);
     clock.Advance(1);
     log.Poll();
-    std::vector<std::string> tails;
-    for (const std::string& line : log.Lines()) {
-        tails.push_back(line.substr(line.find(" COM")));
-    }
-    EXPECT_EQ(tails,
+    EXPECT_EQ(Tails(log),
               (std::vector<std::string>{" COM2 << OK<13>", " COM2 << TEXT<4>", " COM5 << 1<13>",
                                         " COM2 << ER", " COM2 -- time-out", " COM2 << GARB"}));
 }
@@ -186,17 +191,13 @@ TEST_F(LinkExchangeLogTest, OpenCommandAnswerTimeOutAndCloseReachTheLog) {
     Step();
     RunFor(150); // NAME???? is never answered
     link->CloseOtherPorts(-1);
-    std::vector<std::string> tails;
-    for (const std::string& l : log.Lines()) {
-        tails.push_back(l.substr(l.find(" COM")));
-    }
-    EXPECT_EQ(tails, (std::vector<std::string>{" COM4 -- open at 9600 baud",
-                                               " COM4 >> BRIT???"
-                                               "?<13>",
-                                               " COM4 << 1<13>",
-                                               " COM4 >> NAME???"
-                                               "?<13>",
-                                               " COM4 -- time-out", " COM4 -- close"}));
+    EXPECT_EQ(Tails(log), (std::vector<std::string>{" COM4 -- open at 9600 baud",
+                                                    " COM4 >> BRIT???"
+                                                    "?<13>",
+                                                    " COM4 << 1<13>",
+                                                    " COM4 >> NAME???"
+                                                    "?<13>",
+                                                    " COM4 -- time-out", " COM4 -- close"}));
 }
 
 } // namespace
