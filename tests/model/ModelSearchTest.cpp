@@ -173,6 +173,7 @@ TEST_F(ModelSearch, OtherModelsLeaveNothingBehind) {
     dir.Write("c.ini", Property("DEMO"));
     ASSERT_EQ(model.ReadModelFile("DEMO"), ModelLookup::Found);
     EXPECT_EQ(model.FileName(), "c.ini");
+    EXPECT_EQ(model.autoReceiveElapse, 180000);
     EXPECT_EQ(model.presetGamma[0].At(0, 1), 4u);
     EXPECT_TRUE(notifier.fileErrors.empty()) << "another model's gamma files are not read";
 }
