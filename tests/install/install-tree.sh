@@ -61,8 +61,7 @@ if [ "$with_program" = 1 ]; then
         cat "$work/program.log"
         fail "the installed program did not find lumidesk.rcc"
     fi
-fi
-if [ "$with_program" = 1 ]; then
+
     # The menu entry, the AppStream metadata and the icon in every size the menus use.
     share=$prefix/share
     desktop-file-validate "$share/applications/tonedesk.desktop" ||
