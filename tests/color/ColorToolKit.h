@@ -5,7 +5,9 @@
 #include "color/CalibrationCurve.h"
 #include "common/ChildProcess.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -15,6 +17,12 @@
 #include <vector>
 
 namespace tonedesk::test {
+
+// The level of y in [0, 1] (clamped), rounded to the nearest of 0..1023: worked out apart from the
+// readers.
+inline int LevelOf(double y) {
+    return static_cast<int>(std::floor(1023 * std::clamp(y, 0.0, 1.0) + 0.5));
+}
 
 // The path of `tool` on PATH, empty when it is not installed.
 inline std::string FindTool(const std::string& tool) {

@@ -7,17 +7,12 @@
 #include <gtest/gtest.h>
 #include <lcms2.h>
 
-#include <algorithm>
 #include <cmath>
 
 namespace tonedesk::test {
 namespace {
 
 const std::filesystem::path kInstalledProfiles = "/usr/share/color/icc/colord";
-
-int LevelOf(double y) {
-    return static_cast<int>(std::floor(1023 * std::clamp(y, 0.0, 1.0) + 0.5));
-}
 
 // Each profile's curves as another reader prints them: six decimals, so within a level.
 TEST(IccVcgt, InstalledProfilesReadAsAnotherReaderReadsThem) {
