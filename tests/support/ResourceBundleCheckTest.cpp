@@ -164,8 +164,9 @@ TEST(ResourceBundleCheck, DamageIsNamed) {
         std::string bundle = Corpus(damage.bundle);
         ASSERT_EQ(CheckResourceBundle(bundle), BundleCheck::Valid) << damage.bundle;
         damage.apply(bundle);
-        EXPECT_EQ(CheckResourceBundle(bundle), damage.expected) << damage.name;
-        EXPECT_FALSE(BundleCheckReason(CheckResourceBundle(bundle)).empty());
+        const BundleCheck result = CheckResourceBundle(bundle);
+        EXPECT_EQ(result, damage.expected) << damage.name;
+        EXPECT_FALSE(BundleCheckReason(result).empty()) << damage.name;
     }
 }
 
