@@ -190,15 +190,7 @@ TEST_F(CliRun, GammaFilesAreRefusedOrTheirIncompleteLinesNamed) {
 // status 2, before any port is opened.
 TEST_F(CliRun, BadCalibrationInputIsRefusedInOneLine) {
     dir_.Write(profileName_, "[PORTS]\nSYSTEM=0\n");
-    const auto cal = [](const std::string& keywords, const std::string& fields,
-                        const std::string& rows, int count) {
-        return "CAL\n\n" + keywords + "\nNUMBER_OF_FIELDS 4\nBEGIN_DATA_FORMAT\n" + fields +
-               "\nEND_DATA_FORMAT\nNUMBER_OF_SETS " + std::to_string(count) + "\nBEGIN_DATA\n" +
-               rows + "END_DATA\n";
-    };
-    const std::string fields = "RGB_I RGB_R RGB_G RGB_B";
-    const std::string good = cal("", fields, "0 0 0 0\n1 1 1 1\n", 2);
-    dir_.Write("good.cal", good);
+    dir_.Write("good.cal", CalFileText("0 0 0 0\n1 1 1 1\n"));
     // A display profile without calibration curves.
     cmsHPROFILE plain = cmsCreate_sRGBProfile();
     cmsUInt32Number size = 0;
@@ -213,23 +205,23 @@ TEST_F(CliRun, BadCalibrationInputIsRefusedInOneLine) {
         std::string err;               // the first line of stderr
     } cases[] = {
         {"fields.cal",
-         cal("", "A B C D", "0 0 0 0\n1 1 1 1\n", 2),
+         CalFileText("0 0 0 0\n1 1 1 1\n", "", "A B C D"),
          {"levels", "FILE"},
          "tonedesk-cli: FILE: the .cal file has no field RGB_I"},
         {"number.cal",
-         cal("", fields, "0 0 0 0\n1 1 x 1\n", 2),
+         CalFileText("0 0 0 0\n1 1 x 1\n"),
          {"write-gamma", "--port", "1", "FILE"},
          "tonedesk-cli: FILE: the .cal file's RGB_G in row 2 is not a number ('x')"},
         {"order.cal",
-         cal("", fields, "0.5 0 0 0\n0.2 1 1 1\n", 2),
+         CalFileText("0.5 0 0 0\n0.2 1 1 1\n"),
          {"export", "FILE", "o.icc"},
          "tonedesk-cli: FILE: the .cal file's RGB_I must ascend within [0, 1] (row 2)"},
         {"row.cal",
-         cal("", fields, "0 0 0 0\n", 1),
+         CalFileText("0 0 0 0\n"),
          {"levels", "FILE"},
          "tonedesk-cli: FILE: the .cal file needs at least 2 rows"},
         {"video.cal",
-         cal("TV_OUTPUT_ENCODING \"YES\"", fields, "0 0 0 0\n1 1 1 1\n", 2),
+         CalFileText("0 0 0 0\n1 1 1 1\n", "TV_OUTPUT_ENCODING \"YES\""),
          {"write-gamma", "--port", "1", "FILE"},
          "tonedesk-cli: FILE: the .cal file is for video-level encoding (TV_OUTPUT_ENCODING), "
          "which is not supported"},

@@ -1,5 +1,6 @@
 #include "common/TestKit.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -34,6 +35,15 @@ std::string TempDir::Read(const std::filesystem::path& file) {
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+std::string CalFileText(const std::string& rows, const std::string& keywords,
+                        const std::string& fields) {
+    return "CAL\n\nDESCRIPTOR \"test\"\n" + (keywords.empty() ? "" : keywords + "\n") +
+           "NUMBER_OF_FIELDS 4\nBEGIN_DATA_FORMAT\n" + fields +
+           "\nEND_DATA_FORMAT\nNUMBER_OF_SETS " +
+           std::to_string(std::count(rows.begin(), rows.end(), '\n')) + "\nBEGIN_DATA\n" + rows +
+           "END_DATA\n";
 }
 
 } // namespace tonedesk::test

@@ -67,4 +67,9 @@ private:
     std::filesystem::path path_;
 };
 
+// The text of a calibration (.cal) file with these data rows, one a line, under the fields named
+// (four of them); `keywords` go into the header, when given.
+std::string CalFileText(const std::string& rows, const std::string& keywords = {},
+                        const std::string& fields = "RGB_I RGB_R RGB_G RGB_B");
+
 } // namespace tonedesk::test

@@ -348,16 +348,15 @@ GammaTable ExactLevels() {
 }
 
 std::string CalOf(const GammaTable& table) {
-    std::string text = "CAL\n\nDESCRIPTOR \"test\"\nNUMBER_OF_FIELDS 4\nBEGIN_DATA_FORMAT\n"
-                       "RGB_I RGB_R RGB_G RGB_B\nEND_DATA_FORMAT\nNUMBER_OF_SETS 256\nBEGIN_DATA\n";
+    std::string rows;
     for (int i = 0; i < kLevelCount; ++i) {
         char line[128];
         std::snprintf(line, sizeof line, "%.7f %.7f %.7f %.7f\n", i / 255.0,
                       table.levels[0][i] / 1023.0, table.levels[1][i] / 1023.0,
                       table.levels[2][i] / 1023.0);
-        text += line;
+        rows += line;
     }
-    return text + "END_DATA\n";
+    return CalFileText(rows);
 }
 
 // A .cal file and the profile exported from it go into the projector as their exact levels, in
