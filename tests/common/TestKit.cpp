@@ -37,6 +37,14 @@ std::string TempDir::Read(const std::filesystem::path& file) {
     return s.str();
 }
 
+std::size_t BundleNamesOffset(const std::string& bundle) {
+    std::size_t names = 0;
+    for (std::size_t i = 16; i < 20 && i < bundle.size(); ++i) {
+        names = names << 8 | static_cast<unsigned char>(bundle[i]);
+    }
+    return names;
+}
+
 std::string CalFileText(const std::string& rows, const std::string& keywords,
                         const std::string& fields) {
     return "CAL\n\nDESCRIPTOR \"test\"\n" + (keywords.empty() ? "" : keywords + "\n") +
