@@ -17,6 +17,15 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// `text` with every "FILE" in it replaced by the file's path.
+std::string WithFile(std::string text, const std::string& file) {
+    for (auto at = text.find("FILE"); at != std::string::npos;
+         at = text.find("FILE", at + file.size())) {
+        text.replace(at, 4, file);
+    }
+    return text;
+}
+
 class CliRun : public testing::Test {
 protected:
     void SetUp() override {
@@ -177,11 +186,7 @@ TEST_F(CliRun, GammaFilesAreRefusedOrTheirIncompleteLinesNamed) {
                                     ? Run({"levels", file})
                                     : Run({"write-gamma", "--port", "1", "--baud", "9600", file});
         EXPECT_EQ(r.exit, c.exit);
-        std::string err = c.err;
-        for (auto at = err.find("FILE"); at != std::string::npos; at = err.find("FILE")) {
-            err.replace(at, 4, file);
-        }
-        EXPECT_EQ(r.err, err);
+        EXPECT_EQ(r.err, WithFile(c.err, file));
         EXPECT_EQ(r.out.empty(), c.exit != 0) << r.out;
     }
 }
@@ -258,11 +263,7 @@ TEST_F(CliRun, BadCalibrationInputIsRefusedInOneLine) {
         }
         const ProgramResult r = Run(args);
         EXPECT_EQ(r.exit, 2);
-        std::string err = c.err;
-        if (const auto at = err.find("FILE"); at != std::string::npos) {
-            err.replace(at, 4, file);
-        }
-        EXPECT_EQ(r.err.substr(0, r.err.find('\n')), err) << r.err;
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n')), WithFile(c.err, file)) << r.err;
         EXPECT_TRUE(r.out.empty()) << r.out;
     }
     EXPECT_FALSE(std::filesystem::exists(dir_.Path() / "o.icc"));
