@@ -228,12 +228,6 @@ TEST_F(BundleTest, ADamagedBundleIsRefusedBeforeItIsRegistered) {
     EXPECT_GT(refused, 0);
 }
 
-} // namespace
-} // namespace tonedesk::test
-
-namespace tonedesk::test {
-namespace {
-
 TEST_F(BundleTest, DialogsBuiltFromFormsEndWithTheirButtons) {
     for (const auto& [button, expected] :
          {std::pair{1, QDialog::Accepted}, {2, QDialog::Rejected}}) {
