@@ -471,12 +471,6 @@ TEST_F(MainFrameOnALineTest, LineIsNotWatchedWhileAMessageOfTheServiceIsOpen) {
     EXPECT_EQ(Watched(), 1);
 }
 
-} // namespace
-} // namespace tonedesk::test
-
-namespace tonedesk::test {
-namespace {
-
 // The profile's ENV/LOGFILE, or the command line's --log FILE in its place, turns the service
 // log on: the frame's timer writes the exchange once 200 ms passed, and a file it cannot write is
 // reported once, without stopping the link.

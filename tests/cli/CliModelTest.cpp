@@ -120,12 +120,8 @@ TEST_F(CliModel, LintSurvivesADamagedBundle) {
     std::filesystem::copy(bin_ / "DEMO-100", dir_.Path() / "DEMO-100");
     const auto model = dir_.Path() / "DEMO-100.ini";
     std::filesystem::copy_file(bin_ / "DEMO-100.ini", model);
-    std::size_t names = 0; // the offset of the names, then the tree, to the end
-    for (std::size_t i = 16; i < 20; ++i) {
-        names = names << 8 | static_cast<unsigned char>(bundle[i]);
-    }
     int refused = 0;
-    for (std::size_t at = names; at < bundle.size(); at += 23) {
+    for (std::size_t at = BundleNamesOffset(bundle); at < bundle.size(); at += 23) {
         std::string damaged = bundle;
         damaged[at] = static_cast<char>(damaged[at] ^ 0xA5);
         dir_.Write("demo100.rcc", damaged);

@@ -17,6 +17,15 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// `text` with every "FILE" in it replaced by the file's path.
+std::string WithFile(std::string text, const std::string& file) {
+    for (auto at = text.find("FILE"); at != std::string::npos;
+         at = text.find("FILE", at + file.size())) {
+        text.replace(at, 4, file);
+    }
+    return text;
+}
+
 class CliRun : public testing::Test {
 protected:
     void SetUp() override {
@@ -177,11 +186,7 @@ TEST_F(CliRun, GammaFilesAreRefusedOrTheirIncompleteLinesNamed) {
                                     ? Run({"levels", file})
                                     : Run({"write-gamma", "--port", "1", "--baud", "9600", file});
         EXPECT_EQ(r.exit, c.exit);
-        std::string err = c.err;
-        for (auto at = err.find("FILE"); at != std::string::npos; at = err.find("FILE")) {
-            err.replace(at, 4, file);
-        }
-        EXPECT_EQ(r.err, err);
+        EXPECT_EQ(r.err, WithFile(c.err, file));
         EXPECT_EQ(r.out.empty(), c.exit != 0) << r.out;
     }
 }
@@ -190,15 +195,7 @@ TEST_F(CliRun, GammaFilesAreRefusedOrTheirIncompleteLinesNamed) {
 // status 2, before any port is opened.
 TEST_F(CliRun, BadCalibrationInputIsRefusedInOneLine) {
     dir_.Write(profileName_, "[PORTS]\nSYSTEM=0\n");
-    const auto cal = [](const std::string& keywords, const std::string& fields,
-                        const std::string& rows, int count) {
-        return "CAL\n\n" + keywords + "\nNUMBER_OF_FIELDS 4\nBEGIN_DATA_FORMAT\n" + fields +
-               "\nEND_DATA_FORMAT\nNUMBER_OF_SETS " + std::to_string(count) + "\nBEGIN_DATA\n" +
-               rows + "END_DATA\n";
-    };
-    const std::string fields = "RGB_I RGB_R RGB_G RGB_B";
-    const std::string good = cal("", fields, "0 0 0 0\n1 1 1 1\n", 2);
-    dir_.Write("good.cal", good);
+    dir_.Write("good.cal", CalFileText("0 0 0 0\n1 1 1 1\n"));
     // A display profile without calibration curves.
     cmsHPROFILE plain = cmsCreate_sRGBProfile();
     cmsUInt32Number size = 0;
@@ -213,23 +210,23 @@ TEST_F(CliRun, BadCalibrationInputIsRefusedInOneLine) {
         std::string err;               // the first line of stderr
     } cases[] = {
         {"fields.cal",
-         cal("", "A B C D", "0 0 0 0\n1 1 1 1\n", 2),
+         CalFileText("0 0 0 0\n1 1 1 1\n", "", "A B C D"),
          {"levels", "FILE"},
          "tonedesk-cli: FILE: the .cal file has no field RGB_I"},
         {"number.cal",
-         cal("", fields, "0 0 0 0\n1 1 x 1\n", 2),
+         CalFileText("0 0 0 0\n1 1 x 1\n"),
          {"write-gamma", "--port", "1", "FILE"},
          "tonedesk-cli: FILE: the .cal file's RGB_G in row 2 is not a number ('x')"},
         {"order.cal",
-         cal("", fields, "0.5 0 0 0\n0.2 1 1 1\n", 2),
+         CalFileText("0.5 0 0 0\n0.2 1 1 1\n"),
          {"export", "FILE", "o.icc"},
          "tonedesk-cli: FILE: the .cal file's RGB_I must ascend within [0, 1] (row 2)"},
         {"row.cal",
-         cal("", fields, "0 0 0 0\n", 1),
+         CalFileText("0 0 0 0\n"),
          {"levels", "FILE"},
          "tonedesk-cli: FILE: the .cal file needs at least 2 rows"},
         {"video.cal",
-         cal("TV_OUTPUT_ENCODING \"YES\"", fields, "0 0 0 0\n1 1 1 1\n", 2),
+         CalFileText("0 0 0 0\n1 1 1 1\n", "TV_OUTPUT_ENCODING \"YES\""),
          {"write-gamma", "--port", "1", "FILE"},
          "tonedesk-cli: FILE: the .cal file is for video-level encoding (TV_OUTPUT_ENCODING), "
          "which is not supported"},
@@ -266,11 +263,7 @@ TEST_F(CliRun, BadCalibrationInputIsRefusedInOneLine) {
         }
         const ProgramResult r = Run(args);
         EXPECT_EQ(r.exit, 2);
-        std::string err = c.err;
-        if (const auto at = err.find("FILE"); at != std::string::npos) {
-            err.replace(at, 4, file);
-        }
-        EXPECT_EQ(r.err.substr(0, r.err.find('\n')), err) << r.err;
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n')), WithFile(c.err, file)) << r.err;
         EXPECT_TRUE(r.out.empty()) << r.out;
     }
     EXPECT_FALSE(std::filesystem::exists(dir_.Path() / "o.icc"));

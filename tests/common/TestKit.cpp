@@ -1,5 +1,6 @@
 #include "common/TestKit.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -34,6 +35,23 @@ std::string TempDir::Read(const std::filesystem::path& file) {
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+std::size_t BundleNamesOffset(const std::string& bundle) {
+    std::size_t names = 0;
+    for (std::size_t i = 16; i < 20 && i < bundle.size(); ++i) {
+        names = names << 8 | static_cast<unsigned char>(bundle[i]);
+    }
+    return names;
+}
+
+std::string CalFileText(const std::string& rows, const std::string& keywords,
+                        const std::string& fields) {
+    return "CAL\n\nDESCRIPTOR \"test\"\n" + (keywords.empty() ? "" : keywords + "\n") +
+           "NUMBER_OF_FIELDS 4\nBEGIN_DATA_FORMAT\n" + fields +
+           "\nEND_DATA_FORMAT\nNUMBER_OF_SETS " +
+           std::to_string(std::count(rows.begin(), rows.end(), '\n')) + "\nBEGIN_DATA\n" + rows +
+           "END_DATA\n";
 }
 
 } // namespace tonedesk::test

@@ -2,6 +2,7 @@
 
 #include "support/Notifier.h"
 
+#include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -66,5 +67,14 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// Where a compiled resource bundle's names begin (its header's big-endian word at byte 16); its
+// tree follows them to the end of the file.
+std::size_t BundleNamesOffset(const std::string& bundle);
+
+// The text of a calibration (.cal) file with these data rows, one a line, under the fields named
+// (four of them); `keywords` go into the header, when given.
+std::string CalFileText(const std::string& rows, const std::string& keywords = {},
+                        const std::string& fields = "RGB_I RGB_R RGB_G RGB_B");
 
 } // namespace tonedesk::test

@@ -22,6 +22,16 @@ using namespace std::chrono_literals;
 
 using CliRun = ProgramResult;
 
+// The lines of a program's output, without their ends.
+std::vector<std::string> Lines(const std::string& text) {
+    std::istringstream in(text);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
 // A gamma file whose channels differ: red with marks, green and blue without.
 std::string SampleFile() {
     std::string text;
@@ -143,11 +153,7 @@ protected:
 TEST_F(GammaCli, LevelsOfAFileAndOfAFormula) {
     const CliRun r = Cli({"levels", file_});
     ASSERT_EQ(r.exit, 0) << r.err;
-    std::istringstream lines(r.out);
-    std::vector<std::string> rows;
-    for (std::string line; std::getline(lines, line);) {
-        rows.push_back(line);
-    }
+    const std::vector<std::string> rows = Lines(r.out);
     ASSERT_EQ(rows.size(), 256u);
     EXPECT_EQ(rows[0], "0,0,1020"); // red's first mark, green's leading zeros
     EXPECT_EQ(rows[100].substr(0, 4), "300,");
@@ -313,11 +319,7 @@ TEST_F(GammaCli, WriteToSeveralPortsReportsEachProjector) {
     ports_[9] = (dir_.Path() / "no-such-terminal").string();
     const CliRun r = Cli({"write-gamma", "--port", "2,3,9,5,7", "--baud", "38400", file_});
     EXPECT_EQ(r.exit, 1) << r.err;
-    std::vector<std::string> lines;
-    std::istringstream out(r.out);
-    for (std::string line; std::getline(out, line);) {
-        lines.push_back(line);
-    }
+    const std::vector<std::string> lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 5u) << r.out;
     EXPECT_TRUE(lines[2].starts_with("COM9: cannot be opened: ")) << lines[2];
     const auto expected = Lower(Expected(0, -1, file_));
@@ -348,16 +350,15 @@ GammaTable ExactLevels() {
 }
 
 std::string CalOf(const GammaTable& table) {
-    std::string text = "CAL\n\nDESCRIPTOR \"test\"\nNUMBER_OF_FIELDS 4\nBEGIN_DATA_FORMAT\n"
-                       "RGB_I RGB_R RGB_G RGB_B\nEND_DATA_FORMAT\nNUMBER_OF_SETS 256\nBEGIN_DATA\n";
+    std::string rows;
     for (int i = 0; i < kLevelCount; ++i) {
         char line[128];
         std::snprintf(line, sizeof line, "%.7f %.7f %.7f %.7f\n", i / 255.0,
                       table.levels[0][i] / 1023.0, table.levels[1][i] / 1023.0,
                       table.levels[2][i] / 1023.0);
-        text += line;
+        rows += line;
     }
-    return text + "END_DATA\n";
+    return CalFileText(rows);
 }
 
 // A .cal file and the profile exported from it go into the projector as their exact levels, in

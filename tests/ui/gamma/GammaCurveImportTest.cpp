@@ -23,13 +23,6 @@ ChannelLevels Distinct() {
     return levels;
 }
 
-std::string CalText(const std::string& rows) {
-    return "CAL\n\nDESCRIPTOR \"test\"\nNUMBER_OF_FIELDS 4\nBEGIN_DATA_FORMAT\n"
-           "RGB_I RGB_R RGB_G RGB_B\nEND_DATA_FORMAT\nNUMBER_OF_SETS " +
-           std::to_string(std::count(rows.begin(), rows.end(), '\n')) + "\nBEGIN_DATA\n" + rows +
-           "END_DATA\n";
-}
-
 class GammaCurveImportTest : public GammaFileCommandTest {
 protected:
     ChannelLevels Levels() { return {Graph().Levels(0), Graph().Levels(1), Graph().Levels(2)}; }
@@ -44,7 +37,7 @@ TEST_F(GammaCurveImportTest, ImportedCurvesAreWrittenExactlyAndUndoneInOneStep) 
     std::string error;
     WriteFile("curves.icc", *IccVcgt::Format(distinct, &error));
     // Red rises from 0.25, green from 0 to 0.5, blue is clamped from 1.5 to 1.
-    WriteFile("ramp.cal", CalText("0 0.25 0 0\n1 1 0.5 1.5\n"));
+    WriteFile("ramp.cal", CalFileText("0 0.25 0 0\n1 1 0.5 1.5\n"));
     ChannelLevels ramp{};
     for (int i = 0; i < kLevelCount; ++i) {
         const double x = i / 255.0;
@@ -52,7 +45,7 @@ TEST_F(GammaCurveImportTest, ImportedCurvesAreWrittenExactlyAndUndoneInOneStep) 
         ramp[1][i] = LevelFromValue(0.5 * x);
         ramp[2][i] = LevelFromValue(x); // the sample, not the curve, is clamped
     }
-    WriteFile("bad.cal", CalText("0 0 0 0\n0 1 1 1\n"));
+    WriteFile("bad.cal", CalFileText("0 0 0 0\n0 1 1 1\n"));
     WriteFile("bad.icc", "not a profile");
     WriteFile("bad.gam", "no numbers here\r\n");
 

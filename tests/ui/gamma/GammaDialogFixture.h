@@ -33,14 +33,11 @@ inline GammaFileTable Preset(int lift, int greenLift) {
 
 // The bytes a write of bank 0's three channels with these levels puts on the line.
 inline ByteBuffer WriteAllBytes(const std::array<LevelTable, kChannelCount>& levels) {
+    GammaTable table;
+    table.levels = levels;
     ByteBuffer expected;
-    for (int channel = 0; channel < kChannelCount; ++channel) {
-        for (int half = 0; half < 2; ++half) {
-            const auto announce = GammaAnnounce(GammaBlockNumber(0, channel, half));
-            const auto block = GammaBlock(levels[channel], half);
-            expected.insert(expected.end(), announce.begin(), announce.end());
-            expected.insert(expected.end(), block.begin(), block.end());
-        }
+    for (const ByteBuffer& entry : GammaTransferEntries(0, table, kAllChannels)) {
+        expected.insert(expected.end(), entry.begin(), entry.end());
     }
     return expected;
 }

@@ -206,13 +206,9 @@ TEST_F(BundleTest, UnloadingABundleTakesItsResourcesAway) {
 TEST_F(BundleTest, ADamagedBundleIsRefusedBeforeItIsRegistered) {
     const std::string bundle = TempDir::Read(ProgramDir().toStdString() + "/demo100.rcc");
     ASSERT_GT(bundle.size(), 20u);
-    std::size_t names = 0;
-    for (std::size_t i = 16; i < 20; ++i) {
-        names = names << 8 | static_cast<unsigned char>(bundle[i]);
-    }
     const QString file = QString::fromStdString((temp.Path() / "damaged.rcc").string());
     int refused = 0;
-    for (std::size_t at = names; at < bundle.size(); ++at) {
+    for (std::size_t at = BundleNamesOffset(bundle); at < bundle.size(); ++at) {
         std::string damaged = bundle;
         damaged[at] = static_cast<char>(damaged[at] ^ 0xA5);
         temp.Write("damaged.rcc", damaged);
@@ -231,12 +227,6 @@ TEST_F(BundleTest, ADamagedBundleIsRefusedBeforeItIsRegistered) {
     }
     EXPECT_GT(refused, 0);
 }
-
-} // namespace
-} // namespace tonedesk::test
-
-namespace tonedesk::test {
-namespace {
 
 TEST_F(BundleTest, DialogsBuiltFromFormsEndWithTheirButtons) {
     for (const auto& [button, expected] :
