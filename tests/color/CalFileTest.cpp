@@ -55,14 +55,6 @@ TEST(CalFile, FilesOfAnotherProgramReadAtEveryResolution) {
     }
 }
 
-std::string CalText(const std::string& keywords, const std::string& fields,
-                    const std::string& rows) {
-    return "CAL\n\nDESCRIPTOR \"test\"\n" + keywords + "\nNUMBER_OF_FIELDS 4\nBEGIN_DATA_FORMAT\n" +
-           fields + "\nEND_DATA_FORMAT\nNUMBER_OF_SETS " +
-           std::to_string(std::count(rows.begin(), rows.end(), '\n')) + "\nBEGIN_DATA\n" + rows +
-           "END_DATA\n";
-}
-
 // The refusals tonedesk-cli shows are in its own table; these are the rest.
 TEST(CalFile, BadFilesAreRefusedSayingWhy) {
     const std::string fields = "RGB_I RGB_R RGB_G RGB_B";
@@ -76,14 +68,14 @@ TEST(CalFile, BadFilesAreRefusedSayingWhy) {
         {"empty", "", CurveReadStatus::Unreadable, "empty"},
         {"no fields", "hello world\n", CurveReadStatus::Malformed, "no field RGB_I"},
         {"binary", std::string("\0\x01\x02\xff", 4), CurveReadStatus::Unreadable, "CGATS"},
-        {"no blue", CalText("", "RGB_I RGB_R RGB_G RGB_X", rows), CurveReadStatus::Malformed,
+        {"no blue", CalFileText(rows, "", "RGB_I RGB_R RGB_G RGB_X"), CurveReadStatus::Malformed,
          "no field RGB_B"},
-        {"number and text", CalText("", fields, "0 0 0 0\n1 1 1 1x\n"), CurveReadStatus::Malformed,
-         "RGB_B in row 2"},
-        {"repeated input", CalText("", fields, "0 0 0 0\n0 1 1 1\n"), CurveReadStatus::Malformed,
-         "ascend"},
-        {"input above 1", CalText("", fields, "0 0 0 0\n1.5 1 1 1\n"), CurveReadStatus::Malformed,
-         "ascend within [0, 1] (row 2)"},
+        {"number and text", CalFileText("0 0 0 0\n1 1 1 1x\n", "", fields),
+         CurveReadStatus::Malformed, "RGB_B in row 2"},
+        {"repeated input", CalFileText("0 0 0 0\n0 1 1 1\n", "", fields),
+         CurveReadStatus::Malformed, "ascend"},
+        {"input above 1", CalFileText("0 0 0 0\n1.5 1 1 1\n", "", fields),
+         CurveReadStatus::Malformed, "ascend within [0, 1] (row 2)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -97,8 +89,8 @@ TEST(CalFile, BadFilesAreRefusedSayingWhy) {
 // ends hold before the first and after the last sample.
 TEST(CalFile, ValuesOutsideTheRangeAreClampedWithOneWarning) {
     const CurveReadResult read =
-        CalFile::Parse(CalText("TV_OUTPUT_ENCODING \"NO\"", "RGB_B RGB_I RGB_G RGB_R",
-                               "-0.2 0.25 0.1 0.3\n1.3 0.75 0.9 1.7\n"));
+        CalFile::Parse(CalFileText("-0.2 0.25 0.1 0.3\n1.3 0.75 0.9 1.7\n",
+                                   "TV_OUTPUT_ENCODING \"NO\"", "RGB_B RGB_I RGB_G RGB_R"));
     ASSERT_TRUE(read.Ok()) << read.error;
     ASSERT_EQ(read.warnings.size(), 1u);
     EXPECT_EQ(read.warnings[0], "values outside [0, 1] were clamped");
