@@ -1,6 +1,7 @@
 #include "link/ServiceLog.h"
 
 #include "gamma/GammaTransfer.h"
+#include "support/FileReplace.h"
 
 #include <cerrno>
 #include <chrono>
@@ -8,7 +9,6 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
-#include <unistd.h>
 
 namespace tonedesk {
 
@@ -67,7 +67,6 @@ ServiceLog::~ServiceLog() {
         EndReceived(comNumber, part);
     }
     Flush();
-    Close();
 }
 
 void ServiceLog::SetFile(std::string path) {
@@ -78,10 +77,7 @@ void ServiceLog::SetFile(std::string path) {
 }
 
 void ServiceLog::Close() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
+    const FileDescriptor closing{file_.Release()};
 }
 
 std::string ServiceLog::FormatStamp(std::int64_t wallMs) {
@@ -192,22 +188,11 @@ void ServiceLog::Flush() {
     if (buffer_.empty() || path_.empty()) {
         return;
     }
-    if (fd_ < 0) {
-        fd_ = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (file_.fd < 0) {
+        file_.fd =
+            ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
     }
-    int error = fd_ < 0 ? errno : 0;
-    std::size_t done = 0;
-    while (fd_ >= 0 && done < buffer_.size()) {
-        const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            error = n < 0 ? errno : EIO;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
+    const int error = file_.fd < 0 ? errno : WriteAll(file_.fd, buffer_.data(), buffer_.size());
     // What could not be written is dropped: the buffer must not grow while the disk is full.
     buffer_.clear();
     if (error == 0) {
