@@ -33,11 +33,8 @@ int AnnouncedBlock(std::string_view bytes) {
 }
 
 bool ChecksumOk(std::string_view block) {
-    unsigned sum = 0;
-    for (std::size_t i = 0; i + 1 < block.size(); ++i) {
-        sum += static_cast<unsigned char>(block[i]);
-    }
-    return (sum & 0xFF) == static_cast<unsigned char>(block.back());
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(block.data());
+    return GammaChecksum({bytes, block.size() - 1}) == bytes[block.size() - 1];
 }
 
 void AppendBytes(std::string& line, std::string_view bytes) {
