@@ -43,9 +43,6 @@ constexpr std::string_view kGammaPathKey = "GAMMAPATH";
 constexpr char kPowerQuery[] = "POWR????\r";
 constexpr int kBanksPerWrite = 6; // blocks of one bank
 
-// Cleared by the first tick of any gamma editor that finds the link idle.
-bool firstTickPending = true;
-
 // Buttons that act when clicked.
 constexpr int kCommandButtons[] = {
     kGammaUndo,          kGammaRedo,     kCommandFileOpen,   kCommandFileSaveAs, kGammaReloadAll,
@@ -219,14 +216,6 @@ QWidget* CGammaDialog::Control(int id) const {
     return FindControl(form_, id);
 }
 
-bool CGammaDialog::FirstTickPending() {
-    return firstTickPending;
-}
-
-void CGammaDialog::SetFirstTickPending(bool pending) {
-    firstTickPending = pending;
-}
-
 CursorShape CGammaDialog::CurrentCursor() const {
     return link_.IsBusy() ? CursorShape::AppStarting : CursorShape::Arrow;
 }
@@ -250,7 +239,6 @@ void CGammaDialog::OnTimer() {
 
     const bool writeEnded = sending_;
     sending_ = false;
-    firstTickPending = false;
     // The link is idle: whatever made it busy (a write of this editor, the control panel's poll
     // while it lay over this window) is over.
     ShowCursor(CursorShape::Arrow);
