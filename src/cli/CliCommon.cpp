@@ -72,15 +72,23 @@ std::optional<std::string> CliArgs::TakeOption(std::string_view name) {
     return given.values.front();
 }
 
+std::optional<int> DecimalInRange(std::string_view text, int min, int max) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end || value < min || value > max) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 std::optional<int> CliArgs::TakeInt(std::string_view name, int min, int max) {
     const auto text = TakeOption(name);
     if (!text) {
         return std::nullopt;
     }
-    int value = 0;
-    const char* end = text->data() + text->size();
-    const auto [ptr, ec] = std::from_chars(text->data(), end, value);
-    if (text->empty() || ec != std::errc() || ptr != end || value < min || value > max) {
+    const std::optional<int> value = DecimalInRange(*text, min, max);
+    if (!value) {
         throw UsageError(std::string(name) + " needs a number from " + std::to_string(min) +
                          " to " + std::to_string(max) + ", not '" + *text + "'");
     }

@@ -60,6 +60,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// `text` read whole as a decimal integer within [min, max]; nothing when it is no such number.
+std::optional<int> DecimalInRange(std::string_view text, int min, int max);
+
 // The words after the subcommand's name as the command line's parser read them: the options the
 // command declares in the table of cli/main.cpp ("--port 3" or "--port=3") and the positional
 // words. Take every option first, then call Positionals().

@@ -1,5 +1,6 @@
 #include "cli/CliCommands.h"
 #include "cli/CliCurveFile.h"
+#include "support/PathName.h"
 
 namespace tonedesk::cli {
 
@@ -13,7 +14,8 @@ int RunExport(CliArgs& args, CliContext& context) {
         throw UsageError("export needs an input file and an output file");
     }
     const std::string& out = words[1];
-    if (CurveFileKindOf(out) == CurveFileKind::Gamma && LowerExtension(out) != ".gam") {
+    if (CurveFileKindOf(out) == CurveFileKind::Gamma &&
+        CompareNoCase(GetExtension(out), "gam") != 0) {
         throw UsageError("export writes .cal, .icc, .icm or .gam files, not '" + out + "'");
     }
     CGammaGraph graph(context.Profile());

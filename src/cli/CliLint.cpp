@@ -1,7 +1,6 @@
 #include "cli/CliCommands.h"
 
 #include "model/ModelLint.h"
-#include "support/FileRead.h"
 #include "support/ModelFolders.h"
 #include "support/ResourceBundleCheck.h"
 
@@ -26,12 +25,8 @@ public:
         // Read whole and checked before registering: the resource system trusts a bundle's
         // tree, and a damaged one would make it read outside the file.
         std::string bytes;
-        if (const int error = ReadWholeFile(path, bytes); error != 0) {
-            problem = FileReadReason(error);
-            return false;
-        }
-        if (const BundleCheck check = CheckResourceBundle(bytes); check != BundleCheck::Valid) {
-            problem = BundleCheckReason(check);
+        if (const auto failed = ReadResourceBundle(path, bytes)) {
+            problem = failed->reason;
             return false;
         }
         data_ = QByteArray::fromStdString(bytes);

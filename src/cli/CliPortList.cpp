@@ -1,7 +1,6 @@
 #include "cli/CliPortList.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
 
 namespace tonedesk::cli {
@@ -9,14 +8,12 @@ namespace tonedesk::cli {
 namespace {
 
 int ParsePortNumber(std::string_view item, const std::string& text) {
-    int value = 0;
-    const char* end = item.data() + item.size();
-    const auto [ptr, ec] = std::from_chars(item.data(), end, value);
-    if (item.empty() || ec != std::errc() || ptr != end || value < 1 || value > kMaxComPorts) {
+    const std::optional<int> value = DecimalInRange(item, 1, kMaxComPorts);
+    if (!value) {
         throw UsageError("--port needs a number from 1 to " + std::to_string(kMaxComPorts) +
                          ", a list of them (1,3,5) or all, not '" + text + "'");
     }
-    return value;
+    return *value;
 }
 
 } // namespace

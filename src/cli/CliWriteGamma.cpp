@@ -28,11 +28,13 @@ int WriteGammaToPorts(CliContext& context, const PortChoice& choice, int baudRat
     }
     std::vector<GammaWrite> writes(ports.size());
     for (std::size_t i = 0; i < ports.size(); ++i) {
-        if (!ports[i].port || !link.OpenPort(*ports[i].port)) {
+        // Opened by OpenChosenPorts at the rate its projector answered at.
+        if (!ports[i].port) {
             continue;
         }
         link.QueueCommand(kPowerQuery, 9, AnswerKind::Value, false, ports[i].port);
-        writes[i] = QueueGammaTables(link, graph.ActiveBank(), graph.Active(), channel);
+        writes[i] =
+            QueueGammaTables(link, graph.ActiveBank(), graph.Active(), channel, ports[i].port);
     }
     context.ServiceUntil([&] {
         return std::none_of(ports.begin(), ports.end(), [&](const ChosenPort& chosen) {

@@ -4,9 +4,8 @@
 #include "color/IccVcgt.h"
 #include "gamma/GammaGraph.h"
 #include "support/FileReplace.h"
+#include "support/PathName.h"
 
-#include <algorithm>
-#include <cctype>
 #include <ctime>
 
 namespace tonedesk {
@@ -24,24 +23,12 @@ std::string CreatedNow() {
 
 } // namespace
 
-std::string LowerExtension(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    const std::size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
-        return {};
-    }
-    std::string extension = path.substr(dot);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension;
-}
-
 CurveFileKind CurveFileKindOf(const std::string& path) {
-    const std::string extension = LowerExtension(path);
-    if (extension == ".cal") {
+    const CTextString extension = GetExtension(path);
+    if (CompareNoCase(extension, "cal") == 0) {
         return CurveFileKind::Cal;
     }
-    if (extension == ".icc" || extension == ".icm") {
+    if (CompareNoCase(extension, "icc") == 0 || CompareNoCase(extension, "icm") == 0) {
         return CurveFileKind::Profile;
     }
     return CurveFileKind::Gamma;

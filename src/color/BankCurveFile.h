@@ -20,8 +20,6 @@ enum class CurveFileKind {
 };
 
 CurveFileKind CurveFileKindOf(const std::string& path);
-// The extension of the file name in `path` in lower case, its dot included; empty without one.
-std::string LowerExtension(const std::string& path);
 
 // Reads the three level tables of the file at `path` by its kind. A gamma file's levels are
 // those the gamma editor computes when it opens the file (with `settings`' fitting rules), and

@@ -27,11 +27,6 @@ namespace {
 
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
-// Whether ParseNumber read digits between `start` and `end` (a prefix alone reads as 0).
-bool ReadDigits(const char* start, const char* end) {
-    return end > start && std::isxdigit(static_cast<unsigned char>(end[-1])) != 0;
-}
-
 // A line's text as the user is shown it: control characters as '?', at most 80 characters.
 std::string Shown(std::string_view line) {
     constexpr std::size_t kLongest = 80;
@@ -52,7 +47,7 @@ bool ReadLine(const char* p, int i, GammaFileTable& table, bool& anyNumber) {
         const char* start = SkipBlanks(p);
         const char* end = nullptr;
         table.At(column, i) = static_cast<std::uint32_t>(ParseNumber(start, &end));
-        const bool digits = ReadDigits(start, end);
+        const bool digits = ParsedDigits(start, end);
         anyNumber = anyNumber || digits;
         complete = complete && digits;
         const char* after = SkipBlanks(end);

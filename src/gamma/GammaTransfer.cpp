@@ -18,16 +18,22 @@ std::array<std::uint8_t, kGammaAnnounceSize> GammaAnnounce(int block) {
     return bytes;
 }
 
+std::uint8_t GammaChecksum(std::span<const std::uint8_t> levelBytes) {
+    unsigned sum = 0;
+    for (const std::uint8_t b : levelBytes) {
+        sum += b;
+    }
+    return static_cast<std::uint8_t>(sum & 0xFF);
+}
+
 std::array<std::uint8_t, kGammaBlockSize> GammaBlock(const LevelTable& levels, int half) {
     std::array<std::uint8_t, kGammaBlockSize> block{};
-    unsigned sum = 0;
     for (int k = 0; k < 128; ++k) {
         const std::uint16_t level = levels[128 * half + k];
         block[2 * k] = static_cast<std::uint8_t>(level >> 8);
         block[2 * k + 1] = static_cast<std::uint8_t>(level & 0xFF);
-        sum += block[2 * k] + block[2 * k + 1];
     }
-    block[256] = static_cast<std::uint8_t>(sum & 0xFF);
+    block[256] = GammaChecksum(std::span(block).first<kGammaBlockSize - 1>());
     return block;
 }
 

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace tonedesk {
@@ -19,6 +20,9 @@ int GammaBlockNumber(int bank, int channel, int half);
 
 // "GAMM%4d\r" for the block.
 std::array<std::uint8_t, kGammaAnnounceSize> GammaAnnounce(int block);
+
+// The checksum of a data block: the sum of its 256 level bytes modulo 256.
+std::uint8_t GammaChecksum(std::span<const std::uint8_t> levelBytes);
 
 // Levels 128 x half .. 128 x half + 127, high byte first, then the sum of those 256 bytes
 // modulo 256.

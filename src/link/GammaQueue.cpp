@@ -32,7 +32,8 @@ std::string Shown(const std::string& answer) {
 
 } // namespace
 
-GammaWrite QueueGammaTables(CProjectorLink& link, int bank, const GammaTable& table, int channel) {
+GammaWrite QueueGammaTables(CProjectorLink& link, int bank, const GammaTable& table, int channel,
+                            PortEntry* port) {
     GammaWrite write;
     const std::vector<ByteBuffer> entries = GammaTransferEntries(bank, table, channel);
     for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -42,8 +43,9 @@ GammaWrite QueueGammaTables(CProjectorLink& link, int bank, const GammaTable& ta
         const int block =
             GammaBlockNumber(bank, channel == kAllChannels ? pair / 2 : channel, pair % 2);
         const bool data = i % 2 == 1;
-        const CommandId id = link.QueueCommand(
-            entry.data(), static_cast<std::int32_t>(entry.size()), AnswerKind::Transfer, true);
+        const CommandId id =
+            link.QueueCommand(entry.data(), static_cast<std::int32_t>(entry.size()),
+                              AnswerKind::Transfer, true, port);
         if (id == 0) {
             return write;
         }

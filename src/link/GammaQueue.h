@@ -24,10 +24,11 @@ struct GammaWrite {
     explicit operator bool() const { return queued; }
 };
 
-// Queues the transfer entries of a gamma write (GammaTransferEntries) on the link's current
-// port, each with answer kind Transfer and the pause flag. Their outcomes are read through
-// SummariseGammaWrite once the link is idle again.
-GammaWrite QueueGammaTables(CProjectorLink& link, int bank, const GammaTable& table, int channel);
+// Queues the transfer entries of a gamma write (GammaTransferEntries) on `port` (null: the link's
+// current port), each with answer kind Transfer and the pause flag. Their outcomes are read
+// through SummariseGammaWrite once the link is idle again.
+GammaWrite QueueGammaTables(CProjectorLink& link, int bank, const GammaTable& table, int channel,
+                            PortEntry* port = nullptr);
 
 // An entry of a gamma write that the projector did not confirm with "OK".
 struct GammaWriteProblem {

@@ -1,6 +1,7 @@
 #include "link/ServiceLog.h"
 
 #include "gamma/GammaTransfer.h"
+#include "support/FileReplace.h"
 
 #include <cerrno>
 #include <chrono>
@@ -8,7 +9,6 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
-#include <unistd.h>
 
 namespace tonedesk {
 
@@ -33,11 +33,8 @@ int AnnouncedBlock(std::string_view bytes) {
 }
 
 bool ChecksumOk(std::string_view block) {
-    unsigned sum = 0;
-    for (std::size_t i = 0; i + 1 < block.size(); ++i) {
-        sum += static_cast<unsigned char>(block[i]);
-    }
-    return (sum & 0xFF) == static_cast<unsigned char>(block.back());
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(block.data());
+    return GammaChecksum({bytes, block.size() - 1}) == bytes[block.size() - 1];
 }
 
 void AppendBytes(std::string& line, std::string_view bytes) {
@@ -67,7 +64,6 @@ ServiceLog::~ServiceLog() {
         EndReceived(comNumber, part);
     }
     Flush();
-    Close();
 }
 
 void ServiceLog::SetFile(std::string path) {
@@ -78,10 +74,7 @@ void ServiceLog::SetFile(std::string path) {
 }
 
 void ServiceLog::Close() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
+    const FileDescriptor closing{file_.Release()};
 }
 
 std::string ServiceLog::FormatStamp(std::int64_t wallMs) {
@@ -192,22 +185,11 @@ void ServiceLog::Flush() {
     if (buffer_.empty() || path_.empty()) {
         return;
     }
-    if (fd_ < 0) {
-        fd_ = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (file_.fd < 0) {
+        file_.fd =
+            ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
     }
-    int error = fd_ < 0 ? errno : 0;
-    std::size_t done = 0;
-    while (fd_ >= 0 && done < buffer_.size()) {
-        const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            error = n < 0 ? errno : EIO;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
+    const int error = file_.fd < 0 ? errno : WriteAll(file_.fd, buffer_.data(), buffer_.size());
     // What could not be written is dropped: the buffer must not grow while the disk is full.
     buffer_.clear();
     if (error == 0) {

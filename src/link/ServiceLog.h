@@ -2,6 +2,7 @@
 
 #include "link/ExchangeEvent.h"
 #include "support/Clock.h"
+#include "support/FileRead.h"
 
 #include <cstdint>
 #include <deque>
@@ -87,7 +88,7 @@ private:
     const Clock& ticks_;
     WallTime wall_;
     std::string path_;
-    int fd_ = -1;
+    FileDescriptor file_;
     std::deque<std::string> lines_;
     std::string buffer_;
     Tick bufferSince_ = 0;

@@ -3,7 +3,6 @@
 #include "support/TextScan.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 
 #include <sys/stat.h>
@@ -18,11 +17,6 @@ bool IsBlank(char c) {
 
 bool OnlyBlanks(const char* p, const char* end) {
     return std::all_of(p, end, IsBlank);
-}
-
-// ParseNumber gives 0 for a text without digits; tell that apart from a written 0.
-bool HasDigits(const char* p, const char* end) {
-    return std::any_of(p, end, [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
 }
 
 bool IsSeparator(char c) {
@@ -165,7 +159,7 @@ ListEnd ParseCommandList(const std::string& value, CommandList& list) {
         } else {
             const char* stop = p;
             parameter = ParseNumber(p, &stop);
-            result.numbersOk = result.numbersOk && HasDigits(p, stop);
+            result.numbersOk = result.numbersOk && ParsedDigits(p, stop);
             const char* written = SkipBlanks(p);
             result.parameters.push_back(
                 {std::string_view(code, 4),
@@ -213,7 +207,7 @@ ListEnd ParseIdList(const std::string& value, std::vector<std::int32_t>& ids) {
     while (!OnlyBlanks(p, end)) {
         const char* stop = p;
         ids.push_back(ParseNumber(p, &stop));
-        result.numbersOk = result.numbersOk && HasDigits(p, stop);
+        result.numbersOk = result.numbersOk && ParsedDigits(p, stop);
         p = stop;
         if (*p != ',') {
             result.complete = OnlyBlanks(p, end);
@@ -229,7 +223,7 @@ std::int32_t ParseValueNumber(const std::string& value, bool* complete) {
     const char* stop = p;
     const std::int32_t n = ParseNumber(p, &stop);
     if (complete) {
-        *complete = HasDigits(p, stop) && OnlyBlanks(stop, p + value.size());
+        *complete = ParsedDigits(p, stop) && OnlyBlanks(stop, p + value.size());
     }
     return n;
 }

@@ -41,6 +41,9 @@ int WriteAll(int fd, const char* data, std::size_t size) {
             }
             return errno;
         }
+        if (put == 0) {
+            return EIO; // no progress: waiting for it would never end
+        }
         data += put;
         size -= static_cast<std::size_t>(put);
     }

@@ -11,7 +11,8 @@ namespace tonedesk {
 
 class Notifier;
 
-// Writes all of `data`, going on after partial writes and interruptions. 0 or the error number.
+// Writes all of `data`, going on after partial writes and interruptions. 0 or the error number
+// (EIO when a write takes nothing).
 int WriteAll(int fd, const char* data, std::size_t size);
 
 // Makes a rename in `folder` (empty: the current folder) durable. 0 or the error number.

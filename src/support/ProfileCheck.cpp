@@ -2,7 +2,6 @@
 
 #include "support/Settings.h"
 
-#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <map>
@@ -41,19 +40,6 @@ std::optional<long> ComNumber(std::string_view key) {
         return std::nullopt;
     }
     return std::strtol(std::string(key.substr(3)).c_str(), nullptr, 10);
-}
-
-// The number the store reads from `value` (any base strtoll knows), as a 32-bit word; nothing
-// when it reads none.
-std::optional<std::int32_t> StoredInt(std::string_view value) {
-    const std::string text(value);
-    char* end = nullptr;
-    errno = 0;
-    const long long n = std::strtoll(text.c_str(), &end, 0);
-    if (text.empty() || *end != '\0' || errno != 0 || n < INT32_MIN || n > UINT32_MAX) {
-        return std::nullopt;
-    }
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(n));
 }
 
 std::string At(int line) {
@@ -119,7 +105,7 @@ ProfileFindings CheckProfileText(std::string_view text) {
         if (section == kPortsSection) {
             CheckPortKey(key, value, line, findings);
         } else if (section == kEnvSection && key == "RETRY") {
-            if (const auto retry = StoredInt(value); retry && *retry > kMaxRetry) {
+            if (const auto retry = ProfileWord(value); retry && *retry > kMaxRetry) {
                 findings.warnings.push_back(At(line) + "RETRY=" + std::string(value) +
                                             " in [ENV] is more than " + std::to_string(kMaxRetry) +
                                             ": " + std::to_string(kMaxRetry) + " is used");

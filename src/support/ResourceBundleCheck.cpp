@@ -1,5 +1,7 @@
 #include "support/ResourceBundleCheck.h"
 
+#include "support/FileRead.h"
+
 #include <array>
 #include <vector>
 
@@ -233,6 +235,16 @@ std::string_view BundleCheckReason(BundleCheck result) {
         return "the bundle's folders loop or share entries";
     }
     return "unknown";
+}
+
+std::optional<BundleReadFailure> ReadResourceBundle(const std::string& path, std::string& bytes) {
+    if (const int error = ReadWholeFile(path, bytes); error != 0) {
+        return BundleReadFailure{true, FileReadReason(error)};
+    }
+    if (const BundleCheck check = CheckResourceBundle(bytes); check != BundleCheck::Valid) {
+        return BundleReadFailure{false, std::string(BundleCheckReason(check))};
+    }
+    return std::nullopt;
 }
 
 } // namespace tonedesk

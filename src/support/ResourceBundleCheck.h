@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace tonedesk {
@@ -38,5 +40,15 @@ inline BundleCheck CheckResourceBundle(std::string_view bytes) {
 
 // What the check found, in words for the user ("the file ends inside an entry's name").
 std::string_view BundleCheckReason(BundleCheck result);
+
+// Why a bundle file cannot be registered.
+struct BundleReadFailure {
+    bool unreadable = false; // the file could not be read at all (else its structure is damaged)
+    std::string reason;      // FileReadReason or BundleCheckReason
+};
+
+// Reads the bundle file at `path` whole into `bytes` (only a regular file, up to the reader's
+// size limit) and checks its structure. Nothing when the bytes may be registered.
+std::optional<BundleReadFailure> ReadResourceBundle(const std::string& path, std::string& bytes);
 
 } // namespace tonedesk

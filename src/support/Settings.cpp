@@ -56,6 +56,28 @@ std::string EnvText(const Settings& settings, std::string_view key) {
     return settings.GetText(kEnvSection, key, k ? k->textDefault : std::string_view{});
 }
 
+std::optional<std::int32_t> ProfileWord(std::string_view text) {
+    std::string digits(text);
+    // The store reads binary too ("0b101", "-0B11"), which strtoll does not know.
+    const std::size_t sign = digits.starts_with('+') || digits.starts_with('-') ? 1 : 0;
+    int base = 0;
+    if (digits.size() > sign + 2 && digits[sign] == '0' &&
+        (digits[sign + 1] == 'b' || digits[sign + 1] == 'B')) {
+        if (digits[sign + 2] != '0' && digits[sign + 2] != '1') {
+            return std::nullopt;
+        }
+        digits.erase(sign, 2);
+        base = 2;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const long long n = std::strtoll(digits.c_str(), &end, base);
+    if (digits.empty() || *end != '\0' || errno != 0 || n < INT32_MIN || n > UINT32_MAX) {
+        return std::nullopt;
+    }
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(n));
+}
+
 std::int64_t EnvWideInt(const Settings& settings, std::string_view key) {
     const std::string text = settings.GetText(kEnvSection, key, {});
     const auto first = text.find_first_not_of(" \t");

@@ -60,6 +60,10 @@ const SettingKey* FindEnvKey(std::string_view name);
 // Reads of section "ENV" with the defaults of the table (the key must be in it).
 std::int32_t EnvInt(const Settings& settings, std::string_view key);
 std::string EnvText(const Settings& settings, std::string_view key);
+// The 32-bit word a profile store reads from a value's text: a number in any base strtoll knows
+// or in binary ("0b101"), from INT32_MIN to UINT32_MAX, an unsigned one keeping its bit pattern.
+// Nothing for any other text (empty, trailing characters, out of range).
+std::optional<std::int32_t> ProfileWord(std::string_view text);
 // The number of an "ENV" key as written, beyond the 32 bits of GetInt: "3000000000" stays
 // positive, "-1" negative. A text that is no number gives EnvInt's reading (the default when
 // the key is absent).

@@ -1,5 +1,6 @@
 #include "support/TextScan.h"
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -83,6 +84,11 @@ std::int32_t ParseNumber(const char* p, const char** end) {
         *end = stop;
     }
     return result;
+}
+
+bool ParsedDigits(const char* start, const char* end) {
+    // Every form ends in a digit of its base when it read one; hexadecimal is the widest.
+    return end > start && std::isxdigit(static_cast<unsigned char>(end[-1])) != 0;
 }
 
 } // namespace tonedesk

@@ -21,4 +21,8 @@ const char* SkipBlanks(const char* p);
 // none were found). Unsigned conversions keep their bit pattern.
 std::int32_t ParseNumber(const char* p, const char** end);
 
+// Whether ParseNumber, given `start`, read digits before it stopped at `end`: blanks, a sign or
+// a prefix alone ("$", "%", "0x") read as 0 without any.
+bool ParsedDigits(const char* start, const char* end);
+
 } // namespace tonedesk

@@ -74,11 +74,6 @@ protected:
         for (const char* code : {"POWR", "BRIT", "CONT", "SHRP", "COLT", "PMOD"}) {
             line->Reply(std::string(code) + "????\r", "1\r");
         }
-        CGammaDialog::SetFirstTickPending(false);
-    }
-    void TearDown() override {
-        CGammaDialog::SetFirstTickPending(true);
-        GuiTest::TearDown();
     }
 
     // Runs the event loop, the clock moving `step` ms a pass, until `done` (at most 10 s, which

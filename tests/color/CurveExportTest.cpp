@@ -1,6 +1,7 @@
 // The files the program writes: read back, they give the same levels exactly; other programs
 // take them and read the same curves.
 #include "ColorToolKit.h"
+#include "color/BankCurveFile.h"
 #include "color/CalFile.h"
 #include "color/IccVcgt.h"
 #include "common/TestKit.h"
@@ -38,6 +39,22 @@ std::vector<std::pair<std::string, ChannelLevels>> Banks() {
     banks.emplace_back("ramps", ramp);
     banks.emplace_back("ends", ends);
     return banks;
+}
+
+// The kind is the file name's extension in any case; a dot in a folder's name is none.
+TEST(CurveExport, FileKindFollowsTheExtension) {
+    const struct {
+        const char* path;
+        CurveFileKind kind;
+    } cases[] = {
+        {"bank.cal", CurveFileKind::Cal},       {"/m/BANK.CAL", CurveFileKind::Cal},
+        {"p.Icc", CurveFileKind::Profile},      {"p.ICM", CurveFileKind::Profile},
+        {"bank.gam", CurveFileKind::Gamma},     {"cal", CurveFileKind::Gamma},
+        {"old.cal/bank", CurveFileKind::Gamma}, {"bank.cal.bak", CurveFileKind::Gamma},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CurveFileKindOf(c.path), c.kind) << c.path;
+    }
 }
 
 TEST(CurveExport, WhatIsWrittenReadsBackAsTheSameLevels) {

@@ -116,6 +116,10 @@ INSTANTIATE_TEST_SUITE_P(
                   {24, "COMMAND2: text after the list"},
                   {25, "RELOAD: text after the list"},
                   {26, "DISABLE: a number without digits"}}},
+        LintCase{"PrefixWithoutDigits",
+                 "MAX=0x\r\nDISABLE=POWR,0X\r\n",
+                 {{21, "MAX '0x' is not a plain number (read as 0)"},
+                  {22, "DISABLE: a number without digits"}}},
         LintCase{"MissingFiles",
                  "[TAB]\r\nID=101\r\nRESOURCEFILE=none.rcc\r\n[PROPERTY]\r\n"
                  "GAMMAFILE2=DEMO/b.gam\r\nGAMMAFILE3=DEMO/a.gam \r\n",

@@ -58,6 +58,10 @@ TEST(CheckProfileText, NamesWhatTheStoreWouldIgnoreOrMisread) {
          "[ENV]\nRETRY=0x65\n",
          "",
          {"line 2: RETRY=0x65 in [ENV] is more than 100: 100 is used"}},
+        {"RETRY in binary, as the store reads it",
+         "[ENV]\nRETRY=0b1100101\n",
+         "",
+         {"line 2: RETRY=0b1100101 in [ENV] is more than 100: 100 is used"}},
         {"RETRY that is no number", "[ENV]\nRETRY=many\n", "", {}},
     };
     for (const auto& c : cases) {

@@ -14,6 +14,7 @@ struct NumberCase {
     const char* text;
     std::int32_t value;
     std::ptrdiff_t endOffset; // where the conversion stops
+    bool digits = true;       // ParsedDigits: it read digits
 };
 
 void PrintTo(const NumberCase& c, std::ostream* os) {
@@ -27,6 +28,7 @@ TEST_P(ParseNumberTest, ValueAndEnd) {
     const char* end = nullptr;
     EXPECT_EQ(ParseNumber(c.text, &end), c.value) << c.text;
     EXPECT_EQ(end - c.text, c.endOffset) << c.text;
+    EXPECT_EQ(ParsedDigits(c.text, end), c.digits) << c.text;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -34,10 +36,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(NumberCase{"  42", 42, 4}, NumberCase{"-7", -7, 2}, NumberCase{"$1F", 31, 3},
                       NumberCase{"%101", 5, 4}, NumberCase{"0x10", 16, 4},
                       NumberCase{"0X10", 16, 4},
-                      NumberCase{"$", 0, 1},          // no digit: end right after the "$"
+                      NumberCase{"$", 0, 1, false},   // no digit: end right after the "$"
+                      NumberCase{"0xg", 0, 2, false}, // a prefix alone: end after it
+                      NumberCase{"  -", 0, 2, false}, // blanks and a sign alone
                       NumberCase{"12abc", 12, 2},     // stops at the first non-digit
                       NumberCase{"\t+8,", 8, 3},      // tab and sign
-                      NumberCase{"abc", 0, 0},        // nothing converted: end at the text
+                      NumberCase{"abc", 0, 0, false}, // nothing converted: end at the text
                       NumberCase{"$FFFFFFFF", -1, 9}, // unsigned keeps its bit pattern
                       NumberCase{"99999999999", 2147483647, 11}, // 32-bit range clamps
                       NumberCase{"-99999999999", -2147483647 - 1, 12},

@@ -103,13 +103,8 @@ std::int32_t QtSettingsStore::GetInt(std::string_view section, std::string_view 
     if (!v.isValid()) {
         return defaultValue;
     }
-    bool ok = false;
-    const qlonglong n = v.toString().trimmed().toLongLong(&ok, 0);
-    if (!ok || n < INT32_MIN || n > static_cast<qlonglong>(UINT32_MAX)) {
-        return defaultValue;
-    }
     // The profile keeps 32-bit words; the reader decides their signedness.
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(n));
+    return ProfileWord(v.toString().trimmed().toStdString()).value_or(defaultValue);
 }
 
 std::string QtSettingsStore::GetText(std::string_view section, std::string_view key,

@@ -22,6 +22,14 @@ constexpr std::string_view kGammaPathKey = "GAMMAPATH";
 
 } // namespace
 
+std::string GammaFolder(const Settings& profile) {
+    return EnvText(profile, kGammaPathKey);
+}
+
+void RememberGammaFolder(Settings& profile, const std::string& chosenPath) {
+    profile.WriteText(kEnvSection, kGammaPathKey, GetFolder(chosenPath));
+}
+
 CGammaCurveFiles::CGammaCurveFiles(Settings& profile, Notifier& notifier, UserPrompts& prompts)
     : profile_(profile), notifier_(notifier), prompts_(prompts) {}
 
@@ -30,11 +38,10 @@ std::string CGammaCurveFiles::FilterText() {
 }
 
 std::optional<std::string> CGammaCurveFiles::Choose(bool open) {
-    const std::optional<std::string> path =
-        prompts_.ChooseFile(open ? FileDialogMode::Open : FileDialogMode::Save, FilterText(),
-                            EnvText(profile_, kGammaPathKey));
+    const std::optional<std::string> path = prompts_.ChooseFile(
+        open ? FileDialogMode::Open : FileDialogMode::Save, FilterText(), GammaFolder(profile_));
     if (path) {
-        profile_.WriteText(kEnvSection, kGammaPathKey, GetFolder(*path));
+        RememberGammaFolder(profile_, *path);
     }
     return path;
 }

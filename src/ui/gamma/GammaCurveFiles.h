@@ -12,6 +12,11 @@ class Notifier;
 class Settings;
 class UserPrompts;
 
+// The folder the gamma editor's file dialogs start in (GAMMAPATH of the profile).
+std::string GammaFolder(const Settings& profile);
+// Makes the folder of a chosen file the one the next dialog starts in.
+void RememberGammaFolder(Settings& profile, const std::string& chosenPath);
+
 // The gamma editor's import and export of curve files: gamma files, .cal files and ICC
 // profiles, told apart by their extension. The files are chosen in the program's file dialog,
 // starting in the gamma files' folder (GAMMAPATH), which follows the user's choice.

@@ -2,7 +2,6 @@
 
 #include "gamma/GammaFile.h"
 #include "link/ProjectorLink.h"
-#include "support/PathName.h"
 #include "support/Settings.h"
 #include "ui/gamma/GammaGraphView.h"
 #include "ui/gamma/ServiceLogDialog.h"
@@ -23,8 +22,6 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
-#include <string_view>
-
 namespace tonedesk {
 
 namespace {
@@ -39,12 +36,8 @@ constexpr int kStringGammaFilter = 2053;
 constexpr int kStringFalling = 4111;
 constexpr int kStringWriteNotConfirmed = 4112;
 constexpr int kStringWriteNotQueued = 4113;
-constexpr std::string_view kGammaPathKey = "GAMMAPATH";
 constexpr char kPowerQuery[] = "POWR????\r";
 constexpr int kBanksPerWrite = 6; // blocks of one bank
-
-// Cleared by the first tick of any gamma editor that finds the link idle.
-bool firstTickPending = true;
 
 // Buttons that act when clicked.
 constexpr int kCommandButtons[] = {
@@ -219,14 +212,6 @@ QWidget* CGammaDialog::Control(int id) const {
     return FindControl(form_, id);
 }
 
-bool CGammaDialog::FirstTickPending() {
-    return firstTickPending;
-}
-
-void CGammaDialog::SetFirstTickPending(bool pending) {
-    firstTickPending = pending;
-}
-
 CursorShape CGammaDialog::CurrentCursor() const {
     return link_.IsBusy() ? CursorShape::AppStarting : CursorShape::Arrow;
 }
@@ -250,7 +235,6 @@ void CGammaDialog::OnTimer() {
 
     const bool writeEnded = sending_;
     sending_ = false;
-    firstTickPending = false;
     // The link is idle: whatever made it busy (a write of this editor, the control panel's poll
     // while it lay over this window) is over.
     ShowCursor(CursorShape::Arrow);
@@ -527,11 +511,11 @@ void CGammaDialog::OpenGammaFile() {
     const std::string filter = LoadString(kStringGammaFilter).toLocal8Bit().toStdString();
     for (;;) {
         const std::optional<std::string> path =
-            prompts_.ChooseFile(FileDialogMode::Open, filter, EnvText(profile_, kGammaPathKey));
+            prompts_.ChooseFile(FileDialogMode::Open, filter, GammaFolder(profile_));
         if (!path) {
             return;
         }
-        profile_.WriteText(kEnvSection, kGammaPathKey, GetFolder(*path));
+        RememberGammaFolder(profile_, *path);
         GammaFileTable table;
         // A file that cannot be read or is no gamma file was reported; the user picks another.
         if (ReadGammaFile(*path, table, notifier_) == GammaReadResult::Read) {
@@ -544,12 +528,11 @@ void CGammaDialog::OpenGammaFile() {
 
 void CGammaDialog::SaveGammaFile() {
     const std::string filter = LoadString(kStringGammaFilter).toLocal8Bit().toStdString();
-    const std::optional<GammaSaveChoice> choice =
-        chooseSave_(filter, EnvText(profile_, kGammaPathKey));
+    const std::optional<GammaSaveChoice> choice = chooseSave_(filter, GammaFolder(profile_));
     if (!choice) {
         return;
     }
-    profile_.WriteText(kEnvSection, kGammaPathKey, GetFolder(choice->path));
+    RememberGammaFolder(profile_, choice->path);
     // A write error was reported; the tables stay as they are.
     WriteGammaFile(choice->path, graph_->Active(), choice->fourColumns, notifier_);
 }

@@ -115,10 +115,6 @@ public:
     // disabled while there is none. It must outlive the editor.
     void SetServiceLog(const ServiceLog* log);
 
-    // The program-wide flag that the first idle tick clears (set again for a fresh start).
-    static bool FirstTickPending();
-    static void SetFirstTickPending(bool pending);
-
 signals:
     // The control panel button (20001) was pressed: whoever owns the panel shows it now.
     void ControlPanelRequested();

@@ -161,36 +161,28 @@ private:
         run = {};
     }
 
-    // The pixels of the line from a to b, without b.
+    // The pixels of the line from a to b, without b: one step along the longer axis for each,
+    // the shorter axis following whenever the error term runs out.
     template <typename Plot> static void Rasterise(GraphPoint a, GraphPoint b, Plot&& plot) {
         const int dx = std::abs(b.x - a.x);
         const int dy = std::abs(b.y - a.y);
         const int sx = b.x < a.x ? -1 : 1;
         const int sy = b.y < a.y ? -1 : 1;
+        const bool alongX = dx >= dy;
+        const int major = alongX ? dx : dy;
+        const int minor = alongX ? dy : dx;
         int x = a.x;
         int y = a.y;
-        if (dx >= dy) {
-            int err = dx / 2;
-            for (int i = 0; i < dx; ++i) {
-                plot(x, y);
-                err -= dy;
-                if (err < 0) {
-                    y += sy;
-                    err += dx;
-                }
-                x += sx;
+        int err = major / 2;
+        for (int i = 0; i < major; ++i) {
+            plot(x, y);
+            err -= minor;
+            const bool minorStep = err < 0;
+            if (minorStep) {
+                err += major;
             }
-        } else {
-            int err = dy / 2;
-            for (int i = 0; i < dy; ++i) {
-                plot(x, y);
-                err -= dx;
-                if (err < 0) {
-                    x += sx;
-                    err += dy;
-                }
-                y += sy;
-            }
+            x += alongX || minorStep ? sx : 0;
+            y += !alongX || minorStep ? sy : 0;
         }
     }
 

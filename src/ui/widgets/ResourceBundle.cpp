@@ -1,6 +1,5 @@
 #include "ui/widgets/ResourceBundle.h"
 
-#include "support/FileRead.h"
 #include "support/ResourceBundleCheck.h"
 
 #include <QAbstractButton>
@@ -52,15 +51,11 @@ ResourceBundle::ResourceBundle(const QString& file) : file_(file) {
     // Read here and registered as data: a pipe or a device in the bundle's place is refused
     // instead of waited on or read without end.
     std::string bytes;
-    if (const int error = ReadWholeFile(QFile::encodeName(file).toStdString(), bytes); error != 0) {
-        failure_ = QString::fromStdString(FileReadReason(error));
-        return;
-    }
     // The resource system reads the bundle's tree as it finds it: a damaged one would make it
     // read outside the data, so only a bundle whose structure holds is registered.
-    if (const BundleCheck check = CheckResourceBundle(bytes); check != BundleCheck::Valid) {
-        failure_ = QStringLiteral("not a valid resource bundle: ") +
-                   QString::fromUtf8(BundleCheckReason(check));
+    if (const auto failed = ReadResourceBundle(QFile::encodeName(file).toStdString(), bytes)) {
+        failure_ = QString::fromStdString(
+            failed->unreadable ? failed->reason : "not a valid resource bundle: " + failed->reason);
         return;
     }
     data_ = QByteArray::fromStdString(bytes);

@@ -31,6 +31,7 @@ protected:
                                                   "RETRY2=two\n"
                                                   "POWERON_WAIT=4294967295\n"
                                                   "REC_TIMEOUT_ERR=0x20\n"
+                                                  "POWERON_TIME=0b101\n"
                                                   "[PORTS]\n"
                                                   "SYSTEM=0\n"
                                                   "COM5=/dev/pts/7\n");
@@ -63,6 +64,7 @@ TEST_F(QtSettingsStoreTest, ReadsValuesPutInByHand) {
     EXPECT_EQ(EnvInt(store, "RETRY2"), 2);        // not a number: the default
     EXPECT_EQ(EnvInt(store, "POWERON_WAIT"), -1); // a 32-bit word keeps its bits
     EXPECT_EQ(EnvInt(store, "REC_TIMEOUT_ERR"), 32);
+    EXPECT_EQ(EnvInt(store, "POWERON_TIME"), 5);
     EXPECT_EQ(store.GetInt(kPortsSection, "SYSTEM", 1), 0);
     EXPECT_EQ(store.GetText(kPortsSection, "COM5", ""), "/dev/pts/7");
 }

@@ -47,7 +47,6 @@ class GammaDialogTest : public GuiTest {
 protected:
     void SetUp() override {
         GuiTest::SetUp();
-        CGammaDialog::SetFirstTickPending(true);
         line = ports.AddLine(1);
         line->Reply("POWR????\r", "1\r");
         link.StopScanning();

@@ -43,11 +43,9 @@ TEST_F(GammaDialogTest, StartsDisabledWithThePowerQueryAndBothBanksFromTheModel)
     // The power query is still unanswered: the tick waits.
     dialog->OnTimer();
     EXPECT_TRUE(dialog->Pending());
-    EXPECT_TRUE(CGammaDialog::FirstTickPending());
 
     Settle();
     EXPECT_EQ(line->WrittenText(), "POWR????\r");
-    EXPECT_FALSE(CGammaDialog::FirstTickPending());
     EXPECT_TRUE(dialog->isEnabled());
     EXPECT_EQ(Graph().ActiveBank(), 0);
     EXPECT_EQ(Graph().SelectedChannel(), kAllChannels); // the preset's channels are alike

@@ -195,7 +195,7 @@ TEST_F(BundleTest, UnloadingABundleTakesItsResourcesAway) {
 
     ResourceBundle missing(temp.Path().string().c_str() + QStringLiteral("/none.rcc"));
     EXPECT_FALSE(missing.IsLoaded());
-    EXPECT_FALSE(missing.Failure().isEmpty());
+    EXPECT_EQ(missing.Failure(), QStringLiteral("No such file or directory"));
     EXPECT_TRUE(missing.String(128).isEmpty());
     EXPECT_EQ(missing.LoadForm(100), nullptr);
 }
